@@ -1,0 +1,202 @@
+// Message numbers and texts, option bits, command ids and other constants shared by the
+// editor control, its commands and everything that talks to it by number.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace kvx {
+
+// ---- Message numbers -------------------------------------------------------------------
+enum TMessageId : int {
+    msgCannotAllocBuffer = 4196,
+    msgBookmarkIndexRange = 4197,
+    msgBadTransactionLogEntry = 4199,
+    msgBadUndoStackState = 4200,
+    msgStackUnderflow = 4201,
+    msgDuplicateKeyword = 4202,
+    msgReadOnlyStream = 4203,
+    msgIllegalTabDefault = 4204,
+    msgTabColumnExpected = 4205,
+    msgTabColumnsOrder = 4206,
+    msgTabColumnTooSmall = 4207,
+    msgTooManyTabStops = 4208,
+    msgBadKeySpecifier = 4257,
+    msgCannotOpenFile = 4400,
+};
+
+// The fixed English text of a message; an empty string for an unknown number.
+const char* MessageText(int id);
+
+// The one exception type of the editor control; it carries the message number it came
+// from (0 for texts that are not in the table) so callers can react to a kind of failure.
+class ESyntaxMemo : public std::runtime_error {
+  public:
+    explicit ESyntaxMemo(int id);
+    ESyntaxMemo(int id, const std::string& text);
+    int MessageId() const { return id_; }
+
+  private:
+    int id_;
+};
+
+// ---- Options ---------------------------------------------------------------------------
+// Members of the option set in their declared order; the option word uses other bits.
+enum TSyntaxMemoOption : int {
+    smoSyntaxHighlight,
+    smoPrintWrap,
+    smoPrintLineNos,
+    smoPrintFilename,
+    smoPrintDate,
+    smoPrintPageNos,
+    smoWordWrap,
+    smoAutoIndent,
+    smoTabToColumn,
+    smoWrapOverride,
+    smoWordSelect,
+    smoShowRMargin,
+    smoShowGutter,
+    smoShowWrapColumn,
+    smoTitleAsFilename,
+    smoProcessDroppedFiles,
+    smoBlockOverwriteCursor,
+    smoShowWrapGlyph,
+    smoColumnTrack,
+    smoUseTAB,
+    smoSmartFill,
+    smoOLEDragSource,
+    smoCaretAfterEOL,
+    smoLineNumbers,
+    smoShowAllChars,
+    smoCount
+};
+
+// The bit of the option word that stands for one member of the set.
+constexpr uint32_t OptionBit(TSyntaxMemoOption o) {
+    constexpr uint32_t bits[smoCount] = {
+        16,      32,      64,       128,      256,       512,    1024,     2048,    4096,
+        8192,    16384,   32768,    65536,    131072,    262144, 524288,   1048576, 2097152,
+        4194304, 8388608, 16777216, 33554432, 134217728, 1,      67108864,
+    };
+    return bits[o];
+}
+
+// Every member on except word wrap, wrap override, caret after end of line, line numbers
+// and show-all-characters.
+constexpr uint32_t DefaultOptionWord = 0x3FFDBF0;
+
+// The option set as a value type over the members' ordinals.
+class TSyntaxMemoOptions {
+  public:
+    constexpr TSyntaxMemoOptions() = default;
+    constexpr bool Has(TSyntaxMemoOption o) const { return (set_ >> o) & 1u; }
+    constexpr TSyntaxMemoOptions& Include(TSyntaxMemoOption o) {
+        set_ |= 1u << o;
+        return *this;
+    }
+    constexpr TSyntaxMemoOptions& Exclude(TSyntaxMemoOption o) {
+        set_ &= ~(1u << o);
+        return *this;
+    }
+    constexpr bool operator==(const TSyntaxMemoOptions&) const = default;
+
+    static constexpr TSyntaxMemoOptions FromWord(uint32_t word) {
+        TSyntaxMemoOptions s;
+        for (int i = 0; i < smoCount; ++i)
+            if (word & OptionBit(TSyntaxMemoOption(i)))
+                s.Include(TSyntaxMemoOption(i));
+        return s;
+    }
+    // Bits of the word that belong to no member are kept as they were.
+    constexpr uint32_t ToWord(uint32_t previous = 0) const {
+        uint32_t w = previous;
+        for (int i = 0; i < smoCount; ++i) {
+            const uint32_t bit = OptionBit(TSyntaxMemoOption(i));
+            w = Has(TSyntaxMemoOption(i)) ? (w | bit) : (w & ~bit);
+        }
+        return w;
+    }
+
+  private:
+    uint32_t set_ = 0;
+};
+
+// ---- Commands --------------------------------------------------------------------------
+enum TCommandId : int {
+    caLEFT,
+    caRIGHT,
+    caLINEHOME,
+    caLINEEND,
+    caUP,
+    caDOWN,
+    caPAGEUP,
+    caPAGEDOWN,
+    caWORDLEFT,
+    caWORDRIGHT,
+    caDOCSTART,
+    caDOCEND,
+    caCUT,
+    caCOPY,
+    caPASTE,
+    caDELETE,
+    caBACKSPACE,
+    caBLOCKIND,
+    caBLOCKUND,
+    caINSTOGGLE,
+    caSETBOOKMARK0,
+    caSETBOOKMARK9 = caSETBOOKMARK0 + 9,
+    caGOTOBOOKMARK0,
+    caGOTOBOOKMARK9 = caGOTOBOOKMARK0 + 9,
+    caDELETELINE,
+    caUNDO,
+    caREDO,
+    caDELPREVWORD,
+    caPRINTSEL,
+    caDELNEXTWORD,
+    caCommandCount
+};
+static_assert(caDELNEXTWORD == 45);
+
+constexpr bool IsCommandId(int id) {
+    return id >= 0 && id < caCommandCount;
+}
+// Script name ("caLEFT") and user-facing description of a command; empty when out of range.
+const char* CommandName(int id);
+const char* CommandDescription(int id);
+
+// ---- Undo group codes ------------------------------------------------------------------
+enum TUndoGroup : int32_t {
+    ugReplacement = 1,
+    ugTyping = 12,
+    ugDelete = 13,
+    ugPaste = 14,
+    ugCut = 15,
+    ugTemplate = 16,
+    ugIndentBlock = 17,
+    ugUnindentBlock = 18,
+    ugDelPrevWord = 19,
+    ugDelNextWord = 20,
+    ugReplaceSelection = 22,
+    ugReplaceAll = 32,
+};
+
+// ---- Change bits raised with the change notification -----------------------------------
+enum TChangeBit : uint32_t {
+    chSelection = 1,
+    chText = 2,
+    chView = 4,
+    chSettings = 8,
+    chInsertMode = 32,
+    chOptions = 64,
+    chKeyboard = 128,
+};
+
+// How line breaks are counted and written when text leaves the control.
+enum TLineStyle { lsCRLF, lsLF };
+
+// Row limits of the text store.
+constexpr int MaxRowLength = 2047;
+constexpr int MaxTabColumns = 32;
+
+} // namespace kvx

@@ -1,0 +1,27 @@
+// The two document encodings: UTF-8, and Windows-1252 for files that are not valid UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kvx {
+
+// Appends the bytes of one character in the document's encoding. False (and nothing
+// appended) when a single-byte document cannot hold the character.
+bool EncodeChar(char32_t ch, bool utf8, std::string& out);
+
+// Converts UTF-8 text (as the platform hands it over) into the document's encoding. False,
+// with `out` untouched, when a character cannot be held or the input is not valid UTF-8.
+bool FromUtf8(std::string_view text, bool utf8, std::string& out);
+
+// Document bytes as UTF-8 for the platform; a UTF-8 document is passed through.
+std::string ToUtf8(std::string_view text, bool utf8);
+
+// The character a Windows-1252 byte stands for (0xFFFD for the five unassigned bytes).
+char32_t Cp1252ToUnicode(unsigned char b);
+
+// True when the bytes form valid UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+} // namespace kvx

@@ -1,0 +1,39 @@
+// Byte streams the control reads text from and writes text to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kvx {
+
+enum class TSeekOrigin { Begin, Current, End };
+
+class TStream {
+  public:
+    virtual ~TStream() = default;
+    // Reads up to `count` bytes; returns how many were read (0 at the end).
+    virtual int64_t Read(void* buffer, int64_t count) = 0;
+    virtual int64_t Write(const void* buffer, int64_t count) = 0;
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+    int64_t Position() { return Seek(0, TSeekOrigin::Current); }
+    virtual int64_t Size() = 0;
+};
+
+// A growable stream in memory.
+class TMemoryStream : public TStream {
+  public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(std::string data) : data_(std::move(data)) {}
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+    const std::string& Data() const { return data_; }
+
+  private:
+    std::string data_;
+    int64_t pos_ = 0;
+};
+
+} // namespace kvx

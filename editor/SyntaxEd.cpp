@@ -1,0 +1,622 @@
+#include "SyntaxEd.h"
+
+#include "Encoding.h"
+#include "Stream.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <vector>
+
+namespace kvx {
+
+TCustomSyntaxMemo::TCustomSyntaxMemo(TEditorPlatform* platform)
+    : platform_(platform ? platform : &defaultPlatform_),
+      ownStore_(std::make_unique<TTextStore>()) {
+    AttachStore(ownStore_.get());
+    recording_ = true;
+    ownStore_->OwnUndoLog().ClearAndMarkSaved();
+}
+
+TCustomSyntaxMemo::~TCustomSyntaxMemo() {
+    AttachStore(nullptr);
+}
+
+void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
+    AttachStore(store ? store : ownStore_.get());
+    inVirtual_ = false;
+    virtualColumn_ = preferredColumn_ = firstColumn_ = 0;
+    replacementOpen_ = false;
+    platform_->InvalidateRows(0, -1);
+}
+
+// ---- Selection -----------------------------------------------------------------------
+
+TCustomSyntaxMemo::TCaretRow TCustomSyntaxMemo::Locate(TextOffset offset) {
+    TCaretRow r;
+    const TRowFinger f = Store().RowAt(this, offset);
+    if (!f.Row)
+        return r;
+    r.Row = f.Row;
+    r.RowOffset = f.Offset;
+    r.Index = f.Index;
+    r.InRow = std::clamp(offset, 0, Store().TextLength()) - f.Offset;
+    if (f.Index >= Store().RowCount()) {
+        // The empty line after a final break: it has no row of its own.
+        r.AfterFinalBreak = true;
+        r.Row = nullptr;
+        r.RowOffset = Store().TextLength();
+        r.InRow = 0;
+    }
+    return r;
+}
+
+int TCustomSyntaxMemo::ColumnOf(TextOffset offset) {
+    const TCaretRow at = Locate(offset);
+    return at.Row ? Store().ColumnOfIndex(at.Row, at.InRow, Tabs) : 0;
+}
+
+void TCustomSyntaxMemo::InvalidateSelectionRows(const TSelectionRange& range) {
+    if (range.Empty())
+        return;
+    const TCaretRow a = Locate(range.Start());
+    const TCaretRow b = Locate(range.End());
+    platform_->InvalidateRows(a.Index, b.Index);
+}
+
+void TCustomSyntaxMemo::SetSelection(TextOffset anchor, TextOffset caret, bool noRepaint) {
+    TTextStore& s = Store();
+    if (anchor == -1) {
+        anchor = 0;
+        caret = s.TextLength();
+    }
+    anchor = std::clamp(anchor, 0, s.TextLength());
+    caret = std::clamp(caret, 0, s.TextLength());
+    // Never leave a position inside a multi-byte character.
+    auto snap = [&](TextOffset& x) {
+        const TCaretRow at = Locate(x);
+        if (at.Row && !s.IsCharStart(at.Row, at.InRow))
+            x = at.RowOffset + s.PrevCharStart(at.Row, at.InRow);
+    };
+    if (s.Utf8()) {
+        snap(anchor);
+        snap(caret);
+    }
+    if (!HasOption(smoCaretAfterEOL)) {
+        if (verticalMove_ && HasOption(smoColumnTrack)) {
+            const bool together = anchor == caret;
+            const TCaretRow at = Locate(caret);
+            if (at.Row)
+                caret = at.RowOffset + s.IndexOfColumn(at.Row, preferredColumn_, Tabs);
+            if (together)
+                anchor = caret;
+        } else {
+            preferredColumn_ = ColumnOf(caret);
+        }
+    }
+    verticalMove_ = false;
+    const TSelectionRange old = Sel;
+    Sel = {anchor, caret};
+    if (!(old == Sel))
+        Changed(chSelection);
+    if (!noRepaint) {
+        InvalidateSelectionRows(old);
+        InvalidateSelectionRows(Sel);
+        ScrollCaretIntoView();
+    }
+}
+
+int32_t TCustomSyntaxMemo::SelLength() {
+    const int32_t plain = Sel.End() - Sel.Start();
+    if (SelLineStyle == lsLF || plain == 0)
+        return plain;
+    const std::string text = Store().GetText(Sel.Start(), Sel.End());
+    return plain + static_cast<int32_t>(std::count(text.begin(), text.end(), '\r'));
+}
+
+void TCustomSyntaxMemo::SetSelLength(int32_t value) {
+    const TextOffset start = SelStart();
+    SetSelection(
+        start, static_cast<TextOffset>(std::clamp<int64_t>(int64_t(start) + value, 0, INT32_MAX)));
+}
+
+std::string TCustomSyntaxMemo::SelText() {
+    std::string text = Store().GetText(Sel.Start(), Sel.End());
+    if (SelLineStyle == lsLF)
+        return text;
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        out.push_back(c);
+        if (c == '\r')
+            out.push_back('\n');
+    }
+    return out;
+}
+
+void TCustomSyntaxMemo::GetCaretPos(int& column, int& line) {
+    const TCaretRow at = Locate(Sel.Caret);
+    line = at.Index + 1;
+    column = inVirtual_ ? virtualColumn_ + 1
+                        : (at.Row ? Store().ColumnOfIndex(at.Row, at.InRow, Tabs) : 0) + 1;
+}
+
+void TCustomSyntaxMemo::SetCaretPos(int column, int line) {
+    TTextStore& s = Store();
+    if (!s.FirstRow()) {
+        SetSelection(0, 0);
+        return;
+    }
+    line = std::max(line, 1);
+    const bool afterBreak = line - 1 >= s.RowCount() && s.LastRow()->EndsWithBreak();
+    TextOffset caret;
+    if (afterBreak) {
+        caret = s.TextLength();
+    } else {
+        const TRowFinger f = s.RowByIndex(line - 1);
+        caret = f.Offset + s.IndexOfColumn(f.Row, std::max(column, 1) - 1, Tabs);
+    }
+    inVirtual_ = false;
+    SetSelection(caret, caret);
+    virtualColumn_ = ColumnOf(caret);
+}
+
+void TCustomSyntaxMemo::SetFirstVisibleLine(int32_t line) {
+    const int32_t rows = Store().RowCount();
+    line = std::clamp(line, 0, std::max(rows - 1, 0));
+    if (line == TopLine && (Top.Row || rows == 0))
+        return;
+    TopLine = line;
+    Top = rows ? Store().RowByIndex(line) : TRowFinger{};
+    Changed(chView);
+    platform_->InvalidateRows(0, -1);
+}
+
+void TCustomSyntaxMemo::ScrollCaretIntoView() {
+    const TCaretRow at = Locate(Sel.Caret);
+    const int visible = std::max(platform_->VisibleRows(), 1);
+    int32_t top = TopLine;
+    if (at.Index < top)
+        top = at.Index;
+    else if (at.Index >= top + visible)
+        top = at.Index - visible + 1;
+    SetFirstVisibleLine(top);
+    const int columns = platform_->VisibleColumns();
+    if (columns > 0) {
+        const int col = inVirtual_ ? virtualColumn_ : ColumnOf(Sel.Caret);
+        int first = firstColumn_;
+        if (col < first)
+            first = col;
+        else if (col >= first + columns)
+            first = col - columns + 1;
+        if (first != firstColumn_) {
+            firstColumn_ = first;
+            Changed(chView);
+            platform_->InvalidateRows(0, -1);
+        }
+    }
+}
+
+// ---- Text changes ----------------------------------------------------------------------
+
+void TCustomSyntaxMemo::StoreTextChanged(TextOffset offset, int32_t delta) {
+    Changed(chText);
+    // Rows from the change on may have moved; the view repaints those it shows.
+    platform_->InvalidateRows(Locate(offset).Index, -1);
+    if (OnTextChange)
+        OnTextChange(*this, offset, delta);
+}
+
+TCustomSyntaxMemo::TGroupScope::TGroupScope(TCustomSyntaxMemo& m, int32_t code)
+    : m_(m), code_(code) {
+    TUndoStack* log = m_.Log();
+    opened_ = log && log->BeginGroup(code, m_.Sel.Anchor, m_.Sel.Caret);
+}
+
+TCustomSyntaxMemo::TGroupScope::~TGroupScope() {
+    if (!opened_)
+        return;
+    if (TUndoStack* log = m_.TStoreView::Store()->UndoLog())
+        log->EndGroup(code_, m_.Sel.Anchor, m_.Sel.Caret);
+}
+
+void TCustomSyntaxMemo::BeginUndoGroup(int32_t code) {
+    if (TUndoStack* log = Log())
+        log->BeginGroup(code, Sel.Anchor, Sel.Caret);
+}
+
+void TCustomSyntaxMemo::EndUndoGroup(int32_t code) {
+    if (TUndoStack* log = Log())
+        log->EndGroup(code, Sel.Anchor, Sel.Caret);
+}
+
+void TCustomSyntaxMemo::RecordInsertion(TextOffset offset, std::string_view chars) {
+    if (TUndoStack* log = Log()) {
+        const auto n = static_cast<TextOffset>(chars.size());
+        log->PushReplacement(offset, offset, {}, std::string(chars), offset + n, offset + n);
+    }
+}
+
+void TCustomSyntaxMemo::RecordDeletion(TextOffset offset, std::string_view chars) {
+    if (TUndoStack* log = Log()) {
+        const auto n = static_cast<TextOffset>(chars.size());
+        log->PushReplacement(offset, offset + n, std::string(chars), {}, offset, offset);
+    }
+}
+
+void TCustomSyntaxMemo::RecordReplacementBegin() {
+    TUndoStack* log = Log();
+    if (!log)
+        return;
+    if (replacementOpen_) {
+        replacementOpen_ = false;
+        log->Clear();
+        platform_->Beep();
+        throw ESyntaxMemo(msgBadTransactionLogEntry);
+    }
+    pendingBefore_ = Sel;
+    pendingRemoved_ = Store().GetText(Sel.Start(), Sel.End());
+    replacementOpen_ = true;
+}
+
+void TCustomSyntaxMemo::RecordReplacementEnd() {
+    TUndoStack* log = Log();
+    if (!log)
+        return;
+    if (!replacementOpen_) {
+        log->Clear();
+        platform_->Beep();
+        throw ESyntaxMemo(msgBadTransactionLogEntry);
+    }
+    replacementOpen_ = false;
+    // What was inserted is read back from the store, so the log holds exactly the stored
+    // characters whatever normalising the insertion did.
+    const TextOffset start = pendingBefore_.Start();
+    std::string inserted = Store().GetText(start, std::max(Sel.Caret, start));
+    log->PushReplacement(pendingBefore_.Anchor, pendingBefore_.Caret, std::move(pendingRemoved_),
+                         std::move(inserted), Sel.Anchor, Sel.Caret);
+    pendingRemoved_.clear();
+}
+
+void TCustomSyntaxMemo::ReplaceSelection(std::string_view text) {
+    // Replacing nothing by nothing changes nothing and leaves nothing to undo.
+    if (text.empty() && Sel.Empty() && !inVirtual_)
+        return;
+    TGroupScope group(*this, ugReplaceSelection);
+    TTextStore& s = Store();
+    std::string filled;
+    if (inVirtual_ && Sel.Empty()) {
+        const TCaretRow at = Locate(Sel.Caret);
+        filled = FillText(LineEndColumn(at), virtualColumn_);
+        filled.append(text);
+        text = filled;
+    }
+    const bool record = !applying_ && !replacementOpen_ && Log();
+    if (record)
+        RecordReplacementBegin();
+    try {
+        s.DeleteRange(*this);
+        if (!text.empty())
+            s.InsertAtCaret(*this, text.data(), static_cast<int32_t>(text.size()));
+    } catch (...) {
+        // Log what did happen, so undo still matches the text.
+        if (record)
+            RecordReplacementEnd();
+        throw;
+    }
+    if (record)
+        RecordReplacementEnd();
+    inVirtual_ = false;
+    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
+    Changed(chSelection);
+    if (paintLock_ == 0)
+        ScrollCaretIntoView();
+}
+
+void TCustomSyntaxMemo::InsertStream(TStream& stream) {
+    constexpr int64_t kPiece = 8192;
+    std::string piece(kPiece, '\0');
+    bool any = false;
+    for (;;) {
+        int64_t n = stream.Read(piece.data(), kPiece);
+        if (n <= 0)
+            break;
+        // A full piece that ends in the first half of a line-break pair gives that byte back,
+        // so the pair is read together with the next piece. A short piece is the end of the
+        // stream and keeps its last byte.
+        if (n == kPiece && stream.Position() < stream.Size()) {
+            const char last = piece[n - 1];
+            if (last == '\r' || (last == '\n' && piece[n - 2] != '\r')) {
+                stream.Seek(-1, TSeekOrigin::Current);
+                --n;
+            }
+        }
+        ReplaceSelection(std::string_view(piece.data(), n));
+        Sel.Anchor = Sel.Caret;
+        any = true;
+    }
+    if (!any)
+        ReplaceSelection({});
+}
+
+void TCustomSyntaxMemo::Clear() {
+    LockPaint();
+    try {
+        SetSelection(-1, 0, true);
+        ReplaceSelection({});
+    } catch (...) {
+        UnlockPaint();
+        throw;
+    }
+    if (TUndoStack* log = Store().UndoLog())
+        log->Clear();
+    UnlockPaint();
+}
+
+// ---- Undo and redo ---------------------------------------------------------------------
+
+bool TCustomSyntaxMemo::CanUndo() const {
+    const TUndoStack* log = TStoreView::Store()->UndoLog();
+    return log && log->CanUndo();
+}
+
+bool TCustomSyntaxMemo::CanRedo() const {
+    const TUndoStack* log = TStoreView::Store()->UndoLog();
+    return log && log->CanRedo();
+}
+
+bool TCustomSyntaxMemo::Modified() const {
+    const TUndoStack* log = TStoreView::Store()->UndoLog();
+    return log && log->Modified();
+}
+
+void TCustomSyntaxMemo::SetModified(bool value) {
+    if (value)
+        return;
+    if (TUndoStack* log = Store().UndoLog())
+        log->ClearAndMarkSaved();
+}
+
+void TCustomSyntaxMemo::ApplyReplace(TextOffset from, TextOffset to, const std::string& text) {
+    TTextStore& s = Store();
+    Sel = {from, to};
+    s.DeleteRange(*this);
+    if (!text.empty())
+        s.InsertAtCaret(*this, text.data(), static_cast<int32_t>(text.size()));
+}
+
+namespace {
+const TUndoRecord& Expect(const TUndoRecord& r, TUndoRecord::TKind kind) {
+    if (r.Kind != kind)
+        throw ESyntaxMemo(msgBadUndoStackState);
+    return r;
+}
+} // namespace
+
+bool TCustomSyntaxMemo::UndoStep(TUndoStack& log, bool& groupActive, bool& resetRescan) {
+    const TUndoRecord marker = Expect(log.StepDown(), TUndoRecord::Marker);
+    if (marker.A >= 11) {
+        const TUndoRecord sel = Expect(log.StepDown(), TUndoRecord::Selection);
+        const TUndoRecord& close = Expect(log.StepDown(), TUndoRecord::Marker);
+        if (close.A != marker.A || close.B != marker.B)
+            throw ESyntaxMemo(msgBadUndoStackState);
+        if (marker.B == TUndoRecord::GroupEnd) {
+            groupActive = true;
+            resetRescan = marker.A == ugIndentBlock || marker.A == ugUnindentBlock;
+        } else {
+            groupActive = false;
+            Sel = {std::clamp(sel.A, 0, Store().TextLength()),
+                   std::clamp(sel.B, 0, Store().TextLength())};
+        }
+        return true;
+    }
+    if (marker.A != ugReplacement)
+        throw ESyntaxMemo(msgBadUndoStackState);
+    const TUndoRecord after = Expect(log.StepDown(), TUndoRecord::Selection);
+    Expect(log.StepDown(), TUndoRecord::Text); // the inserted text
+    const TUndoRecord removed = Expect(log.StepDown(), TUndoRecord::Text);
+    const TUndoRecord before = Expect(log.StepDown(), TUndoRecord::Selection);
+    const TUndoRecord& close = Expect(log.StepDown(), TUndoRecord::Marker);
+    if (close.A != marker.A)
+        throw ESyntaxMemo(msgBadUndoStackState);
+    const TextOffset from = std::min(before.A, before.B);
+    const TextOffset to = std::max(after.A, after.B);
+    if (from < 0 || to > Store().TextLength() || from > to)
+        throw ESyntaxMemo(msgBadUndoStackState);
+    ApplyReplace(from, to, removed.Chars);
+    Sel = {before.A, before.B};
+    return true;
+}
+
+bool TCustomSyntaxMemo::RedoStep(TUndoStack& log, bool& groupActive) {
+    const TUndoRecord marker = Expect(log.StepUp(), TUndoRecord::Marker);
+    if (marker.A >= 11) {
+        const TUndoRecord sel = Expect(log.StepUp(), TUndoRecord::Selection);
+        const TUndoRecord& close = Expect(log.StepUp(), TUndoRecord::Marker);
+        if (close.A != marker.A || close.B != marker.B)
+            throw ESyntaxMemo(msgBadUndoStackState);
+        if (marker.B == TUndoRecord::GroupBegin) {
+            groupActive = true;
+        } else {
+            groupActive = false;
+            Sel = {std::clamp(sel.A, 0, Store().TextLength()),
+                   std::clamp(sel.B, 0, Store().TextLength())};
+        }
+        return true;
+    }
+    if (marker.A != ugReplacement)
+        throw ESyntaxMemo(msgBadUndoStackState);
+    const TUndoRecord before = Expect(log.StepUp(), TUndoRecord::Selection);
+    Expect(log.StepUp(), TUndoRecord::Text); // the removed text
+    const TUndoRecord inserted = Expect(log.StepUp(), TUndoRecord::Text);
+    const TUndoRecord after = Expect(log.StepUp(), TUndoRecord::Selection);
+    const TUndoRecord& close = Expect(log.StepUp(), TUndoRecord::Marker);
+    if (close.A != marker.A)
+        throw ESyntaxMemo(msgBadUndoStackState);
+    const TextOffset from = std::min(before.A, before.B);
+    const TextOffset to = std::max(before.A, before.B);
+    if (from < 0 || to > Store().TextLength())
+        throw ESyntaxMemo(msgBadUndoStackState);
+    ApplyReplace(from, to, inserted.Chars);
+    Sel = {after.A, after.B};
+    return true;
+}
+
+void TCustomSyntaxMemo::Undo() {
+    TUndoStack* log = Store().UndoLog();
+    if (!log || !log->CanUndo())
+        return;
+    recording_ = false;
+    applying_ = true;
+    LockPaint();
+    bool groupActive = false;
+    bool resetRescan = false;
+    try {
+        do {
+            UndoStep(*log, groupActive, resetRescan);
+            if (groupActive)
+                RescanHighlighting();
+        } while (groupActive && log->CanUndo());
+    } catch (...) {
+        // A damaged log cannot be trusted any further; what was applied stays.
+        log->Clear();
+        platform_->Beep();
+    }
+    if (resetRescan && Store().FirstRow())
+        Rescan = {Store().FirstRow(), 0, 0};
+    recording_ = true;
+    applying_ = false;
+    inVirtual_ = false;
+    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
+    Changed(chText | chSelection);
+    UnlockPaint();
+}
+
+void TCustomSyntaxMemo::Redo() {
+    TUndoStack* log = Store().UndoLog();
+    if (!log || !log->CanRedo())
+        return;
+    recording_ = false;
+    applying_ = true;
+    LockPaint();
+    bool groupActive = false;
+    try {
+        do {
+            RedoStep(*log, groupActive);
+            if (groupActive)
+                RescanHighlighting();
+        } while (groupActive && log->CanRedo());
+    } catch (...) {
+        log->Clear();
+        platform_->Beep();
+    }
+    recording_ = true;
+    applying_ = false;
+    inVirtual_ = false;
+    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
+    Changed(chText | chSelection);
+    UnlockPaint();
+}
+
+// ---- Properties ------------------------------------------------------------------------
+
+void TCustomSyntaxMemo::SetTabDefault(int value) {
+    if (value < 1)
+        throw ESyntaxMemo(msgIllegalTabDefault);
+    if (value == Tabs.TabDefault)
+        return;
+    Tabs.TabDefault = value;
+    Changed(chSettings);
+    platform_->InvalidateRows(0, -1);
+}
+
+std::string TCustomSyntaxMemo::TabColumnsText() const {
+    std::string out;
+    for (int32_t c : Tabs.Columns) {
+        if (c < 0)
+            break;
+        if (!out.empty())
+            out.push_back(' ');
+        out += std::to_string(c + 1);
+    }
+    return out;
+}
+
+void TCustomSyntaxMemo::SetTabColumnsText(std::string_view text) {
+    std::vector<int32_t> columns;
+    size_t i = 0;
+    for (;;) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == ';'))
+            ++i;
+        if (i >= text.size())
+            break;
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            throw ESyntaxMemo(msgTabColumnExpected);
+        int64_t value = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            value = value * 10 + (text[i] - '0');
+            if (value > 65535)
+                throw ESyntaxMemo(msgTabColumnExpected);
+            ++i;
+        }
+        if (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != ';')
+            throw ESyntaxMemo(msgTabColumnExpected);
+        if (columns.size() >= MaxTabColumns)
+            throw ESyntaxMemo(msgTooManyTabStops, std::string(MessageText(msgTooManyTabStops)) +
+                                                      std::to_string(MaxTabColumns));
+        if (value <= 1)
+            throw ESyntaxMemo(msgTabColumnTooSmall);
+        if (!columns.empty() && value - 1 <= columns.back())
+            throw ESyntaxMemo(msgTabColumnsOrder);
+        columns.push_back(static_cast<int32_t>(value - 1));
+    }
+    Tabs.Columns = TTabSettings::MakeEmpty();
+    std::copy(columns.begin(), columns.end(), Tabs.Columns.begin());
+    Changed(chSettings);
+    platform_->InvalidateRows(0, -1);
+}
+
+void TCustomSyntaxMemo::SetIndentStep(int value) {
+    if (value >= 1 && value <= 19)
+        indentStep_ = value;
+}
+
+void TCustomSyntaxMemo::SetOptionWord(uint32_t word) {
+    if (word == optionWord_)
+        return;
+    const bool wrapChanged = (word ^ optionWord_) & OptionBit(smoWordWrap);
+    optionWord_ = word;
+    if (wrapChanged) {
+        firstColumn_ = 0;
+        Store().RewrapRange(nullptr, nullptr);
+    }
+    Changed(chOptions);
+    platform_->InvalidateRows(0, -1);
+}
+
+bool TCustomSyntaxMemo::CaretAfterEOLActive() const {
+    return HasOption(smoCaretAfterEOL) && platform_->FixedPitch();
+}
+
+// ---- Change notification ---------------------------------------------------------------
+
+void TCustomSyntaxMemo::UnlockPaint() {
+    if (paintLock_ > 0)
+        --paintLock_;
+    if (paintLock_ == 0) {
+        ScrollCaretIntoView();
+        platform_->InvalidateRows(0, -1);
+    }
+}
+
+void TCustomSyntaxMemo::ChangeNotification() {
+    if (paintLock_ > 0)
+        return;
+    RescanHighlighting();
+    Rescan = {};
+    if (changeBits_ && OnChange)
+        OnChange(*this);
+    changeBits_ = 0;
+}
+
+} // namespace kvx

@@ -1,0 +1,277 @@
+// The editor control without its window: caret, selection, the numbered editing commands,
+// typing, block indent, the undo and redo of its document, and its editing properties. The
+// Qt widget wraps it and supplies the platform services through TEditorPlatform.
+#pragma once
+
+#include "EdConsts.h"
+#include "TextStore.h"
+#include "UndoStack.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kvx {
+
+class TStream;
+class TCustomSyntaxMemo;
+
+// Everything the control needs from the window system. The defaults describe a window that
+// shows nothing: a fixed-pitch font, no rows on screen, no clipboard.
+class TEditorPlatform {
+  public:
+    virtual ~TEditorPlatform() = default;
+    // Rows [first, last] need repainting; last -1 means to the end of the document.
+    virtual void InvalidateRows(int32_t /*first*/, int32_t /*last*/) {}
+    // Width in pixels of text without TABs, in the document's encoding.
+    virtual int TextWidth(std::string_view text) {
+        return CharWidth() * static_cast<int>(text.size());
+    }
+    virtual int CharWidth() { return 8; }
+    virtual bool FixedPitch() { return true; }
+    virtual int VisibleRows() { return 0; }
+    virtual int VisibleColumns() { return 0; }
+    // Plain text in UTF-8 with LF line breaks.
+    virtual void SetClipboardText(const std::string& /*utf8*/) {}
+    virtual bool ClipboardText(std::string& /*utf8*/) { return false; }
+    virtual void Beep() {}
+    virtual void CaretShapeChanged(bool /*block*/) {}
+};
+
+// Commands whose behaviour lives in the bookmark, printing and export code. Until one is
+// installed those commands do nothing.
+class TEditorHooks {
+  public:
+    virtual ~TEditorHooks() = default;
+    virtual void SetBookmark(TCustomSyntaxMemo& /*memo*/, int /*index*/) {}
+    virtual void GotoBookmark(TCustomSyntaxMemo& /*memo*/, int /*index*/) {}
+    virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
+    // Puts the selection on the clipboard in the rich formats (RTF, HTML) as chosen.
+    virtual void CopyRichFormats(TCustomSyntaxMemo& /*memo*/) {}
+    // Text for a paste when the clipboard has no plain text (HTML reduced to text).
+    virtual bool PasteFallback(TCustomSyntaxMemo& /*memo*/, std::string& /*utf8*/) { return false; }
+};
+
+class TCustomSyntaxMemo : public TStoreView {
+  public:
+    using TTextChangeEvent = std::function<void(TCustomSyntaxMemo&, TextOffset, int32_t)>;
+    using TNotifyEvent = std::function<void(TCustomSyntaxMemo&)>;
+    using TCommandEvent = std::function<void(TCustomSyntaxMemo&, int& command)>;
+    using TCharTest = std::function<bool(unsigned char)>;
+
+    explicit TCustomSyntaxMemo(TEditorPlatform* platform = nullptr);
+    ~TCustomSyntaxMemo() override;
+
+    // ---- Document ----------------------------------------------------------------------
+    TTextStore& Store() { return *TStoreView::Store(); }
+    // Shows another document (null: the control's own); view state is reset.
+    void AttachTextStore(TTextStore* store);
+    std::string Text() { return Store().GetText(0, Store().TextLength()); }
+    TextOffset TextLength() { return Store().TextLength(); }
+    void Clear();
+
+    // ---- Selection ---------------------------------------------------------------------
+    // Anchor -1 selects everything; values are clamped to the text.
+    void SetSelection(TextOffset anchor, TextOffset caret, bool noRepaint = false);
+    TSelectionRange Selection() const { return Sel; }
+    TextOffset SelStart() const { return Sel.Start(); }
+    void SetSelStart(TextOffset value) { SetSelection(value, value); }
+    int32_t SelLength();
+    void SetSelLength(int32_t value);
+    std::string SelText();
+    void SetSelText(std::string_view text) { ReplaceSelection(text); }
+    TLineStyle SelLineStyle = lsCRLF;
+
+    // One-based caret column (display column) and line (row).
+    void GetCaretPos(int& column, int& line);
+    void SetCaretPos(int column, int line);
+
+    // ---- Editing -----------------------------------------------------------------------
+    void ReplaceSelection(std::string_view text);
+    void DeleteSelection() { ReplaceSelection({}); }
+    void InsertStream(TStream& stream);
+    void IndentBlock(int count, bool allowTabs);
+    void UnindentBlock(int count);
+    // Runs command 0-45; other ids (after OnCommandRecognised) are ignored.
+    void ExecuteCommand(int command, bool extend = false);
+    // A typed character (Unicode); it is encoded into the document's encoding.
+    void KeyChar(char32_t ch);
+    // Text for the document's encoding from UTF-8; beeps and returns false when it cannot.
+    bool EncodeForDocument(std::string_view utf8, std::string& out);
+
+    // The clipboard commands as plain methods; the editing ones do nothing when read-only.
+    void CutToClipboard();
+    void CopyToClipboard();
+    void PasteFromClipboard();
+    void SelectAll() { SetSelection(-1, 0); }
+
+    void Undo();
+    void Redo();
+    bool CanUndo() const;
+    bool CanRedo() const;
+    bool Modified() const;
+    void SetModified(bool value);
+
+    // Undo recording requests of the control.
+    void BeginUndoGroup(int32_t code);
+    void EndUndoGroup(int32_t code);
+    void RecordInsertion(TextOffset offset, std::string_view chars);
+    void RecordDeletion(TextOffset offset, std::string_view chars);
+    void EnableRecording(bool on) { recording_ = on; }
+    bool RecordingEnabled() const { return recording_; }
+    void RecordReplacementBegin();
+    void RecordReplacementEnd();
+
+    // ---- Properties --------------------------------------------------------------------
+    int TabDefault() const { return Tabs.TabDefault; }
+    void SetTabDefault(int value);
+    std::string TabColumnsText() const;
+    void SetTabColumnsText(std::string_view text);
+    int NextTabStop(int column) const { return Tabs.NextTabStop(column); }
+    int IndentStep() const { return indentStep_; }
+    void SetIndentStep(int value);
+    uint32_t OptionWord() const { return optionWord_; }
+    void SetOptionWord(uint32_t word);
+    TSyntaxMemoOptions Options() const { return TSyntaxMemoOptions::FromWord(optionWord_); }
+    void SetOptions(TSyntaxMemoOptions options) { SetOptionWord(options.ToWord(optionWord_)); }
+    bool HasOption(TSyntaxMemoOption o) const { return optionWord_ & OptionBit(o); }
+    bool ReadOnly = false;
+    bool WantTab = true;
+    bool WantReturns = true;
+    bool InsertMode() const { return insertMode_; }
+    bool CaretAfterEOLActive() const;
+    bool InVirtualSpace() const { return inVirtual_; }
+    int VirtualColumn() const { return virtualColumn_; }
+    int PreferredColumn() const { return preferredColumn_; }
+    int32_t FirstVisibleLine() const { return TopLine; }
+    void SetFirstVisibleLine(int32_t line);
+    int FirstColumn() const { return firstColumn_; }
+
+    TCharTest fn_CharStartsWord;
+    TCharTest fn_CharIsInWord;
+    bool CharStartsWord(unsigned char c) const;
+    bool CharIsInWord(unsigned char c) const;
+    // Offsets of the word before and after the caret (-1 / the caret when there is none).
+    TextOffset WordBefore();
+    TextOffset WordAfter();
+
+    // ---- Events and change notification -------------------------------------------------
+    TTextChangeEvent OnTextChange;
+    TNotifyEvent OnChange;
+    TCommandEvent OnCommandRecognised;
+    uint32_t ChangeBits() const { return changeBits_; }
+    void Changed(uint32_t bits) { changeBits_ |= bits; }
+    // Rescans and raises OnChange when anything changed, then forgets the changes.
+    void ChangeNotification();
+    void LockPaint() { ++paintLock_; }
+    void UnlockPaint();
+
+    TEditorPlatform& Platform() { return *platform_; }
+    void SetHooks(TEditorHooks* hooks) { hooks_ = hooks; }
+    void ScrollCaretIntoView();
+    // Row and in-row index of an offset (the empty line after a final break has row
+    // RowCount and no node).
+    struct TCaretRow {
+        TLineNode* Row = nullptr;
+        TextOffset RowOffset = 0;
+        int32_t Index = 0;
+        int InRow = 0;
+        bool AfterFinalBreak = false;
+    };
+    TCaretRow Locate(TextOffset offset);
+    int ColumnOf(TextOffset offset);
+
+  protected:
+    void StoreTextChanged(TextOffset offset, int32_t delta) override;
+    int VisibleRowCount() const override { return platform_->VisibleRows(); }
+    // Another control's document went away: show our own again.
+    void StoreDestroyed() override { AttachTextStore(nullptr); }
+    // The highlighting side restarts its scan here; without a scanner there is nothing to do.
+    virtual void RescanHighlighting() {}
+
+  private:
+    // Closes an undo group on every way out, so that an exception cannot leave it open and
+    // swallow every later command into it.
+    class TGroupScope {
+      public:
+        TGroupScope(TCustomSyntaxMemo& m, int32_t code);
+        ~TGroupScope();
+        TGroupScope(const TGroupScope&) = delete;
+        TGroupScope& operator=(const TGroupScope&) = delete;
+
+      private:
+        TCustomSyntaxMemo& m_;
+        int32_t code_;
+        bool opened_ = false;
+    };
+    class TNotifyScope;
+
+    void RunCommand(int command, bool extend);
+    TextOffset PrevCharOffset(TextOffset offset);
+    TextOffset NextCharOffset(TextOffset offset);
+    void MoveTo(TextOffset caret, bool extend);
+    void MoveVertical(int rows, bool extend, bool page);
+    int PixelX(const TLineNode* row, int index);
+    int IndexAtPixel(const TLineNode* row, int x);
+    int LineEndColumn(const TCaretRow& at);
+    std::string FillText(int from, int to) const;
+    void TypeChar(std::string_view bytes, bool isBreak);
+    void TabKey();
+    void DeleteChar(bool forward);
+    void DeleteWord(bool before);
+    void DeleteLine();
+    void ApplyReplace(TextOffset from, TextOffset to, const std::string& text);
+    bool UndoStep(TUndoStack& log, bool& groupActive, bool& resetRescan);
+    bool RedoStep(TUndoStack& log, bool& groupActive);
+    TextOffset LogicalLineStart(TextOffset offset);
+    TextOffset NextLogicalLineStart(TextOffset lineStart);
+    void InvalidateSelectionRows(const TSelectionRange& range);
+    TUndoStack* Log() const { return recording_ ? TStoreView::Store()->UndoLog() : nullptr; }
+
+    TEditorPlatform defaultPlatform_;
+    TEditorPlatform* platform_;
+    TEditorHooks* hooks_ = nullptr;
+    std::unique_ptr<TTextStore> ownStore_;
+
+    uint32_t optionWord_ = DefaultOptionWord;
+    int indentStep_ = 1;
+    bool insertMode_ = true;
+    int preferredColumn_ = 0;
+    int virtualColumn_ = 0;
+    bool inVirtual_ = false;
+    bool verticalMove_ = false;
+    int firstColumn_ = 0;
+
+    bool recording_ = true;
+    bool applying_ = false;
+    bool replacementOpen_ = false;
+    TSelectionRange pendingBefore_;
+    std::string pendingRemoved_;
+
+    uint32_t changeBits_ = 0;
+    int paintLock_ = 0;
+    int commandDepth_ = 0;
+};
+
+// The caret as the user sees it: one-based column and line.
+class TSM_CaretControl {
+  public:
+    explicit TSM_CaretControl(TCustomSyntaxMemo& memo) : memo_(memo) {}
+    int Column() const {
+        int column, line;
+        memo_.GetCaretPos(column, line);
+        return column;
+    }
+    int Line() const {
+        int column, line;
+        memo_.GetCaretPos(column, line);
+        return line;
+    }
+    void SetPos(int column, int line) { memo_.SetCaretPos(column, line); }
+
+  private:
+    TCustomSyntaxMemo& memo_;
+};
+
+} // namespace kvx

@@ -1,0 +1,754 @@
+#include "TextStore.h"
+
+#include "UndoStack.h"
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace kvx {
+
+namespace {
+
+// Length of the UTF-8 sequence a byte starts; 1 for bytes that start none.
+int Utf8SequenceLength(unsigned char b) {
+    if (b >= 0xC0 && b <= 0xDF)
+        return 2;
+    if (b >= 0xE0 && b <= 0xEF)
+        return 3;
+    if (b >= 0xF0 && b <= 0xF7)
+        return 4;
+    return 1;
+}
+
+bool IsContinuationByte(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// A continuation byte belongs to the character before it only when a lead byte close enough
+// before it announces it; stray continuation bytes count as characters of their own so that
+// text that is not valid UTF-8 still moves one byte at a time.
+bool Utf8IsStart(const char* s, int i) {
+    if (!IsContinuationByte(static_cast<unsigned char>(s[i])))
+        return true;
+    for (int k = 1; k <= 3 && i - k >= 0; ++k) {
+        const auto p = static_cast<unsigned char>(s[i - k]);
+        if (IsContinuationByte(p))
+            continue;
+        return Utf8SequenceLength(p) <= k;
+    }
+    return true;
+}
+
+// Walks characters forward: true when byte i starts a character, given the state left by
+// the bytes before it.
+struct TUtf8Walker {
+    int pending = 0;
+    bool Starts(unsigned char b) {
+        if (pending > 0 && IsContinuationByte(b)) {
+            --pending;
+            return false;
+        }
+        pending = Utf8SequenceLength(b) - 1;
+        return true;
+    }
+};
+
+// Byte classes of the normaliser: 0 copy, 1 CR, 2 LF, 3 other control byte.
+struct TNormTable {
+    uint8_t cls[256];
+    constexpr TNormTable() : cls() {
+        for (int i = 0; i < 32; ++i)
+            cls[i] = 3;
+        cls[9] = 0;
+        cls[13] = 1;
+        cls[10] = 2;
+    }
+};
+constexpr TNormTable kNorm;
+
+const char kNotEnoughMemory[] = "Not enough memory for operation";
+
+} // namespace
+
+static_assert(sizeof(TLineNode) == 24, "row header grew: every row of a large file pays for it");
+
+// ---- TLineNode -------------------------------------------------------------------------
+
+uint8_t* TLineNode::AllocStyles() {
+    std::memset(StyleBytes(), 0, length_);
+    hasStyles_ = 1;
+    return StyleBytes();
+}
+
+// ---- TTabSettings ----------------------------------------------------------------------
+
+int TTabSettings::NextTabStop(int column) const {
+    for (int32_t c : Columns) {
+        if (c < 0)
+            break;
+        if (c > column)
+            return c;
+    }
+    const int w = TabDefault > 0 ? TabDefault : 1;
+    return w + column - column % w;
+}
+
+// ---- TStoreView ------------------------------------------------------------------------
+
+TStoreView::~TStoreView() {
+    AttachStore(nullptr);
+}
+
+void TStoreView::AttachStore(TTextStore* store) {
+    if (store_ == store)
+        return;
+    if (store_)
+        store_->DetachView(this);
+    store_ = store;
+    Sel = {};
+    Top = {};
+    TopLine = 0;
+    Rescan = {};
+    if (store_)
+        store_->AttachView(this);
+}
+
+// ---- TTextNormalizer -------------------------------------------------------------------
+
+size_t TTextNormalizer::Run(const char* in, size_t n, char* out) {
+    size_t o = 0;
+    for (size_t i = 0; i < n; ++i) {
+        // Most bytes are ordinary: copy them a run at a time.
+        size_t j = i;
+        while (j < n && kNorm.cls[static_cast<unsigned char>(in[j])] == 0)
+            ++j;
+        if (j > i) {
+            std::memcpy(out + o, in + i, j - i);
+            o += j - i;
+            i = j;
+            state_ = None;
+            if (i == n)
+                break;
+        }
+        switch (kNorm.cls[static_cast<unsigned char>(in[i])]) {
+        case 1:
+            if (state_ == AfterLF) {
+                state_ = None; // the CR of an LF CR pair
+            } else {
+                out[o++] = '\r';
+                state_ = AfterCR;
+            }
+            break;
+        case 2:
+            if (state_ == AfterCR) {
+                state_ = None; // the LF of a CR LF pair
+            } else {
+                out[o++] = '\r';
+                state_ = AfterLF;
+            }
+            break;
+        default:
+            out[o++] = '.';
+            state_ = None;
+            break;
+        }
+    }
+    return o;
+}
+
+// ---- TTextStore: life, views, side table -----------------------------------------------
+
+TTextStore::TTextStore() : ownLog_(std::make_unique<TUndoStack>()), log_(ownLog_.get()) {}
+
+TTextStore::~TTextStore() {
+    for (TStoreView* v : std::vector<TStoreView*>(views_))
+        v->StoreDestroyed();
+    views_.clear();
+    Clear();
+}
+
+void TTextStore::AttachView(TStoreView* v) {
+    if (std::find(views_.begin(), views_.end(), v) == views_.end())
+        views_.push_back(v);
+}
+
+void TTextStore::DetachView(TStoreView* v) {
+    std::erase(views_, v);
+}
+
+void TTextStore::RemoveListener(TStoreListener* l) {
+    std::erase(listeners_, l);
+}
+
+int32_t TTextStore::RowBackColor(const TLineNode* row) const {
+    if (!row->hasExtras_)
+        return -1;
+    return extras_.at(row).BackColor;
+}
+
+int32_t TTextStore::RowTextColor(const TLineNode* row) const {
+    if (!row->hasExtras_)
+        return -1;
+    return extras_.at(row).TextColor;
+}
+
+void TTextStore::SetRowColors(TLineNode* row, int32_t back, int32_t text) {
+    TRowExtras& e = extras_[row];
+    row->hasExtras_ = 1;
+    e.BackColor = back;
+    e.TextColor = text;
+}
+
+TLineObject* TTextStore::LineObject(const TLineNode* row) const {
+    if (!row->hasExtras_)
+        return nullptr;
+    return extras_.at(row).Object.get();
+}
+
+void TTextStore::SetLineObject(TLineNode* row, std::unique_ptr<TLineObject> object) {
+    TRowExtras& e = extras_[row];
+    row->hasExtras_ = 1;
+    if (object)
+        object->Row = row;
+    e.Object = std::move(object);
+}
+
+// ---- Rows ------------------------------------------------------------------------------
+
+void TTextStore::CountRow(int length, int delta) {
+    lengthCount_[length] += delta;
+    if (delta > 0) {
+        longest_ = std::max(longest_, length);
+    } else {
+        while (longest_ > 0 && lengthCount_[longest_] == 0)
+            --longest_;
+    }
+}
+
+TLineNode* TTextStore::NewRow(const char* text, int length, uint32_t flags) {
+    void* block = pool_.Allocate(TLineNode::BlockSize(length));
+    auto* row = new (block) TLineNode;
+    row->length_ = static_cast<uint16_t>(length);
+    char* dst = row->MutableText();
+    std::memcpy(dst, text, length);
+    dst[length] = 0;
+    unsigned char high = 0;
+    for (int i = 0; i < length; ++i)
+        high |= static_cast<unsigned char>(text[i]);
+    if (high & 0x80)
+        flags |= rfHighBytes;
+    if (std::memchr(text, '\t', length))
+        flags |= rfHasTab;
+    row->SetRowFlags(flags);
+    CountRow(length, +1);
+    return row;
+}
+
+void TTextStore::FreeRow(TLineNode* row) {
+    if (row->hasExtras_)
+        extras_.erase(row);
+    CountRow(row->length_, -1);
+    const size_t size = TLineNode::BlockSize(row->length_);
+    row->~TLineNode();
+    pool_.Free(row, size);
+}
+
+TTextStore::TRowKeep TTextStore::TakeKeep(TLineNode* row) {
+    TRowKeep k;
+    k.Marks = row->marks_;
+    k.Glyph = row->glyph_;
+    if (row->hasExtras_) {
+        auto it = extras_.find(row);
+        k.Extras = std::move(it->second);
+        k.HasExtras = true;
+        extras_.erase(it);
+        row->hasExtras_ = 0;
+    }
+    return k;
+}
+
+int TTextStore::CutLength(const char* text, int remaining) const {
+    const int limit = std::min(remaining, MaxRowLength);
+    if (const void* cr = std::memchr(text, '\r', limit))
+        return static_cast<int>(static_cast<const char*>(cr) - text) + 1;
+    if (limit == remaining)
+        return limit;
+    int c = limit;
+    if (utf8_)
+        while (c > 1 && !Utf8IsStart(text, c))
+            --c;
+    return c;
+}
+
+std::pair<TLineNode*, TLineNode*> TTextStore::Splice(TLineNode* first, int32_t oldCount,
+                                                     TextOffset offset, int32_t index,
+                                                     std::string_view text, TRowKeep keep,
+                                                     uint32_t flags) {
+    TLineNode* prev = first ? first->prev_ : last_;
+    TLineNode* after = first;
+    int64_t oldLen = 0;
+    for (int32_t i = 0; i < oldCount; ++i) {
+        TLineNode* r = after;
+        after = r->next_;
+        oldLen += r->length_;
+        FreeRow(r);
+    }
+
+    TLineNode* firstNew = nullptr;
+    TLineNode* p = prev;
+    int32_t newCount = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        const int c = CutLength(text.data() + pos,
+                                static_cast<int>(std::min<size_t>(text.size() - pos, INT_MAX)));
+        TLineNode* r = NewRow(text.data() + pos, c, flags);
+        r->prev_ = p;
+        (p ? p->next_ : first_) = r;
+        if (!firstNew) {
+            firstNew = r;
+            r->marks_ = keep.Marks & ~rmContinuation;
+            r->glyph_ = keep.Glyph;
+            if (keep.HasExtras) {
+                if (keep.Extras.Object)
+                    keep.Extras.Object->Row = r;
+                extras_[r] = std::move(keep.Extras);
+                r->hasExtras_ = 1;
+            }
+        }
+        if (p && !p->EndsWithBreak())
+            r->marks_ |= rmContinuation;
+        p = r;
+        pos += c;
+        ++newCount;
+    }
+    (p ? p->next_ : first_) = after;
+    if (after) {
+        after->prev_ = p;
+        if (p && !p->EndsWithBreak())
+            after->marks_ |= rmContinuation;
+        else
+            after->marks_ &= ~rmContinuation;
+    } else {
+        last_ = p;
+    }
+
+    const int32_t lenDelta = static_cast<int32_t>(int64_t(text.size()) - oldLen);
+    const int32_t rowDelta = newCount - oldCount;
+    rowCount_ += rowDelta;
+    textLength_ += lenDelta;
+
+    // Keep every finger on a live row: one inside the replaced rows moves to the first new
+    // row (which starts at the same place), one after them shifts with the text.
+    auto fix = [&](TRowFinger& f) {
+        if (!f.Row || f.Offset < offset)
+            return;
+        if (f.Offset >= offset + oldLen) {
+            f.Offset += lenDelta;
+            f.Index += rowDelta;
+        } else if (firstNew) {
+            f = {firstNew, offset, index};
+        } else if (after) {
+            f = {after, offset, index};
+        } else if (prev) {
+            f = {prev, offset - prev->length_, index - 1};
+        } else {
+            f = {};
+        }
+    };
+    fix(cache_);
+    for (TStoreView* v : views_) {
+        fix(v->Top);
+        fix(v->Rescan);
+    }
+    if (rowCount_ == 0) {
+        assert(extras_.empty());
+        pool_.Release();
+        cache_ = {};
+    }
+    return {firstNew, firstNew ? p : nullptr};
+}
+
+// ---- Lookups ---------------------------------------------------------------------------
+
+TRowFinger TTextStore::WalkTo(TRowFinger f, TextOffset offset) const {
+    if (offset >= f.Offset) {
+        while (offset - f.Offset >= f.Row->length_ && f.Row->next_) {
+            f.Offset += f.Row->length_;
+            f.Row = f.Row->next_;
+            ++f.Index;
+        }
+    } else {
+        while (f.Offset > offset) {
+            f.Row = f.Row->prev_;
+            f.Offset -= f.Row->length_;
+            --f.Index;
+        }
+    }
+    return f;
+}
+
+TRowFinger TTextStore::RowAt(const TStoreView* view, TextOffset offset) {
+    if (!first_)
+        return {};
+    offset = std::clamp(offset, 0, textLength_);
+    // Start from whichever known row is nearest: the first row, the last row, the row of the
+    // previous lookup, or the view's first visible row.
+    TRowFinger best{first_, 0, 0};
+    auto consider = [&](const TRowFinger& f) {
+        if (f.Row &&
+            std::llabs(int64_t(offset) - f.Offset) < std::llabs(int64_t(offset) - best.Offset))
+            best = f;
+    };
+    consider({last_, textLength_ - last_->length_, rowCount_ - 1});
+    consider(cache_);
+    if (view)
+        consider(view->Top);
+    TRowFinger r = WalkTo(best, offset);
+    cache_ = r;
+    if (r.Row == last_ && offset == textLength_ && last_->EndsWithBreak())
+        ++r.Index;
+    return r;
+}
+
+TRowFinger TTextStore::RowByIndex(int32_t index) {
+    if (!first_)
+        return {};
+    index = std::clamp(index, 0, rowCount_ - 1);
+    TRowFinger best{first_, 0, 0};
+    auto consider = [&](const TRowFinger& f) {
+        if (f.Row && std::abs(index - f.Index) < std::abs(index - best.Index))
+            best = f;
+    };
+    consider({last_, textLength_ - last_->length_, rowCount_ - 1});
+    consider(cache_);
+    for (const TStoreView* v : views_)
+        consider(v->Top);
+    while (best.Index < index) {
+        best.Offset += best.Row->length_;
+        best.Row = best.Row->next_;
+        ++best.Index;
+    }
+    while (best.Index > index) {
+        best.Row = best.Row->prev_;
+        best.Offset -= best.Row->length_;
+        --best.Index;
+    }
+    cache_ = best;
+    return best;
+}
+
+TextOffset TTextStore::RowStart(const TLineNode* row) {
+    // Walk back until a row whose offset is known.
+    TextOffset sum = 0;
+    for (const TLineNode* r = row; r; r = r->prev_) {
+        if (r != row)
+            sum += r->length_;
+        if (r == first_)
+            return sum;
+        if (r == cache_.Row)
+            return cache_.Offset + sum;
+        if (r == last_)
+            return textLength_ - last_->length_ + sum;
+        for (const TStoreView* v : views_)
+            if (r == v->Top.Row)
+                return v->Top.Offset + sum;
+    }
+    return sum;
+}
+
+bool TTextStore::IsCharStart(const TLineNode* row, int i) const {
+    if (!utf8_ || i <= 0 || i >= row->length_)
+        return true;
+    return Utf8IsStart(row->Text(), i);
+}
+
+int TTextStore::PrevCharStart(const TLineNode* row, int i) const {
+    if (i <= 0)
+        return 0;
+    --i;
+    while (i > 0 && !IsCharStart(row, i))
+        --i;
+    return i;
+}
+
+int TTextStore::NextCharStart(const TLineNode* row, int i) const {
+    if (i >= row->length_)
+        return row->length_;
+    ++i;
+    while (i < row->length_ && !IsCharStart(row, i))
+        ++i;
+    return i;
+}
+
+int TTextStore::ColumnOfIndex(const TLineNode* row, int index, const TTabSettings& tabs) const {
+    if (!row)
+        return 0;
+    const int len = row->length_;
+    const bool tabsIn = row->flags_ & rfHasTab;
+    // Past the break: the break's own column, or one more on the last row.
+    if (!tabsIn && row->EndsWithBreak() && index >= len)
+        index = row->next_ ? len - 1 : len;
+    const int n = std::clamp(index, 0, len);
+    const bool wide = utf8_ && (row->flags_ & rfHighBytes);
+    if (!tabsIn && !wide)
+        return n;
+    int col = 0;
+    TUtf8Walker w;
+    const char* t = row->Text();
+    for (int k = 0; k < n; ++k) {
+        const auto c = static_cast<unsigned char>(t[k]);
+        const bool start = !wide || w.Starts(c);
+        if (c == '\t')
+            col = tabs.NextTabStop(col);
+        else if (start)
+            ++col;
+    }
+    return col;
+}
+
+int TTextStore::IndexOfColumn(const TLineNode* row, int column, const TTabSettings& tabs) const {
+    if (!row)
+        return 0;
+    const int len = row->length_;
+    // Past the end: before the break, or after the last character of the document.
+    const int endIndex = (row->next_ || row->EndsWithBreak()) ? len - 1 : len;
+    const bool tabsIn = row->flags_ & rfHasTab;
+    const bool wide = utf8_ && (row->flags_ & rfHighBytes);
+    if (!tabsIn && !wide)
+        return column < len ? std::max(column, 0) : endIndex;
+    int col = 0;
+    int k = 0;
+    while (k < len && col < column) {
+        col = row->At(k) == '\t' ? tabs.NextTabStop(col) : col + 1;
+        k = NextCharStart(row, k);
+    }
+    return k >= len ? endIndex : k;
+}
+
+std::string TTextStore::GetText(TextOffset from, TextOffset to) {
+    from = std::clamp(from, 0, textLength_);
+    to = std::clamp(to, 0, textLength_);
+    if (from > to)
+        std::swap(from, to);
+    std::string out;
+    if (from == to)
+        return out;
+    out.reserve(to - from);
+    TRowFinger f = RowAt(nullptr, from);
+    TextOffset at = from;
+    for (TLineNode* r = f.Row; r && at < to; r = r->next_) {
+        const int begin = at - f.Offset;
+        const int end = std::min<int64_t>(r->length_, int64_t(to) - f.Offset);
+        out.append(r->Text() + begin, end - begin);
+        f.Offset += r->length_;
+        at = f.Offset;
+    }
+    return out;
+}
+
+unsigned char TTextStore::CharAt(TextOffset offset) {
+    if (offset < 0 || offset >= textLength_)
+        return 0;
+    TRowFinger f = RowAt(nullptr, offset);
+    return f.Row->At(offset - f.Offset);
+}
+
+// ---- Edits -----------------------------------------------------------------------------
+
+void TTextStore::NoteRescan(TLineNode* row, TextOffset offset, int32_t index) {
+    if (!row)
+        return;
+    for (TStoreView* v : views_)
+        if (!v->Rescan.Row || v->Rescan.Offset > offset)
+            v->Rescan = {row, offset, index};
+}
+
+void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count) {
+    if (!text)
+        return;
+    if (count < 0)
+        count = static_cast<int32_t>(std::min<size_t>(std::strlen(text), INT32_MAX));
+    if (count == 0)
+        return;
+    // Offsets are 32-bit: refuse what would not fit before anything changes.
+    if (int64_t(textLength_) + count > INT32_MAX)
+        throw ESyntaxMemo(0, kNotEnoughMemory);
+    constexpr int32_t kPiece = 8192;
+    piece_.resize(kPiece);
+    TTextNormalizer norm;
+    for (int32_t done = 0; done < count;) {
+        const int32_t n = std::min(kPiece, count - done);
+        const size_t m = norm.Run(text + done, n, piece_.data());
+        done += n;
+        if (m)
+            InsertPiece(view, piece_.data(), static_cast<int32_t>(m));
+    }
+}
+
+void TTextStore::InsertPiece(TStoreView& view, const char* s, int32_t n) {
+    const TextOffset caret = std::clamp(view.Sel.Caret, 0, textLength_);
+    std::pair<TLineNode*, TLineNode*> made;
+    TRowFinger pos;
+    if (!first_) {
+        made = Splice(nullptr, 0, 0, 0, {s, size_t(n)}, {}, rfRepaint | rfRescan);
+    } else {
+        pos = RowAt(&view, caret);
+        pos.Index = std::min(pos.Index, rowCount_ - 1);
+        TLineNode* row = pos.Row;
+        const int k = caret - pos.Offset;
+        const int len = row->length_;
+        work_.assign(row->Text(), k);
+        work_.append(s, n);
+        work_.append(row->Text() + k, len - k);
+        // One ordinary character inside a row that has room only rebuilds that row.
+        const bool single = n == 1 && s[0] != '\r' && k < len && len < MaxRowLength;
+        const uint32_t keepFlags = row->flags_ & ~(rfHasTab | rfHighBytes);
+        made = Splice(row, 1, pos.Offset, pos.Index, work_, TakeKeep(row),
+                      single ? keepFlags | rfRepaint | rfRescan : rfRepaint | rfRescan);
+        if (!single) {
+            int more = view.VisibleRowCount() + 2;
+            for (TLineNode* r = made.second->next_; r && more > 0; r = r->next_, --more)
+                r->AddRowFlags(rfRescan);
+        }
+    }
+    for (TStoreView* v : views_) {
+        if (v == &view)
+            continue;
+        if (v->Sel.Anchor >= caret)
+            v->Sel.Anchor += n;
+        if (v->Sel.Caret >= caret)
+            v->Sel.Caret += n;
+    }
+    view.Sel = {caret + n, caret + n};
+    NoteRescan(made.first, pos.Offset, pos.Index);
+    for (TStoreListener* l : listeners_)
+        l->TextInserted(caret, n);
+    view.RewrapAfterEdit(made.first, made.second);
+    view.StoreTextChanged(caret, n);
+}
+
+void TTextStore::DeleteRange(TStoreView& view) {
+    if (!first_)
+        return;
+    const TextOffset a = std::clamp(view.Sel.Start(), 0, textLength_);
+    const TextOffset b = std::clamp(view.Sel.End(), 0, textLength_);
+    if (a == b)
+        return;
+    const TRowFinger s = RowAt(&view, a);
+    const TRowFinger e = RowAt(&view, b);
+    const int32_t endIndex = std::min(e.Index, rowCount_ - 1);
+    work_.assign(s.Row->Text(), a - s.Offset);
+    work_.append(e.Row->Text() + (b - e.Offset), e.Row->length_ - (b - e.Offset));
+    const auto made =
+        Splice(s.Row, endIndex - s.Index + 1, s.Offset, s.Index, work_, TakeKeep(s.Row), rfRescan);
+    const int32_t k = b - a;
+
+    if (!first_) {
+        for (TStoreView* v : views_) {
+            v->Sel = {};
+            v->Top = {};
+            v->TopLine = 0;
+            v->Rescan = {};
+        }
+        BookmarkColumns.fill(0);
+        for (TStoreListener* l : listeners_)
+            l->StoreEmptied();
+        view.StoreTextChanged(0, -k);
+        return;
+    }
+    auto shift = [&](TextOffset& x) { x = x > b ? x - k : (x > a ? a : x); };
+    for (TStoreView* v : views_) {
+        shift(v->Sel.Anchor);
+        shift(v->Sel.Caret);
+    }
+    view.Sel = {a, a};
+    if (made.first) {
+        NoteRescan(made.first, s.Offset, s.Index);
+    } else {
+        const TRowFinger r = RowAt(&view, a);
+        NoteRescan(r.Row, r.Offset, std::min(r.Index, rowCount_ - 1));
+    }
+    for (TStoreListener* l : listeners_)
+        l->TextDeleted(a, k);
+    if (made.first)
+        view.RewrapAfterEdit(made.first, made.second);
+    view.StoreTextChanged(a, -k);
+}
+
+void TTextStore::Clear() {
+    for (TLineNode* r = first_; r;) {
+        TLineNode* next = r->next_;
+        FreeRow(r);
+        r = next;
+    }
+    first_ = last_ = nullptr;
+    rowCount_ = 0;
+    textLength_ = 0;
+    longest_ = 0;
+    lengthCount_.fill(0);
+    extras_.clear();
+    pool_.Release();
+    cache_ = {};
+    BookmarkColumns.fill(0);
+    for (TStoreView* v : views_) {
+        v->Sel = {};
+        v->Top = {};
+        v->TopLine = 0;
+        v->Rescan = {};
+    }
+    for (TStoreListener* l : listeners_)
+        l->StoreEmptied();
+}
+
+void TTextStore::RewrapRange(TLineNode* first, TLineNode* last) {
+    if (!first_)
+        return;
+    TLineNode* r = first ? first : first_;
+    while (r->prev_ && !r->prev_->EndsWithBreak())
+        r = r->prev_;
+    const TextOffset startOffset = RowStart(r);
+    TRowFinger at = RowAt(nullptr, startOffset);
+    TLineNode* stop = last ? last : last_;
+    bool done = false;
+    while (at.Row && !done) {
+        // One logical line: this row and its continuation rows.
+        int32_t count = 0;
+        TLineNode* e = at.Row;
+        int64_t len = 0;
+        for (;;) {
+            ++count;
+            len += e->length_;
+            if (e == stop)
+                done = true;
+            if (e->EndsWithBreak() || !e->next_)
+                break;
+            e = e->next_;
+        }
+        TLineNode* next = e->next_;
+        if (count > 1 || len > MaxRowLength) {
+            work_.clear();
+            for (TLineNode* x = at.Row;; x = x->next_) {
+                work_.append(x->Text(), x->length_);
+                if (x == e)
+                    break;
+            }
+            const auto made = Splice(at.Row, count, at.Offset, at.Index, work_, TakeKeep(at.Row),
+                                     rfRepaint | rfRescan);
+            NoteRescan(made.first, at.Offset, at.Index);
+            int32_t rows = 0;
+            for (TLineNode* x = made.first; x; x = x->next_) {
+                ++rows;
+                if (x == made.second)
+                    break;
+            }
+            at = {next, at.Offset + static_cast<TextOffset>(len), at.Index + rows};
+        } else {
+            at = {next, at.Offset + static_cast<TextOffset>(len), at.Index + 1};
+        }
+    }
+}
+
+} // namespace kvx

@@ -1,0 +1,306 @@
+// The text of one document: a doubly linked chain of rows of at most 2047 bytes, each line
+// break stored as one carriage return at the end of the row it closes. Every change of the
+// text goes through InsertAtCaret and DeleteRange.
+#pragma once
+
+#include "EdConsts.h"
+#include "RowPool.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kvx {
+
+using TextOffset = int32_t;
+
+class TTextStore;
+class TLineNode;
+class TUndoStack;
+
+struct TSelectionRange {
+    TextOffset Anchor = 0;
+    TextOffset Caret = 0;
+    TextOffset Start() const { return Anchor < Caret ? Anchor : Caret; }
+    TextOffset End() const { return Anchor < Caret ? Caret : Anchor; }
+    bool Empty() const { return Anchor == Caret; }
+    bool operator==(const TSelectionRange&) const = default;
+};
+
+enum TRowFlag : uint32_t {
+    rfRepaint = 1,
+    rfRescan = 2,
+    rfHasTab = 4,
+    rfScanStart = 16,
+    // The row holds bytes of 128 or more: in a UTF-8 document its columns are not its bytes.
+    rfHighBytes = 32,
+};
+
+enum TRowMark : uint16_t {
+    rmBookmarkBits = 0x03FF,
+    rmContinuation = 4096,
+};
+
+// Something a view hangs on a row (line tracking). It knows its row; the store keeps that
+// back-reference current when the row is rebuilt and frees the object with the row.
+class TLineObject {
+  public:
+    virtual ~TLineObject() = default;
+    TLineNode* Row = nullptr;
+};
+
+// One row. The characters, a zero byte and room for the token bytes follow the header in
+// the same block, so a row costs one small allocation from the store's pool. Colours and
+// line objects are rare and live in a side table of the store.
+class TLineNode {
+  public:
+    int Length() const { return length_; }
+    const char* Text() const { return reinterpret_cast<const char*>(this + 1); }
+    std::string_view View() const { return {Text(), length_}; }
+    unsigned char At(int i) const { return static_cast<unsigned char>(Text()[i]); }
+    bool EndsWithBreak() const { return length_ > 0 && Text()[length_ - 1] == '\r'; }
+
+    // Token bytes, one per character; null until the scanner has written them.
+    uint8_t* Styles() { return hasStyles_ ? StyleBytes() : nullptr; }
+    const uint8_t* Styles() const { return hasStyles_ ? StyleBytes() : nullptr; }
+    uint8_t* AllocStyles(); // zero-filled
+    void FreeStyles() { hasStyles_ = 0; }
+
+    uint32_t RowFlags() const { return flags_; }
+    void SetRowFlags(uint32_t f) { flags_ = f & kFlagMask; }
+    void AddRowFlags(uint32_t f) { flags_ = (flags_ | f) & kFlagMask; }
+    void ClearRowFlags(uint32_t f) { flags_ = flags_ & ~f & kFlagMask; }
+
+    uint16_t Marks() const { return marks_; }
+    void SetMarks(uint16_t m) { marks_ = m; }
+    bool IsContinuation() const { return marks_ & rmContinuation; }
+    uint16_t GlyphWord() const { return glyph_; }
+    void SetGlyphWord(uint16_t g) { glyph_ = g; }
+
+    TLineNode* Next() const { return next_; }
+    TLineNode* Prev() const { return prev_; }
+
+  private:
+    friend class TTextStore;
+    static size_t BlockSize(int length) {
+        return TRowPool::RoundUp(sizeof(TLineNode) + 2 * size_t(length) + 1);
+    }
+    char* MutableText() { return reinterpret_cast<char*>(this + 1); }
+    uint8_t* StyleBytes() const {
+        return reinterpret_cast<uint8_t*>(const_cast<char*>(Text())) + length_ + 1;
+    }
+
+    TLineNode* next_ = nullptr;
+    TLineNode* prev_ = nullptr;
+    uint16_t length_ = 0;
+    uint16_t marks_ = 0;
+    uint16_t glyph_ = 0;
+    // Row flags and two bits of bookkeeping share one byte: with millions of rows the header
+    // has to stay at 24 bytes.
+    static constexpr uint32_t kFlagMask = 0x3F;
+    uint8_t flags_ : 6 = 0;
+    uint8_t hasStyles_ : 1 = 0;
+    uint8_t hasExtras_ : 1 = 0;
+};
+
+// A row together with its start offset and index: a place to start walking from.
+struct TRowFinger {
+    TLineNode* Row = nullptr;
+    TextOffset Offset = 0;
+    int32_t Index = 0;
+};
+
+// Explicit tab columns (zero-based, ascending, -1 for unused) and the default width.
+struct TTabSettings {
+    int TabDefault = 4;
+    std::array<int32_t, MaxTabColumns> Columns = MakeEmpty();
+
+    int NextTabStop(int column) const;
+    static std::array<int32_t, MaxTabColumns> MakeEmpty() {
+        std::array<int32_t, MaxTabColumns> a;
+        a.fill(-1);
+        return a;
+    }
+};
+
+// What the store keeps per control showing it. The editor control derives from it; the
+// store calls the virtual hooks to tell the control what happened.
+class TStoreView {
+  public:
+    TStoreView() = default;
+    explicit TStoreView(TTextStore& store) { AttachStore(&store); }
+    virtual ~TStoreView();
+    TStoreView(const TStoreView&) = delete;
+    TStoreView& operator=(const TStoreView&) = delete;
+
+    void AttachStore(TTextStore* store);
+    TTextStore* Store() const { return store_; }
+
+    TSelectionRange Sel;
+    TRowFinger Top;      // first visible row (the store keeps it valid across edits)
+    int32_t TopLine = 0; // saved first visible line number, used when Top is unknown
+    TRowFinger Rescan;   // first row that needs rescanning; Row null when none
+    TTabSettings Tabs;
+
+    // The calling control's text-change event: +n after an insertion, -n after a deletion.
+    virtual void StoreTextChanged(TextOffset /*offset*/, int32_t /*delta*/) {}
+    // Rows the view shows; the store marks that many rows after a split for rescanning.
+    virtual int VisibleRowCount() const { return 0; }
+    // With word wrap on, the view re-cuts the rows an edit touched.
+    virtual void RewrapAfterEdit(TLineNode* /*first*/, TLineNode* /*last*/) {}
+    // The store this view shows is being destroyed by its owner.
+    virtual void StoreDestroyed() { AttachStore(nullptr); }
+
+  private:
+    TTextStore* store_ = nullptr;
+};
+
+// Positions that follow the text by offset (named positions, range marks) listen here.
+class TStoreListener {
+  public:
+    virtual ~TStoreListener() = default;
+    virtual void TextInserted(TextOffset at, int32_t count) = 0;
+    virtual void TextDeleted(TextOffset at, int32_t count) = 0;
+    virtual void StoreEmptied() = 0;
+};
+
+// Turns arbitrary bytes into storable text: TAB and bytes 32-255 stay, CR LF, LF CR and a
+// lone LF each become one CR, and every other control byte becomes ".". The state carries a
+// break pair across pieces, so cutting the input anywhere gives the same result.
+class TTextNormalizer {
+  public:
+    // Writes at most n bytes to out and returns how many.
+    size_t Run(const char* in, size_t n, char* out);
+
+  private:
+    enum { None, AfterCR, AfterLF } state_ = None;
+};
+
+class TTextStore {
+  public:
+    TTextStore();
+    ~TTextStore();
+    TTextStore(const TTextStore&) = delete;
+    TTextStore& operator=(const TTextStore&) = delete;
+
+    TLineNode* FirstRow() const { return first_; }
+    TLineNode* LastRow() const { return last_; }
+    int32_t RowCount() const { return rowCount_; }
+    TextOffset TextLength() const { return textLength_; }
+    // Length of the longest row; 0 for an empty document.
+    int32_t LongestRow() const { return longest_; }
+
+    // UTF-8 documents keep multi-byte sequences whole when rows are cut and count one
+    // display column per character; single-byte documents count bytes.
+    bool Utf8() const { return utf8_; }
+    void SetUtf8(bool on) { utf8_ = on; }
+
+    // The undo log in use: the store's own, another one attached from outside, or none.
+    TUndoStack* UndoLog() const { return log_; }
+    void SetUndoLog(TUndoStack* log) { log_ = log; }
+    TUndoStack& OwnUndoLog() { return *ownLog_; }
+
+    std::array<uint16_t, 10> BookmarkColumns{};
+
+    const std::vector<TStoreView*>& Views() const { return views_; }
+    void AddListener(TStoreListener* l) { listeners_.push_back(l); }
+    void RemoveListener(TStoreListener* l);
+
+    // The row holding an offset (clamped to 0..TextLength). At the end of a document that
+    // ends with a break the last row comes back with Index = RowCount: the empty line after
+    // the break. Null row for an empty document. `view` may be null.
+    TRowFinger RowAt(const TStoreView* view, TextOffset offset);
+    // The row with an index (clamped to the last row); Offset is its start.
+    TRowFinger RowByIndex(int32_t index);
+    TextOffset RowStart(const TLineNode* row);
+
+    int ColumnOfIndex(const TLineNode* row, int index, const TTabSettings& tabs) const;
+    int IndexOfColumn(const TLineNode* row, int column, const TTabSettings& tabs) const;
+    // True when byte i of the row begins a character (always, in a single-byte document).
+    bool IsCharStart(const TLineNode* row, int i) const;
+    // Start of the character before / after byte i of a row.
+    int PrevCharStart(const TLineNode* row, int i) const;
+    int NextCharStart(const TLineNode* row, int i) const;
+
+    // Inserts count bytes (-1: up to the terminating zero) at the view's caret, normalised;
+    // the caret and anchor end after the inserted text.
+    void InsertAtCaret(TStoreView& view, const char* text, int32_t count);
+    // Deletes the view's selection; the selection becomes empty at its start.
+    void DeleteRange(TStoreView& view);
+    // Frees all rows and resets positions: the document becomes empty.
+    void Clear();
+
+    // Re-cuts the logical lines from the one holding `first` to the one holding `last`
+    // (null: the document's first / last row) into rows of at most 2047 bytes.
+    void RewrapRange(TLineNode* first, TLineNode* last);
+
+    // The stored characters between two offsets (clamped, either order).
+    std::string GetText(TextOffset from, TextOffset to);
+    unsigned char CharAt(TextOffset offset); // 0 outside the text
+
+    // Side table of the rare row fields.
+    int32_t RowBackColor(const TLineNode* row) const;
+    int32_t RowTextColor(const TLineNode* row) const;
+    void SetRowColors(TLineNode* row, int32_t back, int32_t text);
+    TLineObject* LineObject(const TLineNode* row) const;
+    void SetLineObject(TLineNode* row, std::unique_ptr<TLineObject> object);
+
+    // Pool bytes reserved for rows (the benchmark's memory figure is taken from the process).
+    size_t RowPoolBytes() const { return pool_.ReservedBytes(); }
+
+  private:
+    friend class TStoreView;
+    struct TRowExtras {
+        int32_t BackColor = -1;
+        int32_t TextColor = -1;
+        std::unique_ptr<TLineObject> Object;
+    };
+    // What the first row made from an old row keeps of it.
+    struct TRowKeep {
+        uint16_t Marks = 0;
+        uint16_t Glyph = 0;
+        TRowExtras Extras;
+        bool HasExtras = false;
+    };
+
+    void AttachView(TStoreView* v);
+    void DetachView(TStoreView* v);
+
+    TLineNode* NewRow(const char* text, int length, uint32_t flags);
+    void FreeRow(TLineNode* row);
+    TRowKeep TakeKeep(TLineNode* row);
+
+    // Replaces oldCount rows from `first` (at offset/index) by rows cut from `text`; returns
+    // the first and last new rows (null when text is empty).
+    std::pair<TLineNode*, TLineNode*> Splice(TLineNode* first, int32_t oldCount, TextOffset offset,
+                                             int32_t index, std::string_view text, TRowKeep keep,
+                                             uint32_t flags);
+    int CutLength(const char* text, int remaining) const;
+    void InsertPiece(TStoreView& view, const char* text, int32_t n);
+    void NoteRescan(TLineNode* row, TextOffset offset, int32_t index);
+    void CountRow(int length, int delta);
+    TRowFinger WalkTo(TRowFinger from, TextOffset offset) const;
+
+    TRowPool pool_;
+    TLineNode* first_ = nullptr;
+    TLineNode* last_ = nullptr;
+    int32_t rowCount_ = 0;
+    TextOffset textLength_ = 0;
+    int32_t longest_ = 0;
+    std::array<int32_t, MaxRowLength + 1> lengthCount_{};
+    bool utf8_ = true;
+    TRowFinger cache_; // the row of the last lookup; typing stays next to it
+    std::unique_ptr<TUndoStack> ownLog_;
+    TUndoStack* log_ = nullptr;
+    std::vector<TStoreView*> views_;
+    std::vector<TStoreListener*> listeners_;
+    std::unordered_map<const TLineNode*, TRowExtras> extras_;
+    std::string work_;  // combined row text of the edit in progress
+    std::string piece_; // normalised piece of an insertion
+};
+
+} // namespace kvx

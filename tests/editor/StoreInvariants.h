@@ -1,0 +1,13 @@
+// Checks every structural promise of the text store; returns a description of the first
+// broken one, or an empty string.
+#pragma once
+
+#include "TextStore.h"
+
+#include <string>
+
+namespace kvx::test {
+
+std::string CheckStore(TTextStore& store);
+
+} // namespace kvx::test
