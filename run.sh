@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds KOVEX Light and opens a file in it: ./run.sh [FILE] [more arguments]
+# Without a FILE the bundled assembler sample is opened.
+set -euo pipefail
+
+# Files are named relative to where the user stands, so stay there and address
+# the project by its full path.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+"$root/scripts/setup.sh"
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build "$root/build" -j "$(nproc)"
+
+args=("$@")
+if ((${#args[@]} == 0)); then
+    args=("$root/samples/hello.asm")
+fi
+
+if [[ -x "$root/build/app/kovex" ]]; then
+    exec "$root/build/app/kovex" "${args[@]}"
+fi
+
+echo "The editor window is not built yet; showing what the document core makes of the file instead."
+# kvx stats takes one file at a time; report each file given.
+status=0
+for file in "${args[@]}"; do
+    "$root/build/tools/kvx" stats "$file" || status=$?
+done
+exit "$status"
