@@ -41,6 +41,29 @@ class ESyntaxMemo : public std::runtime_error {
     int id_;
 };
 
+// A stream refused an operation (a write to a read-only stream).
+class EStreamError : public ESyntaxMemo {
+  public:
+    using ESyntaxMemo::ESyntaxMemo;
+};
+
+// A file could not be opened for reading.
+class EFOpenError : public EStreamError {
+  public:
+    using EStreamError::EStreamError;
+};
+
+// Text could not be saved; whatever was there before is left as it was.
+class EFileSaveError : public ESyntaxMemo {
+  public:
+    explicit EFileSaveError(const std::string& text) : ESyntaxMemo(0, text) {}
+};
+
+// Fixed texts of failures that have no message number.
+inline constexpr char kNotEnoughMemory[] = "Not enough memory for operation";
+inline constexpr char kBadStreamInstance[] = "Bad TStream instance";
+inline constexpr char kCouldNotSaveText[] = "Could not save text to stream";
+
 // ---- Options ---------------------------------------------------------------------------
 // Members of the option set in their declared order; the option word uses other bits.
 enum TSyntaxMemoOption : int {

@@ -36,4 +36,22 @@ class TMemoryStream : public TStream {
     int64_t pos_ = 0;
 };
 
+// A read-only stream over bytes someone else owns: no copy is made. Built from a
+// zero-terminated buffer its size is the string length.
+class TFastMemoryStream : public TStream {
+  public:
+    explicit TFastMemoryStream(const char* text);
+    TFastMemoryStream(const char* data, int64_t size) : data_(data), size_(size) {}
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override; // raises EStreamError 4203
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return size_; }
+
+  private:
+    const char* data_;
+    int64_t size_;
+    int64_t pos_ = 0;
+};
+
 } // namespace kvx

@@ -172,6 +172,22 @@ void TCustomSyntaxMemo::SetFirstVisibleLine(int32_t line) {
     platform_->InvalidateRows(0, -1);
 }
 
+void TCustomSyntaxMemo::SetFirstColumn(int column) {
+    column = std::clamp(column, 0, MaxRowLength);
+    if (column == firstColumn_)
+        return;
+    firstColumn_ = column;
+    Changed(chView);
+    platform_->InvalidateRows(0, -1);
+}
+
+void TCustomSyntaxMemo::RefreshSettings() {
+    if (HasOption(smoWordWrap))
+        Store().RewrapRange(nullptr, nullptr);
+    Changed(chSettings);
+    platform_->InvalidateRows(0, -1);
+}
+
 void TCustomSyntaxMemo::ScrollCaretIntoView() {
     const TCaretRow at = Locate(Sel.Caret);
     const int visible = std::max(platform_->VisibleRows(), 1);
@@ -189,11 +205,7 @@ void TCustomSyntaxMemo::ScrollCaretIntoView() {
             first = col;
         else if (col >= first + columns)
             first = col - columns + 1;
-        if (first != firstColumn_) {
-            firstColumn_ = first;
-            Changed(chView);
-            platform_->InvalidateRows(0, -1);
-        }
+        SetFirstColumn(first);
     }
 }
 

@@ -17,6 +17,8 @@ namespace kvx {
 class TStream;
 class TCustomSyntaxMemo;
 
+enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
+
 // Everything the control needs from the window system. The defaults describe a window that
 // shows nothing: a fixed-pitch font, no rows on screen, no clipboard.
 class TEditorPlatform {
@@ -51,6 +53,22 @@ class TEditorHooks {
     virtual void CopyRichFormats(TCustomSyntaxMemo& /*memo*/) {}
     // Text for a paste when the clipboard has no plain text (HTML reduced to text).
     virtual bool PasteFallback(TCustomSyntaxMemo& /*memo*/, std::string& /*utf8*/) { return false; }
+    // Pixel position of an offset's character and the offset at a pixel position (-1 when
+    // outside the text area); false / -1 until the view measures.
+    virtual bool PositionFromChar(TCustomSyntaxMemo& /*memo*/, TextOffset /*offset*/, int& /*x*/,
+                                  int& /*y*/) {
+        return false;
+    }
+    virtual TextOffset CharFromPosition(TCustomSyntaxMemo& /*memo*/, int /*x*/, int /*y*/) {
+        return -1;
+    }
+    // The control's own find (or replace) dialog.
+    virtual void ShowFindDialog(TCustomSyntaxMemo& /*memo*/, bool /*replace*/) {}
+    // Writes [from, to) as RTF or HTML; false when no exporter is installed.
+    virtual bool ExportRich(TCustomSyntaxMemo& /*memo*/, TStream& /*out*/, bool /*html*/,
+                            TextOffset /*from*/, TextOffset /*to*/) {
+        return false;
+    }
 };
 
 class TCustomSyntaxMemo : public TStoreView {
@@ -70,6 +88,26 @@ class TCustomSyntaxMemo : public TStoreView {
     std::string Text() { return Store().GetText(0, Store().TextLength()); }
     TextOffset TextLength() { return Store().TextLength(); }
     void Clear();
+
+    // ---- Text in and out ---------------------------------------------------------------
+    // Replaces the whole text with the stream's bytes; the encoding, byte-order mark and
+    // line-break style are taken from them. The undo log ends empty, the document unmodified.
+    void LoadFromStream(TStream& stream);
+    void LoadFromFile(const std::string& name);
+    // Writes the whole text in SaveFormat; null raises EFileSaveError "Bad TStream instance".
+    void SaveToStream(TStream* stream);
+    // Saves through a temporary file that replaces the file only when all went well.
+    void SaveToFile(const std::string& name);
+    // Writes [from, to): flag 1 CR LF breaks, 2 RTF, 4 HTML, 8 LF breaks, none stored breaks.
+    void WriteRange(TStream& out, unsigned flags, TextOffset from, TextOffset to);
+    // The whole text with breaks as SelLineStyle says, its length, and replacing it.
+    std::string GetWholeText();
+    int32_t WholeTextLength();
+    void SetWholeText(std::string_view text);
+    TSaveFormat SaveFormat = sfTEXT;
+    // Saves with the line breaks the document was loaded with: CR LF, LF, or lone CR.
+    void UseLoadedLineBreaks();
+    std::string Title; // the file name, kept with smoTitleAsFilename
 
     // ---- Selection ---------------------------------------------------------------------
     // Anchor -1 selects everything; values are clamped to the text.
@@ -147,6 +185,14 @@ class TCustomSyntaxMemo : public TStoreView {
     int32_t FirstVisibleLine() const { return TopLine; }
     void SetFirstVisibleLine(int32_t line);
     int FirstColumn() const { return firstColumn_; }
+    void SetFirstColumn(int column);
+
+    // ---- Requests by number -------------------------------------------------------------
+    // The standard edit-control requests and the control's own (3072 on); pointers travel
+    // in the arguments as integers. Unknown requests return 0.
+    intptr_t Perform(uint32_t msg, intptr_t wParam = 0, intptr_t lParam = 0);
+    // Re-reads settings that affect layout and painting (request 3090).
+    void RefreshSettings();
 
     TCharTest fn_CharStartsWord;
     TCharTest fn_CharIsInWord;
@@ -166,8 +212,10 @@ class TCustomSyntaxMemo : public TStoreView {
     void ChangeNotification();
     void LockPaint() { ++paintLock_; }
     void UnlockPaint();
+    bool PaintLocked() const { return paintLock_ > 0; }
 
     TEditorPlatform& Platform() { return *platform_; }
+    TEditorHooks* Hooks() const { return hooks_; }
     void SetHooks(TEditorHooks* hooks) { hooks_ = hooks; }
     void ScrollCaretIntoView();
     // Row and in-row index of an offset (the empty line after a final break has row

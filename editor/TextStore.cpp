@@ -70,8 +70,6 @@ struct TNormTable {
 };
 constexpr TNormTable kNorm;
 
-const char kNotEnoughMemory[] = "Not enough memory for operation";
-
 } // namespace
 
 static_assert(sizeof(TLineNode) == 24, "row header grew: every row of a large file pays for it");

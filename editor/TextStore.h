@@ -5,6 +5,7 @@
 
 #include "EdConsts.h"
 #include "RowPool.h"
+#include "TextFile.h"
 
 #include <array>
 #include <cstdint>
@@ -193,6 +194,11 @@ class TTextStore {
     TextOffset TextLength() const { return textLength_; }
     // Length of the longest row; 0 for an empty document.
     int32_t LongestRow() const { return longest_; }
+
+    // The byte-order mark and the line-break style the file was loaded with; a save writes
+    // them back.
+    bool Bom = false;
+    TLineBreak LineBreak = TLineBreak::LF;
 
     // UTF-8 documents keep multi-byte sequences whole when rows are cut and count one
     // display column per character; single-byte documents count bytes.

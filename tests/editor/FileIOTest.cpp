@@ -1,0 +1,251 @@
+#include "FakePlatform.h"
+#include "StoreInvariants.h"
+#include "Stream.h"
+#include "SyntaxEd.h"
+#include "TextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+
+namespace kvx {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteAll(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out << bytes;
+}
+
+// A folder of its own for each test, removed afterwards.
+class TempDir {
+  public:
+    TempDir() {
+        path_ = fs::temp_directory_path() /
+                ("kvx-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+        fs::create_directories(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    size_t Entries() const { return std::distance(fs::directory_iterator(path_), {}); }
+
+  private:
+    static inline int counter_ = 0;
+    fs::path path_;
+};
+
+// A stream that takes only so many bytes.
+class TShortStream : public TMemoryStream {
+  public:
+    explicit TShortStream(int64_t room) : room_(room) {}
+    int64_t Write(const void* buffer, int64_t count) override {
+        const int64_t n = std::min(count, room_);
+        room_ -= n;
+        TMemoryStream::Write(buffer, n);
+        return n;
+    }
+
+  private:
+    int64_t room_;
+};
+
+class FileIO : public ::testing::Test {
+  protected:
+    test::TFakePlatform platform;
+    TCustomSyntaxMemo memo{&platform};
+
+    std::string LoadAndSave(const std::string& bytes) {
+        memo.SetWholeText(bytes);
+        EXPECT_EQ(test::CheckStore(memo.Store()), "");
+        memo.UseLoadedLineBreaks();
+        TMemoryStream out;
+        memo.SaveToStream(&out);
+        return out.Data();
+    }
+};
+
+TEST_F(FileIO, FilesComeBackByteForByte) {
+    std::string latin;
+    for (int c = 128; c < 256; ++c)
+        latin += static_cast<char>(c);
+    const std::string corpus[] = {
+        "",
+        "\r",
+        "a\rb\r", // CR only, ending in CR
+        "line one\nline two\n",
+        "line one\r\nline two\r\n",
+        "no final break\nsecond",
+        "\xEF\xBB\xBFwith a byte-order mark\r\n\xC3\xA9t\xC3\xA9\r\n",
+        "utf-8 without mark: \xE2\x82\xAC \xF0\x9F\x98\x80\n",
+        latin + "\r\n" + latin,
+        std::string(100000, 'x') + "\n" + std::string(5000, '\t') + "\n",
+        "\n\n\n",
+        "\ttabbed\n  spaced  \n",
+    };
+    for (const std::string& bytes : corpus) {
+        SCOPED_TRACE(bytes.substr(0, 40));
+        EXPECT_EQ(LoadAndSave(bytes), bytes);
+    }
+
+    // Mixed breaks come back in the style of the first one.
+    EXPECT_EQ(LoadAndSave("a\r\nb\nc\rd\r\n"), "a\r\nb\r\nc\r\nd\r\n");
+    EXPECT_EQ(LoadAndSave("a\nb\r\nc"), "a\nb\nc");
+    // A CR LF pair that straddles the loader's 8192-byte pieces stays one break.
+    const std::string straddle = std::string(8191, 'p') + "\r\n" + std::string(9000, 'q') + "\r\n";
+    EXPECT_EQ(LoadAndSave(straddle), straddle);
+}
+
+TEST_F(FileIO, LoadDetectsEncodingBreaksAndBytesItWouldChange) {
+    TTextScan s = ScanText("a\r\nb\nc");
+    EXPECT_EQ(s.Break, TLineBreak::CRLF);
+    EXPECT_TRUE(s.MixedBreaks);
+    EXPECT_TRUE(s.Utf8);
+    EXPECT_FALSE(s.HasControlBytes);
+    s = ScanText(std::string("abc\0", 4));
+    EXPECT_TRUE(s.HasControlBytes);
+    s = ScanText("caf\xE9");
+    EXPECT_FALSE(s.Utf8);
+
+    memo.SetWholeText("caf\xE9\r");
+    EXPECT_FALSE(memo.Store().Utf8());
+    EXPECT_EQ(memo.Store().LineBreak, TLineBreak::CR);
+
+    // Control bytes, the last byte and one at a piece boundary included, become full stops.
+    std::string ctl(8191, 'a');
+    ctl += '\x07';
+    ctl += "b";
+    ctl += '\0';
+    memo.SetWholeText(ctl);
+    EXPECT_EQ(memo.Text(), std::string(8191, 'a') + ".b.");
+    EXPECT_FALSE(memo.Modified());
+    EXPECT_FALSE(memo.CanUndo());
+}
+
+TEST_F(FileIO, SavingWritesTheChosenBreaksAndClearsModified) {
+    memo.SetWholeText("a\r\nb");
+    memo.SetSelection(4, 4);
+    memo.KeyChar(U'c');
+    EXPECT_TRUE(memo.Modified());
+    TMemoryStream crlf;
+    memo.SaveToStream(&crlf);
+    EXPECT_EQ(crlf.Data(), "a\r\nbc");
+    EXPECT_FALSE(memo.Modified());
+    memo.SelLineStyle = lsLF;
+    TMemoryStream cr;
+    memo.SaveToStream(&cr);
+    EXPECT_EQ(cr.Data(), "a\rbc");
+    memo.SaveFormat = sfUNIX;
+    TMemoryStream lf;
+    memo.SaveToStream(&lf);
+    EXPECT_EQ(lf.Data(), "a\nbc");
+
+    try {
+        memo.SaveToStream(nullptr);
+        ADD_FAILURE();
+    } catch (const EFileSaveError& e) {
+        EXPECT_STREQ(e.what(), "Bad TStream instance");
+    }
+    memo.SaveFormat = sfRTF; // no exporter installed: a clear failure, not an empty file
+    TMemoryStream rtf;
+    EXPECT_THROW(memo.SaveToStream(&rtf), EFileSaveError);
+}
+
+TEST_F(FileIO, AShortWriteFailsAtOnceAndWritesNothingTwice) {
+    memo.SetWholeText(std::string(200000, 'z'));
+    memo.SetSelection(0, 0);
+    memo.KeyChar(U'y');
+    TShortStream shortStream(1000);
+    try {
+        memo.SaveToStream(&shortStream);
+        ADD_FAILURE();
+    } catch (const EFileSaveError& e) {
+        EXPECT_STREQ(e.what(), "Could not save text to stream");
+    }
+    EXPECT_LE(shortStream.Data().size(), 1000u);
+    EXPECT_TRUE(memo.Modified()); // the edit is still unsaved
+    EXPECT_TRUE(memo.CanUndo());
+}
+
+TEST_F(FileIO, FilesOnDisk) {
+    TempDir dir;
+    const fs::path file = dir / "prog.asm";
+    WriteAll(file, "mov eax, 1\r\nret\r\n");
+    memo.LoadFromFile(file.string());
+    memo.UseLoadedLineBreaks();
+    EXPECT_EQ(memo.Text(), "mov eax, 1\rret\r");
+    memo.SetSelection(0, 0);
+    memo.KeyChar(U';');
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    memo.SaveToFile(file.string());
+    EXPECT_EQ(ReadAll(file), ";mov eax, 1\r\nret\r\n");
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(dir.Entries(), 1u); // no temporary file left behind
+    EXPECT_FALSE(memo.Modified());
+
+    try {
+        memo.LoadFromFile((dir / "missing.asm").string());
+        ADD_FAILURE();
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.MessageId(), msgCannotOpenFile);
+        EXPECT_NE(std::string(e.what()).find("missing.asm' cannot be opened for reading"),
+                  std::string::npos);
+    }
+    fs::create_directory(dir / "sub");
+    EXPECT_THROW(memo.LoadFromFile((dir / "sub").string()), EFOpenError); // a folder
+    EXPECT_EQ(memo.Text(), ";mov eax, 1\rret\r"); // a failed load changes nothing
+
+    EXPECT_THROW(memo.SaveToFile((dir / "no-such-folder" / "x.asm").string()), EFileSaveError);
+}
+
+TEST_F(FileIO, AFailedSaveLeavesTheOldFileIntact) {
+    TempDir dir;
+    const fs::path file = dir / "keep.txt";
+    WriteAll(file, "the original\n");
+    memo.SetWholeText(std::string(300000, 'n'));
+    // Make writes past 64 KiB fail, as a full disk would (works for root too).
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 65536;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    bool failed = false;
+    try {
+        memo.SaveToFile(file.string());
+    } catch (const EFileSaveError& e) {
+        failed = true;
+        EXPECT_NE(std::string(e.what()).find("Could not save text to stream"), std::string::npos);
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(ReadAll(file), "the original\n");
+    EXPECT_EQ(dir.Entries(), 1u);
+}
+
+TEST_F(FileIO, StreamsRefuseWhatTheyCannotDo) {
+    TFastMemoryStream fast("hello");
+    EXPECT_EQ(fast.Size(), 5);
+    char buf[8] = {};
+    EXPECT_EQ(fast.Read(buf, 8), 5);
+    try {
+        fast.Write("x", 1);
+        ADD_FAILURE();
+    } catch (const EStreamError& e) {
+        EXPECT_EQ(e.MessageId(), msgReadOnlyStream);
+        EXPECT_STREQ(e.what(), "Cannot write to a read-only stream");
+    }
+}
+
+} // namespace
+} // namespace kvx
