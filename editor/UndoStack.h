@@ -34,6 +34,7 @@ struct TUndoRecord {
 // Bottom-to-top list of records with their charged sizes and a cursor.
 class TStack {
   public:
+    virtual ~TStack() = default;
     // Discards everything above the cursor, then puts the record on top as the new cursor.
     void Push(TUndoRecord record, int32_t size);
     // Removes and returns the top record; "Stack underflow" when empty.
