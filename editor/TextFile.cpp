@@ -15,11 +15,12 @@ namespace kvx {
 
 TTextScan ScanText(std::string_view bytes) {
     TTextScan scan;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    // A mark only counts when the rest is UTF-8; otherwise its three bytes are text too.
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF" && IsValidUtf8(bytes.substr(3))) {
         scan.Bom = true;
         bytes.remove_prefix(3);
     }
-    scan.Utf8 = IsValidUtf8(bytes);
+    scan.Utf8 = scan.Bom || IsValidUtf8(bytes);
     bool first = true;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);

@@ -89,6 +89,7 @@ TEST_F(FileIO, FilesComeBackByteForByte) {
         latin + "\r\n" + latin,
         std::string(100000, 'x') + "\n" + std::string(5000, '\t') + "\n",
         "\n\n\n",
+        "\xEF\xBB\xBF\xBB not UTF-8 after the mark\n",
         "\ttabbed\n  spaced  \n",
     };
     for (const std::string& bytes : corpus) {
