@@ -119,7 +119,7 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
         got += n;
     }
     bytes.resize(static_cast<size_t>(got));
-    const TTextScan scan = ScanText(bytes);
+    const TTextScan scan = DetectFormat(bytes);
     std::string_view body = bytes;
     if (scan.Bom)
         body.remove_prefix(3);
@@ -173,7 +173,9 @@ void TCustomSyntaxMemo::UseLoadedLineBreaks() {
         SaveFormat = sfTEXT;
         SelLineStyle = lsCRLF;
         break;
-    case TLineBreak::LF: SaveFormat = sfUNIX; break;
+    case TLineBreak::LF:
+        SaveFormat = sfUNIX;
+        break;
     case TLineBreak::CR:
         SaveFormat = sfTEXT;
         SelLineStyle = lsLF;

@@ -51,6 +51,25 @@ TTextScan ScanText(std::string_view bytes) {
     return scan;
 }
 
+TTextScan DetectFormat(std::string_view bytes) {
+    TTextScan scan;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF" && IsValidUtf8(bytes.substr(3))) {
+        scan.Bom = true;
+        bytes.remove_prefix(3);
+    }
+    scan.Utf8 = scan.Bom || IsValidUtf8(bytes);
+    const size_t at = bytes.find_first_of("\r\n");
+    if (at != std::string_view::npos) {
+        if (bytes[at] == '\n')
+            scan.Break = TLineBreak::LF;
+        else if (at + 1 < bytes.size() && bytes[at + 1] == '\n')
+            scan.Break = TLineBreak::CRLF;
+        else
+            scan.Break = TLineBreak::CR;
+    }
+    return scan;
+}
+
 std::string CannotOpenMessage(const std::string& name) {
     std::string text = MessageText(msgCannotOpenFile);
     const size_t at = text.find("%s");

@@ -19,7 +19,10 @@ struct TTextScan {
     bool HasControlBytes = false;      // NUL or other control bytes that loading turns into "."
 };
 
+// Everything about the bytes, for asking the user before a load changes anything.
 TTextScan ScanText(std::string_view bytes);
+// Only what loading needs (encoding, mark, first break); the other fields stay false.
+TTextScan DetectFormat(std::string_view bytes);
 
 // A read-only stream over a regular file. A missing, unreadable or special file raises
 // EFOpenError with the "cannot be opened for reading" message.

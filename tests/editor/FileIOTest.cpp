@@ -115,6 +115,14 @@ TEST_F(FileIO, LoadDetectsEncodingBreaksAndBytesItWouldChange) {
     EXPECT_TRUE(s.HasControlBytes);
     s = ScanText("caf\xE9");
     EXPECT_FALSE(s.Utf8);
+    // The quick form that loading uses agrees on what it reports.
+    for (std::string_view b :
+         {"a\r\nb\nc", "x\ny", "\rz", "", "\xEF\xBB\xBFq\r\n", "\xEF\xBB\xBF\xFF"}) {
+        const TTextScan full = ScanText(b), quick = DetectFormat(b);
+        EXPECT_EQ(full.Utf8, quick.Utf8) << b;
+        EXPECT_EQ(full.Bom, quick.Bom) << b;
+        EXPECT_EQ(full.Break, quick.Break) << b;
+    }
 
     memo.SetWholeText("caf\xE9\r");
     EXPECT_FALSE(memo.Store().Utf8());

@@ -1,0 +1,101 @@
+// Loading a 100 MB file from disk into a document and saving it back, next to copying the
+// same file with cp in the same run: the ratios are the figures that matter, since the
+// machine's disk and page cache set the absolute speeds.
+//
+//     bench_fileio            (writes its files under $TMPDIR or /tmp and removes them)
+
+#include "SyntaxEd.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+constexpr size_t kFileBytes = size_t(100) * 1000 * 1000;
+constexpr double kMB = 1000.0 * 1000.0;
+
+const fs::path& Folder() {
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / ("kvx-bench-" + std::to_string(::getpid()));
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+// Assembler-like lines of about 30 bytes with CR LF breaks and some TABs.
+const fs::path& SourceFile() {
+    static const fs::path file = [] {
+        fs::path f = Folder() / "source.asm";
+        std::string text;
+        text.reserve(kFileBytes + 64);
+        uint64_t r = 88172645463325252ull;
+        char line[64];
+        while (text.size() < kFileBytes) {
+            r ^= r << 13, r ^= r >> 7, r ^= r << 17;
+            const int n = std::snprintf(line, sizeof line, "l%05u:\tmov eax, [ebx+%u] ; c\r\n",
+                                        unsigned(r % 100000), unsigned(r >> 40) % 4096);
+            text.append(line, n);
+        }
+        std::ofstream(f, std::ios::binary) << text;
+        return f;
+    }();
+    return file;
+}
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+void BM_LoadSaveVersusCp(benchmark::State& state) {
+    const fs::path& src = SourceFile();
+    const fs::path copy = Folder() / "copy.asm";
+    const fs::path saved = Folder() / "saved.asm";
+    const double mb = double(fs::file_size(src)) / kMB;
+    double cpS = 0, loadS = 0, saveS = 0;
+    for (auto _ : state) {
+        const std::string cmd = "cp '" + src.string() + "' '" + copy.string() + "'";
+        auto t0 = Clock::now();
+        if (std::system(cmd.c_str()) != 0)
+            state.SkipWithError("cp failed");
+        auto t1 = Clock::now();
+        kvx::TCustomSyntaxMemo memo;
+        memo.LoadFromFile(src.string());
+        auto t2 = Clock::now();
+        memo.UseLoadedLineBreaks();
+        memo.SaveToFile(saved.string());
+        auto t3 = Clock::now();
+        cpS += Seconds(t0, t1);
+        loadS += Seconds(t1, t2);
+        saveS += Seconds(t2, t3);
+        if (fs::file_size(saved) != fs::file_size(src))
+            state.SkipWithError("saved file differs");
+    }
+    const double n = double(state.iterations());
+    state.counters["cp_MB_s"] = mb / (cpS / n);
+    state.counters["load_MB_s"] = mb / (loadS / n);
+    state.counters["save_MB_s"] = mb / (saveS / n);
+    state.counters["load_vs_cp"] = loadS / cpS;
+    state.counters["save_vs_cp"] = saveS / cpS;
+}
+BENCHMARK(BM_LoadSaveVersusCp)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    fs::remove_all(Folder(), ec);
+    return 0;
+}
