@@ -635,7 +635,7 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
         count = indentStep_;
     const std::string fill(static_cast<size_t>(count),
                            allowTabs && HasOption(smoUseTAB) ? '\t' : ' ');
-    const TextOffset start = Sel.Start();
+    TextOffset start = Sel.Start();
     TextOffset end = Sel.End();
     const bool caretAtEnd = Sel.Caret >= Sel.Anchor;
     TGroupScope group(*this, ugIndentBlock);
@@ -646,6 +646,10 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
             Sel = {line, line};
             Store().InsertAtCaret(*this, fill.data(), count);
             RecordInsertion(line, fill);
+            // The selection keeps covering the same characters: a start inside the first
+            // line moves with its text.
+            if (start > line)
+                start += count;
             end += count;
         }
     } catch (...) {

@@ -78,10 +78,6 @@ void TCustomSyntaxMemo::SetSelection(TextOffset anchor, TextOffset caret, bool n
         if (at.Row && !s.IsCharStart(at.Row, at.InRow))
             x = at.RowOffset + s.PrevCharStart(at.Row, at.InRow);
     };
-    if (s.Utf8()) {
-        snap(anchor);
-        snap(caret);
-    }
     if (!HasOption(smoCaretAfterEOL)) {
         if (verticalMove_ && HasOption(smoColumnTrack)) {
             const bool together = anchor == caret;
@@ -93,6 +89,10 @@ void TCustomSyntaxMemo::SetSelection(TextOffset anchor, TextOffset caret, bool n
         } else {
             preferredColumn_ = ColumnOf(caret);
         }
+    }
+    if (s.Utf8()) {
+        snap(anchor);
+        snap(caret);
     }
     verticalMove_ = false;
     const TSelectionRange old = Sel;
@@ -333,12 +333,20 @@ void TCustomSyntaxMemo::InsertStream(TStream& stream) {
         int64_t n = stream.Read(piece.data(), kPiece);
         if (n <= 0)
             break;
-        // A full piece that ends in the first half of a line-break pair gives that byte back,
-        // so the pair is read together with the next piece. A short piece is the end of the
-        // stream and keeps its last byte.
+        // A full piece must not end where its last break byte could still pair with the
+        // first byte of the next piece (CR LF or LF CR): that byte goes back to the stream
+        // and is read with the next piece. A short piece is the end of the stream and keeps
+        // everything.
         if (n == kPiece && stream.Position() < stream.Size()) {
-            const char last = piece[n - 1];
-            if (last == '\r' || (last == '\n' && piece[n - 2] != '\r')) {
+            int64_t j = n;
+            while (j > 0 && (piece[j - 1] == '\r' || piece[j - 1] == '\n'))
+                --j;
+            char open = 0; // the break byte waiting for a partner
+            for (int64_t k = j; k < n; ++k) {
+                const char c = piece[k];
+                open = (open && open != c) ? 0 : c;
+            }
+            if (open) {
                 stream.Seek(-1, TSeekOrigin::Current);
                 --n;
             }

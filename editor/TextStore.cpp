@@ -512,7 +512,11 @@ int TTextStore::IndexOfColumn(const TLineNode* row, int column, const TTabSettin
         return 0;
     const int len = row->length_;
     // Past the end: before the break, or after the last character of the document.
-    const int endIndex = (row->next_ || row->EndsWithBreak()) ? len - 1 : len;
+    // (A row that only continues on the next one ends inside its last character's bytes
+    // when that character is multi-byte: stop at the character's start.)
+    const int endIndex = row->EndsWithBreak() ? len - 1
+                         : row->next_         ? PrevCharStart(row, len)
+                                              : len;
     const bool tabsIn = row->flags_ & rfHasTab;
     const bool wide = utf8_ && (row->flags_ & rfHighBytes);
     if (!tabsIn && !wide)

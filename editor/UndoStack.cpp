@@ -62,6 +62,7 @@ bool TUndoStack::BeginGroup(int32_t code, TextOffset anchor, TextOffset caret) {
     groupOpen_ = true;
     groupCode_ = code;
     PushRecord(TUndoRecord::MakeMarker(code, TUndoRecord::GroupBegin));
+    groupBegin_ = Size() - 1; // after the push, which may have dropped what could be redone
     PushRecord(TUndoRecord::MakeSelection(anchor, caret));
     PushRecord(TUndoRecord::MakeMarker(code, TUndoRecord::GroupBegin));
     return true;
@@ -70,11 +71,18 @@ bool TUndoStack::BeginGroup(int32_t code, TextOffset anchor, TextOffset caret) {
 bool TUndoStack::EndGroup(int32_t code, TextOffset anchor, TextOffset caret) {
     if (!groupOpen_ || groupCode_ != code)
         return false;
+    groupOpen_ = false;
+    groupCode_ = 0;
+    // A group that recorded nothing leaves nothing behind: an undo step that changes nothing
+    // would only confuse the user.
+    if (AtTop() && Size() == groupBegin_ + 3) {
+        for (int i = 0; i < 3; ++i)
+            Pop();
+        return true;
+    }
     PushRecord(TUndoRecord::MakeMarker(code, TUndoRecord::GroupEnd));
     PushRecord(TUndoRecord::MakeSelection(anchor, caret));
     PushRecord(TUndoRecord::MakeMarker(code, TUndoRecord::GroupEnd));
-    groupOpen_ = false;
-    groupCode_ = 0;
     Trim();
     return true;
 }

@@ -117,7 +117,8 @@ class TUndoStack : public TStack {
     int32_t budget_ = -1;
     bool groupOpen_ = false;
     int32_t groupCode_ = 0;
-    int64_t savePoint_ = 0; // -1: the saved state can no longer be reached
+    int64_t groupBegin_ = 0; // entries before the open group's begin boundary
+    int64_t savePoint_ = 0;  // -1: the saved state can no longer be reached
 };
 
 } // namespace kvx

@@ -36,9 +36,16 @@ TEST(UndoStack, GroupsNestByAbsorption) {
     EXPECT_FALSE(s.BeginGroup(22, 0, 3)); // the inner command joins the outer group
     EXPECT_FALSE(s.EndGroup(22, 0, 0));
     EXPECT_TRUE(s.GroupOpen());
+    s.PushReplacement(0, 3, "abc", "", 0, 0);
     EXPECT_TRUE(s.EndGroup(15, 0, 0));
     EXPECT_FALSE(s.GroupOpen());
-    EXPECT_EQ(s.Size(), 6);
+    EXPECT_EQ(s.Size(), 12);
+
+    // A group that recorded nothing leaves no undo step behind.
+    EXPECT_TRUE(s.BeginGroup(14, 0, 0));
+    EXPECT_TRUE(s.EndGroup(14, 0, 0));
+    EXPECT_EQ(s.Size(), 12);
+    EXPECT_FALSE(s.GroupOpen());
 }
 
 TEST(UndoStack, TrimsWholeBracketsAndStops) {
