@@ -675,17 +675,15 @@ void TCustomSyntaxMemo::UnindentBlock(int count) {
     try {
         for (TextOffset line = LogicalLineStart(start); line >= 0 && line < end;
              line = NextLogicalLineStart(line)) {
-            const TCaretRow at = Locate(line);
-            if (!at.Row)
-                break;
-            const int n = ContentLength(at.Row);
+            // The blanks are read from the logical line, which may go on in a next row.
+            const std::string head = s.GetText(line, line + 2 * count);
             int bytes = 0;
-            for (int taken = 0; taken < count && bytes < n; ++taken) {
-                const unsigned char c = at.Row->At(bytes);
+            for (int taken = 0; taken < count && bytes < static_cast<int>(head.size()); ++taken) {
+                const unsigned char c = head[bytes];
                 if (IsBlank(c) || (c == 160 && !s.Utf8())) {
                     ++bytes;
-                } else if (s.Utf8() && c == 0xC2 && bytes + 1 < n &&
-                           at.Row->At(bytes + 1) == 0xA0) {
+                } else if (s.Utf8() && c == 0xC2 && bytes + 1 < static_cast<int>(head.size()) &&
+                           static_cast<unsigned char>(head[bytes + 1]) == 0xA0) {
                     bytes += 2; // a no-break space
                 } else {
                     break;
