@@ -14,13 +14,9 @@
 namespace kvx {
 
 TTextScan ScanText(std::string_view bytes) {
-    TTextScan scan;
-    // A mark only counts when the rest is UTF-8; otherwise its three bytes are text too.
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF" && IsValidUtf8(bytes.substr(3))) {
-        scan.Bom = true;
+    TTextScan scan = DetectFormat(bytes);
+    if (scan.Bom)
         bytes.remove_prefix(3);
-    }
-    scan.Utf8 = scan.Bom || IsValidUtf8(bytes);
     bool first = true;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
@@ -53,6 +49,7 @@ TTextScan ScanText(std::string_view bytes) {
 
 TTextScan DetectFormat(std::string_view bytes) {
     TTextScan scan;
+    // A mark only counts when the rest is UTF-8; otherwise its three bytes are text too.
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF" && IsValidUtf8(bytes.substr(3))) {
         scan.Bom = true;
         bytes.remove_prefix(3);
