@@ -70,7 +70,6 @@ class TRandom {
     }
     int Below(int n) { return n <= 0 ? 0 : static_cast<int>(Next() % static_cast<uint64_t>(n)); }
     int Between(int lo, int hi) { return lo + Below(hi - lo + 1); }
-    bool PerMille(int k) { return Below(1000) < k; }
 
   private:
     uint64_t s_;
@@ -184,11 +183,11 @@ struct TWide {
     int cp1252;
 };
 const TWide kWide[] = {
-    {0x00E9, "\xC3\xA9", 0xE9},         // e acute
-    {0x00FC, "\xC3\xBC", 0xFC},         // u diaeresis
-    {0x20AC, "\xE2\x82\xAC", 0x80},     // euro sign
-    {0x03A9, "\xCE\xA9", -1},           // capital omega
-    {0x1F600, "\xF0\x9F\x98\x80", -1},  // a four-byte character
+    {0x00E9, "\xC3\xA9", 0xE9},        // e acute
+    {0x00FC, "\xC3\xBC", 0xFC},        // u diaeresis
+    {0x20AC, "\xE2\x82\xAC", 0x80},    // euro sign
+    {0x03A9, "\xCE\xA9", -1},          // capital omega
+    {0x1F600, "\xF0\x9F\x98\x80", -1}, // a four-byte character
 };
 
 // Text in both forms: as the clipboard hands it over and as the document will hold it
@@ -221,7 +220,7 @@ struct TRow {
 
 class TModelRun {
   public:
-    explicit TModelRun(const TRunConfig& cfg) : cfg_(cfg), rnd_(cfg.seed) {}
+    explicit TModelRun(const TRunConfig& cfg);
     void Run();
 
   private:
@@ -316,11 +315,13 @@ class TModelRun {
     void QueueLongLineWork();
     void QueueRowBoundaryWork();
     void QueueShortFirstRow();
+    void QueueWideCharAtRowEnd();
     void QueueTrim();
     void QueueHugePaste();
 
     const TRunConfig cfg_;
     TRandom rnd_;
+    std::vector<int> tabStops_; // explicit tab columns, zero-based
     test::TFakePlatform platform_;
     TCustomSyntaxMemo memo_{&platform_};
     std::string text_;    // what the document must hold
@@ -333,23 +334,36 @@ class TModelRun {
     int step_ = 0;
     int hugePastes_ = 0;
     int notes_ = 0; // operations run so far
+    // How often the interesting cases came up; a run that never reaches one of them proves
+    // nothing about it.
+    struct TSeen {
+        int fullRows = 0;    // operations after which a row was at the length limit
+        int overwrites = 0;  // characters typed over another one
+        int autoIndents = 0; // Enter with an indented new line
+        int tabAligns = 0;   // TAB key lined up with a row above
+        int wordDeletes = 0; // word deletions that deleted something
+        int blockEdits = 0;  // indent and un-indent that changed something
+        int undoSteps = 0;   // edits undone and redone at the end
+    } seen_;
     bool failed_ = false;
 };
 
 // ---- Model helpers ---------------------------------------------------------------------
 
-int TModelRun::NextTabStop(int c) const {
-    // Explicit columns first (zero-based in the text's order), then multiples of the default.
-    if (*cfg_.tabColumns) {
-        std::string_view t = cfg_.tabColumns;
-        while (!t.empty()) {
-            const size_t sp = t.find(' ');
-            const int col = std::atoi(std::string(t.substr(0, sp)).c_str()) - 1;
-            if (col > c)
-                return col;
-            t = sp == std::string_view::npos ? std::string_view() : t.substr(sp + 1);
-        }
+TModelRun::TModelRun(const TRunConfig& cfg) : cfg_(cfg), rnd_(cfg.seed) {
+    // The TabColumns text holds one-based columns separated by blanks.
+    for (std::string_view t = cfg.tabColumns; !t.empty();) {
+        const size_t sp = t.find(' ');
+        tabStops_.push_back(std::atoi(std::string(t.substr(0, sp)).c_str()) - 1);
+        t = sp == std::string_view::npos ? std::string_view() : t.substr(sp + 1);
     }
+}
+
+int TModelRun::NextTabStop(int c) const {
+    // Explicit columns first, then multiples of the default width.
+    for (int stop : tabStops_)
+        if (stop > c)
+            return stop;
     return c + cfg_.tabDefault - c % cfg_.tabDefault;
 }
 
@@ -570,8 +584,8 @@ void TModelRun::Note(const std::string& op) {
     ++notes_;
     const TSelectionRange s = memo_.Selection();
     recent_.push_back("step " + std::to_string(step_) + ": " + op + "  [selection " + Show(s) +
-                      ", length " + std::to_string(Len()) +
-                      (insertMode_ ? "" : ", overwrite") + "]");
+                      ", length " + std::to_string(Len()) + (insertMode_ ? "" : ", overwrite") +
+                      "]");
     if (recent_.size() > 30)
         recent_.pop_front();
 }
@@ -619,7 +633,11 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
         return Fail("redo entries survived an edit");
     if (!edit && log->Count() != undoCount_)
         return Fail("an operation that changed nothing left an undo entry");
+    if (memo_.Modified() != memo_.CanUndo())
+        return Fail("Modified does not say whether there is something to undo");
     undoCount_ = log->Count();
+    if (memo_.Store().LongestRow() >= MaxRowLength - 3)
+        ++seen_.fullRows;
     if (edit) {
         TEdit e;
         size_t pre = 0;
@@ -637,6 +655,19 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
         edits_.push_back(std::move(e));
     }
     text_ = std::move(expected);
+    // Rows are found through remembered positions (the last lookup, the first visible row);
+    // whatever an edit did to them, a lookup must agree with walking the rows.
+    const std::vector<TextOffset> rows = RowStarts();
+    for (const TextOffset p : {sel.Anchor, sel.Caret}) {
+        const TRow want = RowOf(rows, p);
+        const TCustomSyntaxMemo::TCaretRow at = memo_.Locate(p);
+        if (at.Index != want.index || at.RowOffset != want.start ||
+            (at.Row != nullptr) != want.exists || (want.exists && at.InRow != p - want.start))
+            return Fail("offset " + std::to_string(p) + " located in row " +
+                        std::to_string(at.Index) + " at " + std::to_string(at.RowOffset) +
+                        ", expected row " + std::to_string(want.index) + " at " +
+                        std::to_string(want.start));
+    }
 }
 
 // Undoes every edit one step at a time, then redoes them all, comparing text and selection
@@ -647,9 +678,8 @@ void TModelRun::ReplayHistory() {
     int undos = 0;
     auto check = [&](const char* what, const TSelectionRange& want) {
         const std::string got = memo_.Text();
-        const std::string where = std::string(what) + " " + std::to_string(undos) +
-                                  " (edit " + std::to_string(i) + " of " +
-                                  std::to_string(edits_.size()) + ")";
+        const std::string where = std::string(what) + " " + std::to_string(undos) + " (edit " +
+                                  std::to_string(i) + " of " + std::to_string(edits_.size()) + ")";
         if (got != cur)
             return Fail(where + ": " + Mismatch(cur, got));
         if (const std::string e = test::CheckStore(memo_.Store()); !e.empty())
@@ -665,6 +695,7 @@ void TModelRun::ReplayHistory() {
         const TEdit& e = edits_[--i];
         ++undos;
         memo_.Undo();
+        ++seen_.undoSteps;
         cur.replace(static_cast<size_t>(e.at), e.inserted.size(), e.removed);
         check("undo", e.before);
     }
@@ -674,6 +705,8 @@ void TModelRun::ReplayHistory() {
         return Fail("undo stopped with " + std::to_string(i) + " edits left");
     if (cur != initial_)
         return Fail("undo did not lead back to the loaded text");
+    if (memo_.Modified())
+        return Fail("still modified after everything was undone");
     undos = 0;
     while (!failed_ && memo_.CanRedo()) {
         if (i == edits_.size())
@@ -744,8 +777,10 @@ void TModelRun::OpType(char32_t ch, const std::string& bytes) {
     }
     TextOffset from = sel.Start(), to = sel.End();
     // Overwriting replaces the character at the caret, but never a line break.
-    if (!insertMode_ && sel.Empty() && from < Len() && text_[from] != '\r')
+    if (!insertMode_ && sel.Empty() && from < Len() && text_[from] != '\r') {
         to = from + CharLen(from);
+        ++seen_.overwrites;
+    }
     std::string expected = Replaced(from, to, bytes);
     memo_.KeyChar(ch);
     const TextOffset at = from + static_cast<TextOffset>(bytes.size());
@@ -810,6 +845,7 @@ void TModelRun::OpEnter() {
             }
         }
     }
+    seen_.autoIndents += indent > 0;
     const std::string inserted = "\r" + FillText(0, indent);
     Note("Enter (expected indent column " + std::to_string(indent) + ")");
     std::string expected = Replaced(sel.Start(), sel.End(), inserted);
@@ -831,13 +867,14 @@ void TModelRun::OpTab() {
         if (Column(above.start, above.contentEnd) <= start)
             continue;
         TextOffset i = above.start;
-        while (i < above.contentEnd && Column(above.start, i) < start)
-            i += std::max(1, CharLen(i));
+        for (int col = 0; i < above.contentEnd && col < start; i += CharLen(i))
+            col = text_[i] == '\t' ? NextTabStop(col) : col + 1;
         while (i < above.contentEnd && !IsBlank(text_[i]))
             ++i;
         while (i < above.contentEnd && IsBlank(text_[i]))
             ++i;
         target = Column(above.start, i);
+        ++seen_.tabAligns;
         break;
     }
     const std::string fill = FillText(start, target);
@@ -946,6 +983,7 @@ void TModelRun::OpIndent() {
     memo_.ExecuteCommand(caBLOCKIND);
     if (sel.Empty())
         return Settle(text_, false, sel, sel);
+    ++seen_.blockEdits;
     Settle(std::move(expected), true, sel, want);
 }
 
@@ -981,6 +1019,7 @@ void TModelRun::OpUnindent() {
     memo_.ExecuteCommand(caBLOCKUND);
     if (cuts.empty())
         return Settle(text_, false, sel, sel);
+    ++seen_.blockEdits;
     Settle(std::move(expected), true, sel, std::nullopt);
     if (failed_)
         return;
@@ -1039,6 +1078,7 @@ void TModelRun::OpDeleteWord(bool before) {
         return o.text == got && o.sel == memo_.Selection();
     });
     const TOutcome& o = match != outcomes.end() ? *match : outcomes.front();
+    seen_.wordDeletes += o.edit;
     Settle(o.text, o.edit, sel, o.sel);
 }
 
@@ -1253,9 +1293,8 @@ void TModelRun::QueueRowBoundaryWork() {
         const std::vector<TextOffset> rows = RowStarts();
         if (rows.empty())
             return OpSelect(0, 0);
-        const TextOffset p = std::clamp(rows[rnd_.Below(static_cast<int>(rows.size()))] +
-                                            rnd_.Between(-2, 2),
-                                        0, Len());
+        const TextOffset p = std::clamp(
+            rows[rnd_.Below(static_cast<int>(rows.size()))] + rnd_.Between(-2, 2), 0, Len());
         OpSelect(p, rnd_.Below(4) == 0 ? std::clamp(p + rnd_.Between(-3, 3), 0, Len()) : p);
     });
     queued_.push_back([this] {
@@ -1308,6 +1347,28 @@ void TModelRun::QueueShortFirstRow() {
     });
 }
 
+// A row cut at the length limit right after a multi-byte character, continued by a row of
+// TABs that reaches far further right; the caret moves up from the end of the TABs into the
+// cut row, where it has to stop in front of that character or after it, then types.
+void TModelRun::QueueWideCharAtRowEnd() {
+    const TextOffset line = LineStart(rnd_.Between(0, Len()));
+    TClip wide;
+    AddWide(wide, false);
+    const int tabs = rnd_.Between(600, 700);
+    TClip run;
+    run.doc = std::string(MaxRowLength - wide.doc.size(), 'w');
+    run.utf8 = run.doc + wide.utf8 + std::string(static_cast<size_t>(tabs), '\t') + "z";
+    run.doc += wide.doc + std::string(static_cast<size_t>(tabs), '\t') + "z";
+    queued_.push_back([this, line] { OpSelect(line, line); });
+    queued_.push_back([this, run] { OpPaste(run); });
+    queued_.push_back([this, line, tabs] {
+        const TextOffset p = line + MaxRowLength + tabs;
+        OpSelect(p, p);
+    });
+    queued_.push_back([this] { OpMove(caUP, rnd_.Below(4) == 0); });
+    queued_.push_back([this] { OpTypeAscii(); });
+}
+
 // Keeps the document small: a large range is selected and cut.
 void TModelRun::QueueTrim() {
     queued_.push_back([this] {
@@ -1329,7 +1390,10 @@ void TModelRun::QueueHugePaste() {
     while (c.doc.size() < 8190)
         c.doc.push_back(rnd_.Below(60) == 0 ? '\n' : RandomAscii());
     c.doc.resize(8190);
-    c.doc += kJunctions[rnd_.Below(static_cast<int>(std::size(kJunctions)))];
+    // Consecutive seeds try different junctions, so the standard runs cover them all.
+    const uint64_t junction = (cfg_.seed * 3 + static_cast<uint64_t>(hugePastes_)) % 9;
+    static_assert(std::size(kJunctions) == 9);
+    c.doc += kJunctions[junction];
     c.utf8 = c.doc;
     const TClip tail = RandomText(rnd_.Between(10, 300), true, false);
     c.doc += tail.doc;
@@ -1356,7 +1420,7 @@ void TModelRun::Pick() {
         ++hugePastes_;
         return QueueHugePaste();
     }
-    if (Len() > 4500 && rnd_.Below(Len() > 8000 ? 2 : 12) == 0)
+    if (Len() > 3500 && rnd_.Below(Len() > 6000 ? 2 : 12) == 0)
         return QueueTrim();
     const int k = rnd_.Below(1000);
     if (k < 250)
@@ -1419,6 +1483,8 @@ void TModelRun::Pick() {
         return QueueRowBoundaryWork();
     if (k < 935)
         return QueueShortFirstRow();
+    if (k < 940)
+        return QueueWideCharAtRowEnd();
     OpTypeAscii();
 }
 
@@ -1432,6 +1498,20 @@ void TModelRun::Run() {
     }
     if (!failed_)
         ReplayHistory();
+    if (failed_)
+        return;
+    const std::pair<const char*, int> seen[] = {
+        {"rows at the length limit", seen_.fullRows},
+        {"overwriting", seen_.overwrites},
+        {"auto indent", seen_.autoIndents},
+        {"TAB key alignment", seen_.tabAligns},
+        {"word deletion", seen_.wordDeletes},
+        {"block indent", seen_.blockEdits},
+        {"undo", seen_.undoSteps},
+    };
+    for (const auto& [what, count] : seen)
+        if (count == 0)
+            Fail(std::string("the run never came to ") + what);
 }
 
 // ---- The test --------------------------------------------------------------------------
