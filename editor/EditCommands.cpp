@@ -137,7 +137,7 @@ std::string TCustomSyntaxMemo::FillText(int from, int to) const {
 
 void TCustomSyntaxMemo::MoveTo(TextOffset caret, bool extend) {
     inVirtual_ = false;
-    SetSelection(extend ? Sel.Anchor : caret, caret);
+    PlaceSelection(extend ? Sel.Anchor : caret, caret);
     virtualColumn_ = ColumnOf(Sel.Caret);
 }
 
@@ -193,8 +193,8 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
         // Page moves keep the preferred column like line moves; a Shift+page move extends.
         verticalMove_ = !extend;
         inVirtual_ = false;
-        SetSelection(extend ? Sel.Anchor : s.RowByIndex(target).Offset,
-                     s.RowByIndex(target).Offset);
+        PlaceSelection(extend ? Sel.Anchor : s.RowByIndex(target).Offset,
+                       s.RowByIndex(target).Offset);
         virtualColumn_ = ColumnOf(Sel.Caret);
         return;
     }
@@ -227,7 +227,7 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
         const TextOffset caret =
             targetOffset +
             (endCol >= want ? s.IndexOfColumn(target, want, Tabs) : ContentLength(target));
-        SetSelection(extend ? Sel.Anchor : caret, caret);
+        PlaceSelection(extend ? Sel.Anchor : caret, caret);
         inVirtual_ = endCol < want;
         virtualColumn_ = want;
         return;
@@ -263,7 +263,7 @@ void TCustomSyntaxMemo::RunCommand(int command, bool extend) {
                 --virtualColumn_;
                 if (virtualColumn_ <= LineEndColumn(Locate(caret)))
                     inVirtual_ = false;
-                SetSelection(extend ? Sel.Anchor : caret, caret);
+                PlaceSelection(extend ? Sel.Anchor : caret, caret);
                 Changed(chSelection);
             } else if (ColumnOf(caret) > 0) {
                 MoveTo(PrevCharOffset(caret), extend);
@@ -280,7 +280,7 @@ void TCustomSyntaxMemo::RunCommand(int command, bool extend) {
             } else if (virtualColumn_ < MaxRowLength) {
                 ++virtualColumn_;
             }
-            SetSelection(extend ? Sel.Anchor : caret, caret);
+            PlaceSelection(extend ? Sel.Anchor : caret, caret);
             Changed(chSelection);
         } else {
             MoveTo(NextCharOffset(caret), extend);
@@ -414,10 +414,10 @@ void TCustomSyntaxMemo::DeleteChar(bool forward) {
         if (Sel.Empty()) {
             if (Sel.Caret >= TextLength())
                 return;
-            SetSelection(Sel.Caret, NextCharOffset(Sel.Caret), true);
+            PlaceSelection(Sel.Caret, NextCharOffset(Sel.Caret), true);
         }
     } else if (Sel.Empty()) {
-        SetSelection(caret, PrevCharOffset(caret), true);
+        PlaceSelection(caret, PrevCharOffset(caret), true);
     }
     ReplaceSelection({});
 }
@@ -438,7 +438,7 @@ void TCustomSyntaxMemo::DeleteLine() {
     const TCaretRow at = Locate(Sel.Caret);
     if (!at.Row)
         return;
-    SetSelection(at.RowOffset, at.RowOffset + at.Row->Length(), true);
+    PlaceSelection(at.RowOffset, at.RowOffset + at.Row->Length(), true);
     ReplaceSelection({});
 }
 
@@ -561,7 +561,7 @@ void TCustomSyntaxMemo::TypeChar(std::string_view bytes, bool isBreak) {
         // Overwriting never eats a line break.
         const TextOffset c = Sel.Caret;
         if (c < s.TextLength() && s.CharAt(c) != '\r')
-            SetSelection(c, NextCharOffset(c), true);
+            PlaceSelection(c, NextCharOffset(c), true);
     }
     ReplaceSelection(bytes);
     if (indent > 0)

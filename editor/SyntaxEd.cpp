@@ -1,5 +1,7 @@
 #include "SyntaxEd.h"
 
+#include "MemoStrings.h"
+
 #include "Encoding.h"
 #include "Stream.h"
 
@@ -19,7 +21,15 @@ TCustomSyntaxMemo::TCustomSyntaxMemo(TEditorPlatform* platform)
 }
 
 TCustomSyntaxMemo::~TCustomSyntaxMemo() {
+    // The lines object may still hold paint locks that it releases through this control.
+    lines_.reset();
     AttachStore(nullptr);
+}
+
+TSyntaxMemoStrings& TCustomSyntaxMemo::Lines() {
+    if (!lines_)
+        lines_ = std::make_unique<TSyntaxMemoStrings>(*this);
+    return *lines_;
 }
 
 void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
@@ -64,7 +74,7 @@ void TCustomSyntaxMemo::InvalidateSelectionRows(const TSelectionRange& range) {
     platform_->InvalidateRows(a.Index, b.Index);
 }
 
-void TCustomSyntaxMemo::SetSelection(TextOffset anchor, TextOffset caret, bool noRepaint) {
+void TCustomSyntaxMemo::PlaceSelection(TextOffset anchor, TextOffset caret, bool noRepaint) {
     TTextStore& s = Store();
     if (anchor == -1) {
         anchor = 0;

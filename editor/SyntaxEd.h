@@ -16,6 +16,7 @@ namespace kvx {
 
 class TStream;
 class TCustomSyntaxMemo;
+class TSyntaxMemoStrings;
 
 enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
 
@@ -110,8 +111,12 @@ class TCustomSyntaxMemo : public TStoreView {
     std::string Title; // the file name, kept with smoTitleAsFilename
 
     // ---- Selection ---------------------------------------------------------------------
-    // Anchor -1 selects everything; values are clamped to the text.
-    void SetSelection(TextOffset anchor, TextOffset caret, bool noRepaint = false);
+    // Anchor -1 selects everything; values are clamped to the text. A caret in virtual space
+    // (past the end of its line) comes back to the text.
+    void SetSelection(TextOffset anchor, TextOffset caret, bool noRepaint = false) {
+        inVirtual_ = false;
+        PlaceSelection(anchor, caret, noRepaint);
+    }
     TSelectionRange Selection() const { return Sel; }
     TextOffset SelStart() const { return Sel.Start(); }
     void SetSelStart(TextOffset value) { SetSelection(value, value); }
@@ -143,6 +148,9 @@ class TCustomSyntaxMemo : public TStoreView {
     void CopyToClipboard();
     void PasteFromClipboard();
     void SelectAll() { SetSelection(-1, 0); }
+
+    // The text as a list of lines, made on first use and kept for the control's life.
+    TSyntaxMemoStrings& Lines();
 
     void Undo();
     void Redo();
@@ -239,6 +247,9 @@ class TCustomSyntaxMemo : public TStoreView {
     virtual void RescanHighlighting() {}
 
   private:
+    // SetSelection for the caret commands, which keep or enter virtual space themselves.
+    void PlaceSelection(TextOffset anchor, TextOffset caret, bool noRepaint = false);
+
     // Closes an undo group on every way out, so that an exception cannot leave it open and
     // swallow every later command into it.
     class TGroupScope {
@@ -281,6 +292,7 @@ class TCustomSyntaxMemo : public TStoreView {
     TEditorPlatform* platform_;
     TEditorHooks* hooks_ = nullptr;
     std::unique_ptr<TTextStore> ownStore_;
+    std::unique_ptr<TSyntaxMemoStrings> lines_;
 
     uint32_t optionWord_ = DefaultOptionWord;
     int indentStep_ = 1;

@@ -380,6 +380,15 @@ TEST_F(Editing, CaretAfterEndOfLine) {
     Run(caLEFT);
     Run(caLEFT);
     EXPECT_FALSE(memo.InVirtualSpace());
+    // Choosing a selection from outside brings the caret back to the text, so a replacement
+    // there is not padded out to the old virtual column.
+    Caret(4);
+    Run(caRIGHT);
+    ASSERT_TRUE(memo.InVirtualSpace());
+    memo.SetSelection(0, 0);
+    EXPECT_FALSE(memo.InVirtualSpace());
+    memo.ReplaceSelection("y");
+    EXPECT_EQ(Text(), "yab\tx\rlonger line\r");
 }
 
 TEST_F(Editing, SelectionSetterAndLengths) {
