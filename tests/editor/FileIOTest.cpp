@@ -213,6 +213,19 @@ TEST_F(FileIO, FilesOnDisk) {
     EXPECT_THROW(memo.LoadFromFile((dir / "sub").string()), EFOpenError); // a folder
     EXPECT_EQ(memo.Text(), ";mov eax, 1\rret\r"); // a failed load changes nothing
 
+    // Offsets are 32-bit: a 2 GiB file (sparse here, so it costs no disk) is refused before
+    // anything is read or changed.
+    const fs::path huge = dir / "huge.bin";
+    WriteAll(huge, "");
+    fs::resize_file(huge, uintmax_t(1) << 31);
+    try {
+        memo.LoadFromFile(huge.string());
+        ADD_FAILURE() << "a 2 GiB file was taken";
+    } catch (const ESyntaxMemo& e) {
+        EXPECT_STREQ(e.what(), kNotEnoughMemory);
+    }
+    EXPECT_EQ(memo.Text(), ";mov eax, 1\rret\r");
+
     EXPECT_THROW(memo.SaveToFile((dir / "no-such-folder" / "x.asm").string()), EFileSaveError);
 }
 
