@@ -255,19 +255,5 @@ TEST_F(FileIO, AFailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(dir.Entries(), 1u);
 }
 
-TEST_F(FileIO, StreamsRefuseWhatTheyCannotDo) {
-    TFastMemoryStream fast("hello");
-    EXPECT_EQ(fast.Size(), 5);
-    char buf[8] = {};
-    EXPECT_EQ(fast.Read(buf, 8), 5);
-    try {
-        fast.Write("x", 1);
-        ADD_FAILURE();
-    } catch (const EStreamError& e) {
-        EXPECT_EQ(e.MessageId(), msgReadOnlyStream);
-        EXPECT_STREQ(e.what(), "Cannot write to a read-only stream");
-    }
-}
-
 } // namespace
 } // namespace kvx

@@ -13,6 +13,16 @@
 namespace kvx {
 namespace {
 
+void ExpectWriteRefused(TStream& s) {
+    try {
+        s.Write("x", 1);
+        ADD_FAILURE() << "a write went through";
+    } catch (const EStreamError& e) {
+        EXPECT_EQ(e.MessageId(), msgReadOnlyStream);
+        EXPECT_STREQ(e.what(), "Cannot write to a read-only stream");
+    }
+}
+
 class Streams : public ::testing::Test {
   protected:
     test::TFakePlatform platform;
@@ -198,13 +208,7 @@ TEST_F(Streams, RepositioningAcrossManyRowsReadsTheRightCharacter) {
 TEST_F(Streams, WritingRaisesTheReadOnlyError) {
     memo.SetWholeText("abc");
     TEdStream s(memo);
-    try {
-        s.Write("x", 1);
-        ADD_FAILURE() << "a write went through";
-    } catch (const EStreamError& e) {
-        EXPECT_EQ(e.MessageId(), msgReadOnlyStream);
-        EXPECT_STREQ(e.what(), "Cannot write to a read-only stream");
-    }
+    ExpectWriteRefused(s);
     EXPECT_EQ(memo.Text(), "abc");
 }
 
@@ -275,13 +279,7 @@ TEST(FastMemoryStream, SizeIsTheStringLengthAndWritesAreRefused) {
     EXPECT_EQ(std::string(out, 3), "abc");
     EXPECT_EQ(s.Seek(10, TSeekOrigin::Begin), 3);
     EXPECT_EQ(s.Seek(-10, TSeekOrigin::Current), 0);
-    try {
-        s.Write("x", 1);
-        ADD_FAILURE() << "a write went through";
-    } catch (const EStreamError& e) {
-        EXPECT_EQ(e.MessageId(), msgReadOnlyStream);
-        EXPECT_STREQ(e.what(), "Cannot write to a read-only stream");
-    }
+    ExpectWriteRefused(s);
     EXPECT_EQ(std::string(buffer, 3), "abc");
     EXPECT_EQ(TFastMemoryStream(nullptr).Size(), 0);
 }
