@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpcre2-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
 )
