@@ -33,6 +33,9 @@ const char* MessageText(int id) {
     case msgCannotOpenFile:
         return "File '%s' cannot be opened for reading";
     default:
+        if (id >= msgFirstCommandDescription &&
+            id - msgFirstCommandDescription < int(caCommandCount))
+            return CommandDescription(id - msgFirstCommandDescription);
         return "";
     }
 }

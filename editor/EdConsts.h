@@ -24,6 +24,8 @@ enum TMessageId : int {
     msgTooManyTabStops = 4208,
     msgBadKeySpecifier = 4257,
     msgCannotOpenFile = 4400,
+    // Descriptions of the commands: 4146 + command id (4191, command 45, has no text).
+    msgFirstCommandDescription = 4146,
 };
 
 // The fixed English text of a message; an empty string for an unknown number.
@@ -57,6 +59,13 @@ class EFOpenError : public EStreamError {
 class EFileSaveError : public ESyntaxMemo {
   public:
     explicit EFileSaveError(const std::string& text) : ESyntaxMemo(0, text) {}
+};
+
+// Two key bindings clash: one key both completes a binding and starts a sequence, or one
+// key (sequence) is bound twice.
+class EAmbigiousKeyPair : public ESyntaxMemo {
+  public:
+    explicit EAmbigiousKeyPair(const std::string& text) : ESyntaxMemo(0, text) {}
 };
 
 // Fixed texts of failures that have no message number.
@@ -217,6 +226,75 @@ enum TChangeBit : uint32_t {
 
 // How line breaks are counted and written when text leaves the control.
 enum TLineStyle { lsCRLF, lsLF };
+
+// ---- Keys ------------------------------------------------------------------------------
+// Keys are numbered with the virtual-key codes of the original platform, so key maps in
+// stored settings and scripts keep their meaning; the widget translates its own key events
+// into these. Letters and digits are their upper-case ASCII codes.
+enum TVirtualKey : uint8_t {
+    vkBack = 8,
+    vkTab = 9,
+    vkReturn = 13,
+    vkShift = 16,
+    vkControl = 17,
+    vkMenu = 18, // Alt
+    vkPause = 19,
+    vkCapital = 20,
+    vkEscape = 27,
+    vkSpace = 32,
+    vkPrior = 33, // Page Up
+    vkNext = 34,  // Page Down
+    vkEnd = 35,
+    vkHome = 36,
+    vkLeft = 37,
+    vkUp = 38,
+    vkRight = 39,
+    vkDown = 40,
+    vkInsert = 45,
+    vkDelete = 46,
+    vk0 = 48,       // '0'..'9' are 48..57
+    vkA = 65,       // 'A'..'Z' are 65..90
+    vkNumpad0 = 96, // numeric keypad 0..9 are 96..105
+    vkMultiply = 106,
+    vkAdd = 107,
+    vkSubtract = 109,
+    vkDecimal = 110,
+    vkDivide = 111,
+    vkF1 = 112, // F1..F12 are 112..123
+    vkF12 = 123,
+    vkOem1 = 186,      // ; :
+    vkOemPlus = 187,   // = +
+    vkOemComma = 188,  // , <
+    vkOemMinus = 189,  // - _
+    vkOemPeriod = 190, // . >
+    vkOem2 = 191,      // / ?
+    vkOem3 = 192,      // ` ~
+    vkOem4 = 219,      // [ {
+    vkOem5 = 220,      // \ |
+    vkOem6 = 221,      // ] }
+    vkOem7 = 222,      // ' "
+};
+
+// Modifier keys held with a key.
+enum TShiftFlag : uint8_t { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+using TShiftState = uint8_t;
+
+// A key map shortcut: the virtual key in the low byte plus these modifier bits; 0 is no key.
+using TShortcut = uint16_t;
+inline constexpr TShortcut scShift = 8192;
+inline constexpr TShortcut scCtrl = 16384;
+inline constexpr TShortcut scAlt = 32768;
+
+constexpr TShortcut MakeShortcut(uint8_t key, TShiftState shift) {
+    return static_cast<TShortcut>(key | ((shift & ssShift) ? scShift : 0) |
+                                  ((shift & ssCtrl) ? scCtrl : 0) | ((shift & ssAlt) ? scAlt : 0));
+}
+
+// Auto-correct triggers number their modifiers differently (Alt is 2048, not 1024); stored
+// trigger sets use these, so both encodings stay.
+inline constexpr uint16_t tkShift = 256;
+inline constexpr uint16_t tkCtrl = 512;
+inline constexpr uint16_t tkAlt = 2048;
 
 // Row limits of the text store.
 constexpr int MaxRowLength = 2047;

@@ -392,13 +392,10 @@ void TCustomSyntaxMemo::RunCommand(int command, bool extend) {
             hooks_->PrintSelection(*this);
         break;
     default:
-        if (command >= caSETBOOKMARK0 && command <= caSETBOOKMARK9) {
-            if (hooks_)
-                hooks_->SetBookmark(*this, command - caSETBOOKMARK0);
-        } else if (command >= caGOTOBOOKMARK0 && command <= caGOTOBOOKMARK9) {
-            if (hooks_)
-                hooks_->GotoBookmark(*this, command - caGOTOBOOKMARK0);
-        }
+        if (command >= caSETBOOKMARK0 && command <= caSETBOOKMARK9)
+            SetBookmark(command - caSETBOOKMARK0);
+        else if (command >= caGOTOBOOKMARK0 && command <= caGOTOBOOKMARK9)
+            GotoBookmark(command - caGOTOBOOKMARK0);
         break;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "EdConsts.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 #include <typeinfo>
@@ -21,8 +22,7 @@ void TSM_Base::Assign(const TSM_Base& source) {
     // The stream format belongs to one class: a derived or sibling class would read another
     // class's bytes as its own.
     if (typeid(source) != typeid(*this))
-        throw ESyntaxMemo(0, std::string("Cannot assign a ") + source.ClassName() + " to " +
-                                 ClassName());
+        throw ESyntaxMemo(0, AssignError(source.ClassName()));
     TMemoryStream data;
     source.SaveToStream(data);
     data.Seek(0, TSeekOrigin::Begin);
@@ -76,7 +76,39 @@ int32_t TSM_Base::ReadInt32(TStream& stream, const char* what) {
     return static_cast<int32_t>(u);
 }
 
-void TSM_Base::WriteString(TStream& stream, std::string_view value) {
+void TSM_Base::WriteInt16(TStream& stream, uint16_t value) {
+    const unsigned char b[2] = {static_cast<unsigned char>(value),
+                                static_cast<unsigned char>(value >> 8)};
+    if (stream.Write(b, 2) != 2)
+        throw EStreamError(0, "Could not write to stream");
+}
+
+uint16_t TSM_Base::ReadInt16(TStream& stream, const char* what) {
+    unsigned char b[2];
+    ReadExactly(stream, b, 2, what);
+    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+}
+
+void TSM_Base::WriteShortString(TStream& stream, std::string_view value) {
+    const unsigned char n = static_cast<unsigned char>(std::min<size_t>(value.size(), 255));
+    if (stream.Write(&n, 1) != 1 || (n > 0 && stream.Write(value.data(), n) != n))
+        throw EStreamError(0, "Could not write to stream");
+}
+
+std::string TSM_Base::ReadShortString(TStream& stream, const char* what) {
+    unsigned char n = 0;
+    ReadExactly(stream, &n, 1, what);
+    std::string s(n, '\0');
+    if (n > 0)
+        ReadExactly(stream, s.data(), n, what);
+    return s;
+}
+
+void TSM_Base::BadValue(const char* what) {
+    throw EStreamError(0, std::string("Bad ") + what + " in stream");
+}
+
+void TSM_Base::WriteLongString(TStream& stream, std::string_view value) {
     if (value.size() > size_t(std::numeric_limits<int32_t>::max()))
         throw EStreamError(0, "String too long to write to stream");
     WriteInt32(stream, static_cast<int32_t>(value.size()));
@@ -85,7 +117,7 @@ void TSM_Base::WriteString(TStream& stream, std::string_view value) {
         throw EStreamError(0, "Could not write to stream");
 }
 
-std::string TSM_Base::ReadString(TStream& stream, const char* what) {
+std::string TSM_Base::ReadLongString(TStream& stream, const char* what) {
     const int32_t n = ReadInt32(stream, what);
     // A length beyond what is left is damage, not a reason to allocate gigabytes.
     const int64_t left = stream.Size() - stream.Position();

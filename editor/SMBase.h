@@ -29,6 +29,11 @@ class TSM_Base {
     void Assign(const TSM_Base& source);
 
   protected:
+    // The text of the wrong-class error; the families word it slightly differently.
+    virtual std::string AssignError(const char* source) const {
+        return std::string("Cannot assign a ") + source + " to " + ClassName();
+    }
+
     TSM_Base() = default;
     TSM_Base(const TSM_Base&) = default;
     TSM_Base& operator=(const TSM_Base&) = default;
@@ -37,9 +42,17 @@ class TSM_Base {
     // stream ends early or holds a length that cannot be right, instead of returning junk.
     static void WriteInt32(TStream& stream, int32_t value);
     static int32_t ReadInt32(TStream& stream, const char* what);
-    // A length-prefixed string.
-    static void WriteString(TStream& stream, std::string_view value);
-    static std::string ReadString(TStream& stream, const char* what);
+    static void WriteInt16(TStream& stream, uint16_t value);
+    static uint16_t ReadInt16(TStream& stream, const char* what);
+    // A long text: a 32-bit length and the bytes.
+    static void WriteLongString(TStream& stream, std::string_view value);
+    static std::string ReadLongString(TStream& stream, const char* what);
+    // A short text: one length byte and the bytes. A longer value is written cut to 255
+    // bytes, so the length byte always matches what follows it.
+    static void WriteShortString(TStream& stream, std::string_view value);
+    static std::string ReadShortString(TStream& stream, const char* what);
+    // Raises EStreamError "Bad <what> in stream" for a value read that cannot be right.
+    [[noreturn]] static void BadValue(const char* what);
 };
 
 } // namespace kvx

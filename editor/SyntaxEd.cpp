@@ -1,5 +1,7 @@
 #include "SyntaxEd.h"
 
+#include "Bookmarks.h"
+#include "KeyMap.h"
 #include "MemoStrings.h"
 
 #include "Encoding.h"
@@ -15,15 +17,17 @@ namespace kvx {
 TCustomSyntaxMemo::TCustomSyntaxMemo(TEditorPlatform* platform)
     : platform_(platform ? platform : &defaultPlatform_),
       ownStore_(std::make_unique<TTextStore>()) {
-    AttachStore(ownStore_.get());
+    ShowStore(ownStore_.get());
     recording_ = true;
     ownStore_->OwnUndoLog().ClearAndMarkSaved();
+    ownKeyMap_ = std::make_unique<TKeyboardActionContoller>(TKeyboardActionContoller::Default());
+    SetKeyMap(nullptr);
 }
 
 TCustomSyntaxMemo::~TCustomSyntaxMemo() {
     // The lines object may still hold paint locks that it releases through this control.
     lines_.reset();
-    AttachStore(nullptr);
+    ShowStore(nullptr);
 }
 
 TSyntaxMemoStrings& TCustomSyntaxMemo::Lines() {
@@ -32,8 +36,19 @@ TSyntaxMemoStrings& TCustomSyntaxMemo::Lines() {
     return *lines_;
 }
 
+void TCustomSyntaxMemo::ShowStore(TTextStore* store) {
+    if (TStoreView::Store())
+        Store().NamedPositions().ReleaseOnFree(this);
+    AttachStore(store);
+    if (store)
+        store->NamedPositions().SetOnFree(this, [this](const std::string& name) {
+            if (OnCustomBookmarkFree)
+                OnCustomBookmarkFree(*this, name);
+        });
+}
+
 void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
-    AttachStore(store ? store : ownStore_.get());
+    ShowStore(store ? store : ownStore_.get());
     inVirtual_ = false;
     virtualColumn_ = preferredColumn_ = firstColumn_ = 0;
     replacementOpen_ = false;
@@ -192,6 +207,7 @@ void TCustomSyntaxMemo::SetFirstColumn(int column) {
 }
 
 void TCustomSyntaxMemo::RefreshSettings() {
+    RebuildShiftExtendKeys();
     if (HasOption(smoWordWrap))
         Store().RewrapRange(nullptr, nullptr);
     Changed(chSettings);

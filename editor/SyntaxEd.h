@@ -7,6 +7,7 @@
 #include "TextStore.h"
 #include "UndoStack.h"
 
+#include <bitset>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@ namespace kvx {
 class TStream;
 class TCustomSyntaxMemo;
 class TSyntaxMemoStrings;
+class TKeyboardActionContoller;
 
 enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
 
@@ -47,8 +49,6 @@ class TEditorPlatform {
 class TEditorHooks {
   public:
     virtual ~TEditorHooks() = default;
-    virtual void SetBookmark(TCustomSyntaxMemo& /*memo*/, int /*index*/) {}
-    virtual void GotoBookmark(TCustomSyntaxMemo& /*memo*/, int /*index*/) {}
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
     // Puts the selection on the clipboard in the rich formats (RTF, HTML) as chosen.
     virtual void CopyRichFormats(TCustomSyntaxMemo& /*memo*/) {}
@@ -152,6 +152,33 @@ class TCustomSyntaxMemo : public TStoreView {
     // The text as a list of lines, made on first use and kept for the control's life.
     TSyntaxMemoStrings& Lines();
 
+    // ---- Keys ----------------------------------------------------------------------------
+    // A key pressed (virtual key code and modifiers). Keys of the key map run their command
+    // (Shift extends the selection for the movement keys) and the first key of a sequence
+    // waits for the second; true when the key was used, so that it is not also typed.
+    bool KeyDown(uint8_t key, TShiftState shift);
+    // The key map in use: the settings' map, or the control's own copy of the default map.
+    TKeyboardActionContoller& KeyMap();
+    // Null goes back to the control's own map. The map must outlive its use here.
+    void SetKeyMap(TKeyboardActionContoller* map);
+    // Keys whose bindings move the caret (commands 0-11 and 16): held with Shift they still
+    // run their command, extending the selection. Rebuilt by SetKeyMap and RefreshSettings.
+    bool ShiftExtendKey(uint8_t key) const { return shiftExtend_[key]; }
+
+    // ---- Bookmarks ----------------------------------------------------------------------
+    // Puts bookmark 0-9 on a line (1-based; -1 the caret's line, with the caret's column)
+    // at a 1-based column. Setting it again on the line where it is removes it. Other
+    // indexes raise 4197 "Bookmark index range error".
+    void SetBookmark(int index, int32_t line = -1, int column = 1);
+    // Moves the caret to the bookmark and shows its line in the middle of the window;
+    // nothing happens when the bookmark is not set.
+    void GotoBookmark(int index);
+    // The 0-based row carrying the bookmark, or -1.
+    int32_t BookmarkRow(int index);
+    std::function<void(TCustomSyntaxMemo&, int index)> OnBookmarkSet;
+    // A named position of the document (Store().NamedPositions()) went with deleted text.
+    std::function<void(TCustomSyntaxMemo&, const std::string& name)> OnCustomBookmarkFree;
+
     void Undo();
     void Redo();
     bool CanUndo() const;
@@ -247,6 +274,13 @@ class TCustomSyntaxMemo : public TStoreView {
     virtual void RescanHighlighting() {}
 
   private:
+    // Shows `store` (null: none), taking over the freed-name callback of its positions.
+    void ShowStore(TTextStore* store);
+    void RebuildShiftExtendKeys();
+    static void CheckBookmarkIndex(int index);
+    // The first row carrying bookmark bit `index`, with its offset and index.
+    TRowFinger FindBookmark(int index);
+
     // SetSelection for the caret commands, which keep or enter virtual space themselves.
     void PlaceSelection(TextOffset anchor, TextOffset caret, bool noRepaint = false);
 
@@ -293,6 +327,9 @@ class TCustomSyntaxMemo : public TStoreView {
     TEditorHooks* hooks_ = nullptr;
     std::unique_ptr<TTextStore> ownStore_;
     std::unique_ptr<TSyntaxMemoStrings> lines_;
+    std::unique_ptr<TKeyboardActionContoller> ownKeyMap_;
+    TKeyboardActionContoller* keyMap_ = nullptr;
+    std::bitset<256> shiftExtend_;
 
     uint32_t optionWord_ = DefaultOptionWord;
     int indentStep_ = 1;

@@ -1,5 +1,7 @@
 #include "TextStore.h"
 
+#include "Bookmarks.h"
+
 #include "UndoStack.h"
 
 #include <algorithm>
@@ -160,9 +162,15 @@ size_t TTextNormalizer::Run(const char* in, size_t n, char* out) {
 
 // ---- TTextStore: life, views, side table -----------------------------------------------
 
-TTextStore::TTextStore() : ownLog_(std::make_unique<TUndoStack>()), log_(ownLog_.get()) {}
+TTextStore::TTextStore()
+    : named_(std::make_unique<TCustomBookmarks>()), ownLog_(std::make_unique<TUndoStack>()),
+      log_(ownLog_.get()) {
+    AddListener(named_.get());
+}
 
 TTextStore::~TTextStore() {
+    // Whoever listened for freed names may be gone already.
+    named_->SetOnFree(nullptr, nullptr);
     for (TStoreView* v : std::vector<TStoreView*>(views_))
         v->StoreDestroyed();
     views_.clear();

@@ -22,6 +22,7 @@ using TextOffset = int32_t;
 class TTextStore;
 class TLineNode;
 class TUndoStack;
+class TCustomBookmarks;
 
 struct TSelectionRange {
     TextOffset Anchor = 0;
@@ -211,6 +212,8 @@ class TTextStore {
     TUndoStack& OwnUndoLog() { return *ownLog_; }
 
     std::array<uint16_t, 10> BookmarkColumns{};
+    // Named positions that follow the text.
+    TCustomBookmarks& NamedPositions() { return *named_; }
 
     const std::vector<TStoreView*>& Views() const { return views_; }
     void AddListener(TStoreListener* l) { listeners_.push_back(l); }
@@ -292,6 +295,7 @@ class TTextStore {
     TRowFinger WalkTo(TRowFinger from, TextOffset offset) const;
 
     TRowPool pool_;
+    std::unique_ptr<TCustomBookmarks> named_;
     TLineNode* first_ = nullptr;
     TLineNode* last_ = nullptr;
     int32_t rowCount_ = 0;

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -137,7 +138,10 @@ std::string Show(std::string_view t, size_t limit = 60) {
 }
 
 std::string Show(const TSelectionRange& s) {
-    return "(" + std::to_string(s.Anchor) + "," + std::to_string(s.Caret) + ")";
+    // Built by appending: GCC 12 warns wrongly about "literal" + std::string here.
+    std::string out = "(";
+    out.append(std::to_string(s.Anchor)).append(",").append(std::to_string(s.Caret));
+    return out.append(")");
 }
 
 // Where two texts first differ, with a little context on both sides.
@@ -214,6 +218,72 @@ struct TRow {
     TextOffset end = 0;        // after the row's last character (its break, if any)
     TextOffset contentEnd = 0; // before the break
     bool exists = false;       // false on the empty line after a final break
+};
+
+// Which line carries which bookmark, by the rules the store keeps them: a line that an
+// insertion splits keeps its marks on its first piece, a deletion keeps the marks of the
+// line it starts on and loses those of the lines it swallows. It follows the store's own
+// insertions and deletions, whatever command made them.
+class TBookmarkModel : public TStoreListener {
+  public:
+    explicit TBookmarkModel(TTextStore& store) : store_(store) { store_.AddListener(this); }
+    ~TBookmarkModel() override { store_.RemoveListener(this); }
+
+    // Line starts, the empty line after a final break included, and each line's marks.
+    std::vector<TextOffset> starts{0};
+    std::vector<uint16_t> marks{0};
+    std::array<int, 10> columns{};
+
+    int32_t LineOf(TextOffset p) const {
+        return static_cast<int32_t>(std::upper_bound(starts.begin(), starts.end(), p) -
+                                    starts.begin()) -
+               1;
+    }
+    int32_t LineWith(int n) const {
+        for (size_t l = 0; l < marks.size(); ++l)
+            if (marks[l] & (1u << n))
+                return static_cast<int32_t>(l);
+        return -1;
+    }
+
+    void TextInserted(TextOffset at, int32_t n) override {
+        const int32_t line = LineOf(at);
+        for (size_t l = static_cast<size_t>(line) + 1; l < starts.size(); ++l)
+            starts[l] += n;
+        const std::string added = store_.GetText(at, at + n);
+        std::vector<TextOffset> made;
+        for (size_t i = 0; i < added.size(); ++i)
+            if (added[i] == '\r')
+                made.push_back(at + static_cast<TextOffset>(i) + 1);
+        starts.insert(starts.begin() + line + 1, made.begin(), made.end());
+        marks.insert(marks.begin() + line + 1, made.size(), 0);
+        DropEmptyLastLine();
+    }
+    void TextDeleted(TextOffset at, int32_t n) override {
+        const int32_t line = LineOf(at);
+        size_t gone = 0;
+        while (line + 1 + gone < starts.size() && starts[line + 1 + gone] <= at + n)
+            ++gone;
+        starts.erase(starts.begin() + line + 1, starts.begin() + line + 1 + gone);
+        marks.erase(marks.begin() + line + 1, marks.begin() + line + 1 + gone);
+        for (size_t l = static_cast<size_t>(line) + 1; l < starts.size(); ++l)
+            starts[l] -= n;
+        DropEmptyLastLine();
+    }
+    void StoreEmptied() override {
+        starts = {0};
+        marks = {0};
+    }
+
+  private:
+    // An empty last line (after a final break, or of an empty document) has no row, so
+    // whatever marks its line had are gone.
+    void DropEmptyLastLine() {
+        if (starts.back() == store_.TextLength())
+            marks.back() = 0;
+    }
+
+    TTextStore& store_;
 };
 
 // ---- The run ---------------------------------------------------------------------------
@@ -318,12 +388,15 @@ class TModelRun {
     void QueueWideCharAtRowEnd();
     void QueueTrim();
     void QueueHugePaste();
+    void OpBookmark();
+    void CheckBookmarks();
 
     const TRunConfig cfg_;
     TRandom rnd_;
     std::vector<int> tabStops_; // explicit tab columns, zero-based
     test::TFakePlatform platform_;
     TCustomSyntaxMemo memo_{&platform_};
+    TBookmarkModel bookmarks_{memo_.Store()};
     std::string text_;    // what the document must hold
     std::string initial_; // the text after loading
     bool insertMode_ = true;
@@ -337,13 +410,15 @@ class TModelRun {
     // How often the interesting cases came up; a run that never reaches one of them proves
     // nothing about it.
     struct TSeen {
-        int fullRows = 0;    // operations after which a row was at the length limit
-        int overwrites = 0;  // characters typed over another one
-        int autoIndents = 0; // Enter with an indented new line
-        int tabAligns = 0;   // TAB key lined up with a row above
-        int wordDeletes = 0; // word deletions that deleted something
-        int blockEdits = 0;  // indent and un-indent that changed something
-        int undoSteps = 0;   // edits undone and redone at the end
+        int fullRows = 0;       // operations after which a row was at the length limit
+        int overwrites = 0;     // characters typed over another one
+        int autoIndents = 0;    // Enter with an indented new line
+        int tabAligns = 0;      // TAB key lined up with a row above
+        int wordDeletes = 0;    // word deletions that deleted something
+        int blockEdits = 0;     // indent and un-indent that changed something
+        int undoSteps = 0;      // edits undone and redone at the end
+        int bookmarkEdits = 0;  // edits with a bookmark in the document
+        int bookmarkLosses = 0; // bookmarks whose line an edit swallowed
     } seen_;
     bool failed_ = false;
 };
@@ -655,6 +730,13 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
         edits_.push_back(std::move(e));
     }
     text_ = std::move(expected);
+    CheckBookmarks();
+    if (edit)
+        for (int n = 0; n < 10; ++n)
+            if (bookmarks_.LineWith(n) >= 0) {
+                ++seen_.bookmarkEdits;
+                break;
+            }
     // Rows are found through remembered positions (the last lookup, the first visible row);
     // whatever an edit did to them, a lookup must agree with walking the rows.
     const std::vector<TextOffset> rows = RowStarts();
@@ -1404,6 +1486,82 @@ void TModelRun::QueueHugePaste() {
 
 // One operation: the next queued one, or a random pick (which may only queue a sequence,
 // whose first operation then runs at once).
+// Sets (or takes away) a bookmark on the caret's line, or goes to one.
+void TModelRun::OpBookmark() {
+    const int n = rnd_.Below(10);
+    const TSelectionRange sel = memo_.Selection();
+    if (rnd_.Below(3) == 0) {
+        Note(std::string("goto bookmark ").append(std::to_string(n)));
+        memo_.ExecuteCommand(caGOTOBOOKMARK0 + n);
+        const int32_t line = bookmarks_.LineWith(n);
+        if (line < 0)
+            return Settle(text_, false, sel, sel);
+        const TextOffset start = bookmarks_.starts[line];
+        const size_t br = text_.find('\r', static_cast<size_t>(start));
+        const TextOffset end = br == std::string::npos ? Len() : static_cast<TextOffset>(br);
+        TextOffset caret = start + std::min(bookmarks_.columns[n] - 1, end - start);
+        while (!IsBoundary(text_, caret))
+            --caret;
+        return Settle(text_, false, sel, TSelectionRange{caret, caret});
+    }
+    Note(std::string("set bookmark ").append(std::to_string(n)));
+    memo_.ExecuteCommand(caSETBOOKMARK0 + n);
+    const int32_t line = bookmarks_.LineOf(sel.Caret);
+    // The empty line after a final break, or of an empty document, has no row to carry a
+    // mark.
+    if (bookmarks_.starts[line] == Len() && (Len() == 0 || text_.back() == '\r'))
+        return Settle(text_, false, sel, sel);
+    const int32_t old = bookmarks_.LineWith(n);
+    if (old >= 0)
+        bookmarks_.marks[old] = 0;
+    if (old != line) {
+        bookmarks_.marks[line] = static_cast<uint16_t>(1u << n);
+        bookmarks_.columns[n] = std::min(sel.Caret - bookmarks_.starts[line] + 1, 65535);
+    }
+    Settle(text_, false, sel, sel);
+}
+
+// Each bookmark must sit on the first row of the line the model says, or nowhere.
+void TModelRun::CheckBookmarks() {
+    if (failed_)
+        return;
+    std::vector<TextOffset> starts{0};
+    for (size_t i = 0; i < text_.size(); ++i)
+        if (text_[i] == '\r')
+            starts.push_back(static_cast<TextOffset>(i) + 1);
+    if (starts != bookmarks_.starts)
+        return Fail("the bookmark model lost track of the lines");
+    std::array<int32_t, 10> got;
+    got.fill(-1);
+    int32_t line = -1;
+    for (const TLineNode* r = memo_.Store().FirstRow(); r; r = r->Next()) {
+        if (!r->IsContinuation())
+            ++line;
+        for (int n = 0; n < 10; ++n) {
+            if (!(r->Marks() & (1u << n)))
+                continue;
+            if (r->IsContinuation())
+                return Fail(std::string("bookmark ")
+                                .append(std::to_string(n))
+                                .append(" on a continuation row"));
+            if (got[n] >= 0)
+                return Fail(
+                    std::string("bookmark ").append(std::to_string(n)).append(" on two lines"));
+            got[n] = line;
+        }
+    }
+    for (int n = 0; n < 10; ++n) {
+        const int32_t want = bookmarks_.LineWith(n);
+        if (got[n] != want)
+            return Fail("bookmark " + std::to_string(n) + " on line " + std::to_string(got[n]) +
+                        ", expected line " + std::to_string(want));
+        if (want < 0 && bookmarks_.columns[n] > 0) {
+            ++seen_.bookmarkLosses;
+            bookmarks_.columns[n] = 0;
+        }
+    }
+}
+
 void TModelRun::Step() {
     const int before = notes_;
     if (queued_.empty())
@@ -1485,6 +1643,8 @@ void TModelRun::Pick() {
         return QueueShortFirstRow();
     if (k < 940)
         return QueueWideCharAtRowEnd();
+    if (k < 965)
+        return OpBookmark();
     OpTypeAscii();
 }
 
@@ -1508,6 +1668,8 @@ void TModelRun::Run() {
         {"word deletion", seen_.wordDeletes},
         {"block indent", seen_.blockEdits},
         {"undo", seen_.undoSteps},
+        {"edits around bookmarks", seen_.bookmarkEdits},
+        {"a bookmark lost with its line", seen_.bookmarkLosses},
     };
     for (const auto& [what, count] : seen)
         if (count == 0)

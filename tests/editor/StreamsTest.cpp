@@ -296,13 +296,13 @@ class TPen : public TSM_Base {
         if (DamageName)
             WriteInt32(stream, 1 << 30); // a string length that cannot be right
         else
-            WriteString(stream, Name);
+            WriteLongString(stream, Name);
         if (ExtraBytes)
             WriteInt32(stream, 0);
     }
     void LoadFromStream(TStream& stream) override {
         Width = ReadInt32(stream, "pen width");
-        Name = ReadString(stream, "pen name");
+        Name = ReadLongString(stream, "pen name");
     }
     int32_t Width = 1;
     std::string Name = "thin";
