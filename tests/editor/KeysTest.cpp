@@ -1,6 +1,7 @@
 #include "Bookmarks.h"
 #include "FakePlatform.h"
 #include "KeyMap.h"
+#include "KeyNames.h"
 #include "StoreInvariants.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
@@ -192,8 +193,7 @@ TEST_F(Keys, TheMapGoesThroughStreamsWholeOrNotAtAll) {
     TMemoryStream second;
     loaded.SaveToStream(second);
     ASSERT_EQ(second.Size(), first.Size());
-    EXPECT_EQ(second.Data(),
-              first.Data());
+    EXPECT_EQ(second.Data(), first.Data());
 
     // Any cut of the stream, or a damaged value, is refused and changes nothing.
     const std::string bytes = first.Data();
@@ -369,6 +369,45 @@ TEST_F(Bookmarks, NamedPositionsFollowTheText) {
     memo.SetWholeText("");
     EXPECT_EQ(freed, std::vector<std::string>{"start"});
     EXPECT_TRUE(named.Entries().empty());
+}
+
+} // namespace
+} // namespace kvx
+
+namespace kvx {
+namespace {
+
+TEST(KeyNames, ShortcutsAsTextBothWays) {
+    const std::pair<TShortcut, const char*> named[] = {
+        {TShortcut(scCtrl | 'J'), "Ctrl+J"},
+        {TShortcut(scCtrl | scShift | 'Z'), "Ctrl+Shift+Z"},
+        {TShortcut(scAlt | (vkF1 + 3)), "Alt+F4"},
+        {vkDelete, "Del"},
+        {TShortcut(scCtrl | vkPrior), "Ctrl+PgUp"},
+        {TShortcut(scCtrl | vkOem4), "Ctrl+["},
+        {TShortcut(scCtrl | scAlt | (vkNumpad0 + 5)), "Ctrl+Alt+Num5"},
+    };
+    for (const auto& [shortcut, text] : named) {
+        EXPECT_EQ(ShortcutToText(shortcut), text);
+        EXPECT_EQ(TextToShortcut(text), shortcut) << text;
+    }
+    // Reading forgives case, spaces and other spellings; nonsense gives no key.
+    EXPECT_EQ(TextToShortcut(" control + j "), scCtrl | 'J');
+    EXPECT_EQ(TextToShortcut("shift+delete"), scShift | vkDelete);
+    EXPECT_EQ(TextToShortcut("Ctrl++"), scCtrl | scShift | vkOemPlus);
+    for (const char* bad : {"", "Ctrl+", "Hyper+J", "F25", "Ctrl+Foo", "JJ"})
+        EXPECT_EQ(TextToShortcut(bad), 0) << bad;
+    EXPECT_EQ(ShortcutToText(0), "");
+
+    uint8_t key = 0;
+    bool shift = false;
+    ASSERT_TRUE(KeyForChar(':', key, shift));
+    EXPECT_TRUE(key == vkOem1 && shift);
+    ASSERT_TRUE(KeyForChar('(', key, shift));
+    EXPECT_TRUE(key == '9' && shift);
+    ASSERT_TRUE(KeyForChar('q', key, shift));
+    EXPECT_TRUE(key == 'Q' && !shift);
+    EXPECT_FALSE(KeyForChar('\xE9', key, shift));
 }
 
 } // namespace
