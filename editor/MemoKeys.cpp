@@ -31,6 +31,12 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
     // sequence such as Ctrl+K waiting for its second key.
     if (key == vkShift || key == vkControl || key == vkMenu)
         return false;
+    // Templates may swallow the key; auto-correct replaces the word and lets it go on,
+    // unless a list says otherwise.
+    if (templates_ && templates_->KeyDown(*this, key, shift))
+        return true;
+    if (autoReplace_ && autoReplace_->KeyDown(*this, key, shift))
+        return true;
     const bool extend = shift & ssShift;
     if (shiftExtend_[key])
         shift &= static_cast<TShiftState>(~ssShift);
@@ -45,6 +51,44 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
         return true;
     }
     return false;
+}
+
+void TCustomSyntaxMemo::ExpandKeyword(std::string_view keyword, std::string expansion,
+                                      bool indentLines, bool caretMarker) {
+    TextOffset start = Sel.Start();
+    const TextOffset caret = Sel.Caret;
+    if (!keyword.empty() && caret >= static_cast<TextOffset>(keyword.size())) {
+        start = caret - static_cast<TextOffset>(keyword.size());
+        PlaceSelection(start, caret, true);
+    }
+    if (indentLines) {
+        const TCaretRow at = Locate(start);
+        const std::string pad(static_cast<size_t>(at.Row ? ColumnOf(start) : 0), ' ');
+        std::string indented;
+        for (size_t i = 0; i < expansion.size(); ++i) {
+            indented.push_back(expansion[i]);
+            if (expansion[i] != '\r' && expansion[i] != '\n')
+                continue;
+            // A CR LF or LF CR pair is one break.
+            const char partner = expansion[i] == '\r' ? '\n' : '\r';
+            if (i + 1 < expansion.size() && expansion[i + 1] == partner)
+                indented.push_back(expansion[++i]);
+            indented += pad;
+        }
+        expansion = std::move(indented);
+    }
+    std::string text(expansion.size(), '\0');
+    TTextNormalizer normalizer;
+    text.resize(normalizer.Run(expansion.data(), expansion.size(), text.data()));
+    size_t marker = std::string::npos;
+    if (caretMarker && (marker = text.find('|')) != std::string::npos)
+        text.erase(marker, 1);
+    TGroupScope group(*this, ugTemplate);
+    ReplaceSelection(text);
+    if (marker != std::string::npos) {
+        const TextOffset at = start + static_cast<TextOffset>(marker);
+        SetSelection(at, at);
+    }
 }
 
 // ---- Bookmarks -------------------------------------------------------------------------

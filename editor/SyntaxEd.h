@@ -19,6 +19,7 @@ class TStream;
 class TCustomSyntaxMemo;
 class TSyntaxMemoStrings;
 class TKeyboardActionContoller;
+class TEdStream;
 
 enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
 
@@ -46,6 +47,14 @@ class TEditorPlatform {
 
 // Commands whose behaviour lives in the bookmark, printing and export code. Until one is
 // installed those commands do nothing.
+// A word list offered every key before the key map: the code templates and auto-correct.
+class TKeyMacros {
+  public:
+    virtual ~TKeyMacros() = default;
+    // True when the key was used up and must go no further.
+    virtual bool KeyDown(TCustomSyntaxMemo& memo, uint8_t key, TShiftState shift) = 0;
+};
+
 class TEditorHooks {
   public:
     virtual ~TEditorHooks() = default;
@@ -161,6 +170,27 @@ class TCustomSyntaxMemo : public TStoreView {
     TKeyboardActionContoller& KeyMap();
     // Null goes back to the control's own map. The map must outlive its use here.
     void SetKeyMap(TKeyboardActionContoller* map);
+    // Word lists offered each key first, templates before auto-correct (null: none). They
+    // must outlive their use here.
+    void SetKeyMacros(TKeyMacros* templates, TKeyMacros* autoReplace) {
+        templates_ = templates;
+        autoReplace_ = autoReplace;
+    }
+    // Replaces `keyword`, which ends at the caret, by `expansion` as one undo step (group
+    // 16). With `indentLines` the lines after the first are indented to the keyword's
+    // column; with `caretMarker` the first "|" is taken out and the caret put there. An
+    // empty keyword replaces the selection instead.
+    void ExpandKeyword(std::string_view keyword, std::string expansion, bool indentLines,
+                       bool caretMarker);
+    // Before a template is inserted: may change the expansion.
+    std::function<void(TCustomSyntaxMemo&, const std::string& keyword, std::string& expansion)>
+        OnTemplateEvent;
+    // Before an auto-correction: the stream stands at the keyword; may refuse it or change
+    // the replacement.
+    std::function<void(TCustomSyntaxMemo&, TEdStream& at, bool& allow, std::string& replacement,
+                       const std::string& keyword)>
+        OnAutoReplace;
+
     // Keys whose bindings move the caret (commands 0-11 and 16): held with Shift they still
     // run their command, extending the selection. Rebuilt by SetKeyMap and RefreshSettings.
     bool ShiftExtendKey(uint8_t key) const { return shiftExtend_[key]; }
@@ -329,6 +359,8 @@ class TCustomSyntaxMemo : public TStoreView {
     std::unique_ptr<TSyntaxMemoStrings> lines_;
     std::unique_ptr<TKeyboardActionContoller> ownKeyMap_;
     TKeyboardActionContoller* keyMap_ = nullptr;
+    TKeyMacros* templates_ = nullptr;
+    TKeyMacros* autoReplace_ = nullptr;
     std::bitset<256> shiftExtend_;
 
     uint32_t optionWord_ = DefaultOptionWord;

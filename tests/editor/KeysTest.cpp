@@ -412,3 +412,33 @@ TEST(KeyNames, ShortcutsAsTextBothWays) {
 
 } // namespace
 } // namespace kvx
+
+namespace kvx {
+namespace {
+
+TEST(Expansion, ReplacesTheKeywordIndentsAndPlacesTheCaretAsOneUndoStep) {
+    test::TFakePlatform platform;
+    TCustomSyntaxMemo memo{&platform};
+    memo.SetWholeText("x\r    beg\ry");
+    memo.SetSelection(9, 9);
+    memo.ExpandKeyword("beg", "begin\r\n|end\nlast", true, true);
+    EXPECT_EQ(memo.Text(), "x\r    begin\r    end\r    last\ry");
+    EXPECT_EQ(memo.Selection(), (TSelectionRange{16, 16})); // before "end"
+    memo.ExecuteCommand(caUNDO);
+    EXPECT_EQ(memo.Text(), "x\r    beg\ry");
+    EXPECT_EQ(memo.Selection().Caret, 9);
+
+    // Without the flags: no indent, "|" kept, the caret after the text; control bytes are
+    // made storable.
+    memo.SetSelection(9, 9);
+    memo.ExpandKeyword("beg", "a|b\r\x01", false, false);
+    EXPECT_EQ(memo.Text(), "x\r    a|b\r.\ry");
+    EXPECT_EQ(memo.Selection().Caret, 11);
+    // An empty keyword replaces the selection.
+    memo.SetSelection(0, 1);
+    memo.ExpandKeyword("", "zz", false, true);
+    EXPECT_EQ(memo.Text(), "zz\r    a|b\r.\ry");
+}
+
+} // namespace
+} // namespace kvx
