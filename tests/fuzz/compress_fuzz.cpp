@@ -26,12 +26,15 @@ std::string Run(const std::string& input, uint8_t method, bool pack) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Two chunks and a bit are enough to cross every block boundary; longer inputs only
-    // slow the search down (the LZH coder is the slow one).
+    // Two chunks and a bit are enough to cross every block boundary. The LZH coder is much
+    // slower and has no blocks, so it sees shorter inputs (its 4096-byte ring still wraps
+    // several times); the unit tests take it through megabytes.
     if (size > 70000)
         return 0;
     const std::string input(reinterpret_cast<const char*>(data), size);
     for (const uint8_t method : {kvx::TCompressor::cmBlock, kvx::TCompressor::cmLZH}) {
+        if (method == kvx::TCompressor::cmLZH && size > 20000)
+            continue;
         const std::string packed = Run(input, method, true);
         if (Run(packed, method, false) != input) {
             std::fprintf(stderr, "method %d: round trip differs\n", method);
