@@ -26,5 +26,7 @@ int Fail(const std::string& message);
 int Usage(const std::string& message);
 
 int RunStats(const TArgs& args);
+int RunPack(const TArgs& args);
+int RunUnpack(const TArgs& args);
 
 } // namespace kvx::tool

@@ -21,6 +21,17 @@ const TCommand kCommands[] = {
      "      in bytes, characters held after line breaks are made uniform, the\n"
      "      encoding (UTF-8 or Windows-1252) and the style of the first line break",
      RunStats},
+    {"pack",
+     "pack [--method block|lzh|advise] FILE OUTPUT\n"
+     "      compress FILE into the container the editor stores its language tables\n"
+     "      in: the block method (the default, fast), the LZH method (smaller), or\n"
+     "      the one advise picks after sampling FILE",
+     RunPack},
+    {"unpack",
+     "unpack FILE OUTPUT\n"
+     "      expand a container of either method; a damaged one is refused and\n"
+     "      OUTPUT is left as it was",
+     RunUnpack},
 };
 
 void PrintUsage(std::FILE* out) {
