@@ -1,0 +1,130 @@
+#include "Keywords.h"
+
+#include "EdStream.h"
+
+#include <cctype>
+
+namespace kvx {
+
+TKeywords::TKeywords() {
+    Clear();
+}
+
+void TKeywords::Clear() {
+    nodes_.clear();
+    words_.clear();
+    root_ = kNone;
+    first_.fill(kNone);
+    classes_.Clear();
+    // Index 0 is the empty class, which lets any character follow.
+    classes_.Add(TSM_CharGroup());
+}
+
+unsigned char TKeywords::Fold(unsigned char c) const {
+    // Only ASCII letters fold: bytes of multi-byte characters and of the 8-bit code page
+    // stay as they are, whatever the C library's locale thinks of them.
+    return !caseSensitive_ && c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+
+int32_t TKeywords::FindChild(int32_t first, unsigned char c) const {
+    for (int32_t i = first; i != kNone && nodes_[i].Char <= c; i = nodes_[i].Next)
+        if (nodes_[i].Char == c)
+            return i;
+    return kNone;
+}
+
+void TKeywords::Add(std::string_view text, bool caseSensitive, int value) {
+    Add(text, caseSensitive, value, DefaultStates, TSM_CharGroup());
+}
+
+void TKeywords::Add(std::string_view text, bool caseSensitive, int value, const TSet256& states,
+                    const TSM_CharGroup& follow) {
+    caseSensitive_ = caseSensitive;
+    if (text.empty())
+        return;
+    if (value < 0 || value > 255)
+        throw EKeywords(0, "Token value out of range (" + std::to_string(value) + ")");
+    std::string word(text);
+    for (char& c : word)
+        c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
+    // The class index is taken first: a failure there leaves the tree untouched.
+    const uint16_t followIndex = classes_.Add(follow);
+
+    // The list being searched is the root list or the children of `parent`; it is named
+    // by index, since adding a node may move the others.
+    int32_t parent = kNone;
+    int32_t node = kNone;
+    for (size_t k = 0; k < word.size(); ++k) {
+        const auto c = static_cast<unsigned char>(word[k]);
+        int32_t& head = parent == kNone ? root_ : nodes_[parent].Child;
+        // Siblings are kept in ascending order of their character.
+        int32_t prev = kNone;
+        int32_t cur = head;
+        while (cur != kNone && nodes_[cur].Char < c) {
+            prev = cur;
+            cur = nodes_[cur].Next;
+        }
+        if (cur == kNone || nodes_[cur].Char != c) {
+            const auto index = static_cast<int32_t>(nodes_.size());
+            const int32_t next = cur;
+            if (prev == kNone)
+                head = index; // before the push: `head` may live in nodes_
+            nodes_.emplace_back();
+            nodes_[index].Char = c;
+            nodes_[index].Next = next;
+            if (prev != kNone)
+                nodes_[prev].Next = index;
+            cur = index;
+            if (k == 0 && first_[c] == kNone)
+                first_[c] = index;
+        }
+        nodes_[cur].Union |= states;
+        node = parent = cur;
+    }
+    for (const TEnding& e : nodes_[node].Endings)
+        if (e.States.Meets(states))
+            throw EKeywords(msgDuplicateKeyword, "Duplicate keyword - '" + std::string(text) + "'");
+    nodes_[node].Endings.push_back({states, followIndex, static_cast<uint8_t>(value)});
+    words_.push_back({word, followIndex, states, static_cast<uint8_t>(value)});
+}
+
+TKeywords::TMatch TKeywords::Match(TCharCursor& in, const TSet256& states) const {
+    TMatch best;
+    int length = 0;
+    int32_t node = first_[Fold(in.Current())];
+    while (node != kNone && nodes_[node].Union.Meets(states)) {
+        in.Advance();
+        ++length;
+        const unsigned char next = in.Current();
+        for (const TEnding& e : nodes_[node].Endings) {
+            if (e.States.Meets(states) && (e.Follow == 0 || classes_.At(e.Follow).Contains(next))) {
+                best = {true, length, e.Value};
+                break;
+            }
+        }
+        node = FindChild(nodes_[node].Child, Fold(next));
+    }
+    return best;
+}
+
+namespace {
+class TStreamCursor : public TCharCursor {
+  public:
+    explicit TStreamCursor(TEdStream& s) : s_(s) {}
+    unsigned char Current() override { return s_.AtEnd() ? 0 : s_.Current(); }
+    void Advance() override { s_.Next(); }
+
+  private:
+    TEdStream& s_;
+};
+} // namespace
+
+TKeywords::TMatch TKeywords::Match(TEdStream& in, const TSet256& states) const {
+    const TextOffset start = in.Pos();
+    TStreamCursor cursor(in);
+    const TMatch m = Match(cursor, states);
+    in.SetPosition(start + m.Length);
+    return m;
+}
+
+} // namespace kvx

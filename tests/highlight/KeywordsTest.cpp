@@ -1,0 +1,180 @@
+#include "Keywords.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace kvx {
+namespace {
+
+TSM_CharGroup NotIdentifier() {
+    TSet256 s;
+    for (int c = 0; c < 256; ++c)
+        if (std::isalnum(c) || c == '_')
+            s.Include(c);
+    return TSM_CharGroup(s, true);
+}
+
+TKeywords::TMatch At(const TKeywords& k, std::string_view text, const TSet256& states = {0}) {
+    TStringCursor in(text);
+    return k.Match(in, states);
+}
+
+TEST(Keywords, LongestWordCaseAndFollowingClass) {
+    TKeywords k;
+    k.Add("in", false, 1, {0}, NotIdentifier());
+    k.Add("include", false, 2, {0}, NotIdentifier());
+    k.Add("MOV", false, 3, {0}, TSM_CharGroup());
+    EXPECT_EQ(At(k, "include x").Value, 2);
+    EXPECT_EQ(At(k, "include x").Length, 7);
+    EXPECT_EQ(At(k, "in x").Value, 1);
+    EXPECT_EQ(At(k, "in").Value, 1); // the end of the text may follow a word
+    // "in" followed by a letter is part of a longer identifier: no match, length 1.
+    const TKeywords::TMatch inside = At(k, "inx");
+    EXPECT_FALSE(inside.Found);
+    EXPECT_EQ(inside.Length, 1);
+    EXPECT_FALSE(At(k, "includes").Found);
+    // Case is folded both ways; a word with the empty class matches inside identifiers.
+    EXPECT_EQ(At(k, "Mov").Value, 3);
+    EXPECT_EQ(At(k, "movzx").Value, 3);
+    EXPECT_EQ(At(k, "movzx").Length, 3);
+    try {
+        k.Add("mov", false, 4);
+        ADD_FAILURE() << "mov added twice";
+    } catch (const EKeywords& e) {
+        EXPECT_EQ(e.MessageId(), msgDuplicateKeyword);
+        EXPECT_STREQ(e.what(), "Duplicate keyword - 'mov'");
+    }
+    EXPECT_EQ(k.Words().size(), 3u);
+    EXPECT_EQ(k.Words()[2].Text, "mov");
+
+    // With case respected, spellings are different words.
+    TKeywords c;
+    c.Add("Ab", true, 1);
+    c.Add("ab", true, 2);
+    EXPECT_EQ(At(c, "Ab").Value, 1);
+    EXPECT_EQ(At(c, "ab").Value, 2);
+    EXPECT_FALSE(At(c, "AB").Found);
+}
+
+TEST(Keywords, StatesSelectTheEnding) {
+    TKeywords k;
+    k.Add("end", false, 1, {1, 2}, TSM_CharGroup());
+    k.Add("end", false, 2, {3}, TSM_CharGroup());
+    k.Add("endif", false, 3, {3}, TSM_CharGroup());
+    EXPECT_EQ(At(k, "end", {2}).Value, 1);
+    EXPECT_EQ(At(k, "end", {3}).Value, 2);
+    EXPECT_EQ(At(k, "endif", {3}).Value, 3);
+    EXPECT_EQ(At(k, "endif", {1}).Value, 1); // the longer word is not valid in state 1
+    EXPECT_FALSE(At(k, "end", {0, 4}).Found);
+    EXPECT_THROW(k.Add("END", false, 5, {2, 7}, TSM_CharGroup()), EKeywords);
+    EXPECT_THROW(k.Add("x", false, 256), EKeywords);
+    // An empty text adds nothing.
+    k.Add("", false, 9);
+    EXPECT_EQ(k.Words().size(), 3u);
+}
+
+TEST(Keywords, ClassesAreKeptOnceAndLookedUpSafely) {
+    TSM_CharGroupManager m;
+    TSet256 digits;
+    for (int c = '0'; c <= '9'; ++c)
+        digits.Include(c);
+    EXPECT_EQ(m.Add(TSM_CharGroup()), 0);
+    EXPECT_EQ(m.Add(TSM_CharGroup(digits)), 1);
+    EXPECT_EQ(m.Add(TSM_CharGroup(digits, true)), 2); // negation makes another class
+    EXPECT_EQ(m.Add(TSM_CharGroup(digits)), 1);
+    TSM_CharGroup ranged(digits);
+    ranged.AddExtraRange('a', 'c');
+    EXPECT_EQ(m.Add(ranged), 3);
+    EXPECT_TRUE(m.At(3).Contains('b'));
+    EXPECT_FALSE(m.At(1).Contains('b'));
+    EXPECT_TRUE(m.At(2).Contains('b'));
+    EXPECT_EQ(m.At(1).Lowest(), '0');
+    EXPECT_EQ(m.At(1).Highest(), '9');
+    for (int bad : {-1, 4, 70000}) {
+        try {
+            m.At(bad);
+            ADD_FAILURE() << bad;
+        } catch (const ESyntaxMemo& e) {
+            EXPECT_EQ(std::string(e.what()), "Invalid Set ID (" + std::to_string(bad) + ")");
+        }
+    }
+    // A tree starts with the empty class at index 0, and Clear brings it back.
+    TKeywords k;
+    k.Add("a", false, 1, {0}, TSM_CharGroup(digits));
+    EXPECT_EQ(k.Classes().Count(), 2);
+    k.Clear();
+    EXPECT_EQ(k.Classes().Count(), 1);
+    EXPECT_TRUE(k.Classes().At(0).IsEmpty());
+    EXPECT_FALSE(At(k, "a").Found);
+
+    TSet256 s{0, 9, 255};
+    EXPECT_EQ(TSet256::FromBytes(s.Bytes().data()), s);
+    EXPECT_EQ(s.Bytes()[1], 0x02);  // member 9: bit 1 of byte 1
+    EXPECT_EQ(s.Bytes()[31], 0x80); // member 255: bit 7 of byte 31
+}
+
+// The tree against a brute-force search over the same words, on random texts.
+TEST(Keywords, AgreesWithBruteForceOnRandomWords) {
+    std::mt19937 rnd(20261208);
+    const std::string alphabet = "abcAB_1 ";
+    auto randomText = [&](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s.push_back(alphabet[rnd() % alphabet.size()]);
+        return s;
+    };
+    for (int round = 0; round < 20; ++round) {
+        TKeywords k;
+        struct TRef {
+            std::string word;
+            int value;
+            int state;
+            bool boundary;
+        };
+        std::vector<TRef> ref;
+        for (int i = 0; i < 60; ++i) {
+            std::string w = randomText(1 + rnd() % 5);
+            for (char& c : w)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const int state = static_cast<int>(rnd() % 3);
+            const bool boundary = rnd() % 2;
+            try {
+                k.Add(w, false, i, {state}, boundary ? NotIdentifier() : TSM_CharGroup());
+            } catch (const EKeywords&) {
+                continue; // the same word in the same state
+            }
+            ref.push_back({w, i, state, boundary});
+        }
+        for (int t = 0; t < 200; ++t) {
+            const std::string text = randomText(8);
+            const int state = static_cast<int>(rnd() % 3);
+            int bestLen = 0, bestValue = -1;
+            for (const TRef& r : ref) {
+                if (r.state != state || r.word.size() > text.size())
+                    continue;
+                bool same = true;
+                for (size_t i = 0; i < r.word.size(); ++i)
+                    same = same && std::tolower(static_cast<unsigned char>(text[i])) == r.word[i];
+                const unsigned char next = r.word.size() < text.size() ? text[r.word.size()] : 0;
+                if (same && r.boundary && (std::isalnum(next) || next == '_'))
+                    same = false;
+                if (same && static_cast<int>(r.word.size()) > bestLen) {
+                    bestLen = static_cast<int>(r.word.size());
+                    bestValue = r.value;
+                }
+            }
+            const TKeywords::TMatch m = At(k, text, {state});
+            ASSERT_EQ(m.Found, bestValue >= 0) << text;
+            if (m.Found) {
+                EXPECT_EQ(m.Length, bestLen) << text;
+                EXPECT_EQ(m.Value, bestValue) << text;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace kvx
