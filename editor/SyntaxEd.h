@@ -55,9 +55,16 @@ class TKeyMacros {
     virtual bool KeyDown(TCustomSyntaxMemo& memo, uint8_t key, TShiftState shift) = 0;
 };
 
+class TCodeTemplates;
+
 class TEditorHooks {
   public:
     virtual ~TEditorHooks() = default;
+    // The pick list of templates, shown when the template key finds no template before the
+    // caret; false when there is no list to show.
+    virtual bool ShowTemplateList(TCustomSyntaxMemo& /*memo*/, TCodeTemplates& /*templates*/) {
+        return false;
+    }
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
     // Puts the selection on the clipboard in the rich formats (RTF, HTML) as chosen.
     virtual void CopyRichFormats(TCustomSyntaxMemo& /*memo*/) {}
