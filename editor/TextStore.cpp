@@ -1,5 +1,7 @@
 #include "TextStore.h"
 
+#include <cctype>
+
 #include "Bookmarks.h"
 
 #include "UndoStack.h"
@@ -759,6 +761,41 @@ void TTextStore::RewrapRange(TLineNode* first, TLineNode* last) {
             at = {next, at.Offset + static_cast<TextOffset>(len), at.Index + 1};
         }
     }
+}
+
+// Tab columns as the user writes them: 1-based columns, ascending, separated by blanks or
+// ";".
+std::array<int32_t, MaxTabColumns> TTabSettings::ParseColumns(std::string_view text) {
+    std::vector<int32_t> columns;
+    size_t i = 0;
+    for (;;) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == ';'))
+            ++i;
+        if (i >= text.size())
+            break;
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            throw ESyntaxMemo(msgTabColumnExpected);
+        int64_t value = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            value = value * 10 + (text[i] - '0');
+            if (value > 65535)
+                throw ESyntaxMemo(msgTabColumnExpected);
+            ++i;
+        }
+        if (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != ';')
+            throw ESyntaxMemo(msgTabColumnExpected);
+        if (columns.size() >= MaxTabColumns)
+            throw ESyntaxMemo(msgTooManyTabStops, std::string(MessageText(msgTooManyTabStops)) +
+                                                      std::to_string(MaxTabColumns));
+        if (value <= 1)
+            throw ESyntaxMemo(msgTabColumnTooSmall);
+        if (!columns.empty() && value - 1 <= columns.back())
+            throw ESyntaxMemo(msgTabColumnsOrder);
+        columns.push_back(static_cast<int32_t>(value - 1));
+    }
+    std::array<int32_t, MaxTabColumns> out = MakeEmpty();
+    std::copy(columns.begin(), columns.end(), out.begin());
+    return out;
 }
 
 } // namespace kvx

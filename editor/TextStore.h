@@ -122,6 +122,8 @@ struct TTabSettings {
     std::array<int32_t, MaxTabColumns> Columns = MakeEmpty();
 
     int NextTabStop(int column) const;
+    // Zero-based columns from the 1-based text ("9 17 25"); raises 4205-4208 for bad text.
+    static std::array<int32_t, MaxTabColumns> ParseColumns(std::string_view text);
     static std::array<int32_t, MaxTabColumns> MakeEmpty() {
         std::array<int32_t, MaxTabColumns> a;
         a.fill(-1);

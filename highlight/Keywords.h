@@ -61,6 +61,10 @@ class TKeywords {
 
     TKeywords();
     virtual ~TKeywords() = default;
+    TKeywords(const TKeywords&) = default;
+    TKeywords& operator=(const TKeywords&) = default;
+    TKeywords(TKeywords&&) = default;
+    TKeywords& operator=(TKeywords&&) = default;
 
     // Stores a word. The tree's case flag becomes `caseSensitive`; without it the word is
     // lower-cased. An empty text adds nothing. A word already stored with a state set that

@@ -68,10 +68,11 @@ class TMacroKeywords : public TSM_Base, public TKeyMacros {
     virtual void CheckExtra(const std::string&) const {}
     virtual void SetExtra(const std::string&) {}
 
-    const bool consumeKey_;
-    const bool indentLines_;
-    const bool caretMarker_;
-    const bool popup_;
+    // Fixed by the kind of list (set by the constructors, copied with the list).
+    bool consumeKey_;
+    bool indentLines_;
+    bool caretMarker_;
+    bool popup_;
 
   private:
     void Rebuild();

@@ -28,5 +28,6 @@ int Usage(const std::string& message);
 int RunStats(const TArgs& args);
 int RunPack(const TArgs& args);
 int RunUnpack(const TArgs& args);
+int RunCompile(const TArgs& args);
 
 } // namespace kvx::tool

@@ -32,6 +32,12 @@ const TCommand kCommands[] = {
      "      expand a container of either method; a damaged one is refused and\n"
      "      OUTPUT is left as it was",
      RunUnpack},
+    {"compile",
+     "compile SCRIPT [-o STORED]\n"
+     "      compile a language script and print a summary (language name, words,\n"
+     "      token rules, handlers, styles); with -o, write the stored tables the\n"
+     "      editor embeds. A compile error is printed alone and exits 1",
+     RunCompile},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -1,6 +1,6 @@
 #include "Macros.h"
-#include "FakePlatform.h"
 #include "EdStream.h"
+#include "FakePlatform.h"
 #include "KeyNames.h"
 #include "Stream.h"
 

@@ -1,0 +1,1295 @@
+#include "Compiler.h"
+
+#include "SynParse.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "TextFile.h"
+
+namespace kvx {
+
+namespace {
+
+// Reserved words and symbols, matched without regard to case. The order is the index the
+// token reader hands out.
+enum TWord : int {
+    wLanguage,
+    wWords,
+    wHandler,
+    wHandlers,
+    wTokens,
+    wMap,
+    wEffects,
+    wStates,
+    wContainers,
+    wKeys,
+    wAutoreplace,
+    wTemplates,
+    wKwTables,
+    wName,
+    wCase,
+    wOptions,
+    wExampletext,
+    wEditablestyles,
+    wWordwrapcolumn,
+    wFontname,
+    wFontsize,
+    wFontcharset,
+    wGutter,
+    wGuttercolor,
+    wMargincolor,
+    wMarginwidth,
+    wAnchor,
+    wStartstate,
+    wContextstates,
+    wIndentstep,
+    wWrapoverride,
+    wSeltextcolor,
+    wSeltextback,
+    wRightmargin,
+    wTabcolumns,
+    wTabdefault,
+    wBoundstates,
+    wGutterFontName,
+    wGutterFontSize,
+    wGutterFontColor,
+    wGutterFontStyle,
+    wInState,
+    wShift,
+    wCtrl,
+    wAlt,
+    wOr,
+    wMatch,
+    wActionkeys,
+    wHotkey,
+    wForstate,
+    wEndswith,
+    wIs,
+    wPush,
+    wPop,
+    wEquals,
+    wOpen,
+    wClose,
+    wOpenSet,
+    wCloseSet,
+    wComma,
+    wPlus,
+    wMinus,
+    wQuestion,
+    wBar,
+    wStar,
+    wCount
+};
+
+constexpr const char* kWords[wCount] = {
+    "%%language",
+    "%%words",
+    "%%handler",
+    "%%handlers",
+    "%%tokens",
+    "%%map",
+    "%%effects",
+    "%%states",
+    "%%containers",
+    "%%keys",
+    "%%autoreplace",
+    "%%templates",
+    "%%kwtables",
+    "name",
+    "case",
+    "options",
+    "exampletext",
+    "editablestyles",
+    "wordwrapcolumn",
+    "fontname",
+    "fontsize",
+    "fontcharset",
+    "gutter",
+    "guttercolor",
+    "margincolor",
+    "marginwidth",
+    "anchor",
+    "startstate",
+    "contextstates",
+    "indentstep",
+    "wrapoverride",
+    "seltextcolor",
+    "seltextback",
+    "rightmargin",
+    "tabcolumns",
+    "tabdefault",
+    "boundstates",
+    "gutterfontname",
+    "gutterfontsize",
+    "gutterfontcolor",
+    "gutterfontstyle",
+    "instate",
+    "shift",
+    "ctrl",
+    "alt",
+    "or",
+    "match",
+    "actionkeys",
+    "hotkey",
+    "forstate",
+    "endswith",
+    "is",
+    "push",
+    "pop",
+    "=",
+    "(",
+    ")",
+    "[",
+    "]",
+    ",",
+    "+",
+    "-",
+    "?",
+    "|",
+    "*",
+};
+
+bool IsLetter(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+bool IsWordChar(int c) {
+    return IsLetter(c) || IsDigit(c) || c == '_';
+}
+int HexValue(int c) {
+    if (IsDigit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+[[noreturn]] void RangeError(int low, int high) {
+    char text[80];
+    std::snprintf(text, sizeof text, "Range error, value outwith %d .. %d", low, high);
+    throw ESyntaxMemo(0, text);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return s;
+}
+
+// Reads the digits of a numeric escape starting at raw[i] (as many as follow); values
+// above 255 cannot be a character.
+int EscapeNumber(const std::string& raw, size_t& i, int base) {
+    uint32_t v = 0;
+    bool any = false;
+    while (i < raw.size()) {
+        const int d = base == 16 ? HexValue(static_cast<unsigned char>(raw[i]))
+                                 : (raw[i] >= '0' && raw[i] <= '7' ? raw[i] - '0' : -1);
+        if (d < 0)
+            break;
+        v = v * uint32_t(base) + uint32_t(d);
+        if (v > 255)
+            RangeError(0, 255);
+        any = true;
+        ++i;
+    }
+    return any ? static_cast<int>(v) : 0;
+}
+
+// One character of a specifier, escapes included; i moves past it.
+int SpecChar(const std::string& raw, size_t& i) {
+    const auto c = static_cast<unsigned char>(raw[i++]);
+    if (c != '\\' || i >= raw.size())
+        return c;
+    const auto e = static_cast<unsigned char>(raw[i]);
+    if (e >= '0' && e <= '7')
+        return EscapeNumber(raw, i, 8);
+    ++i;
+    switch (e) {
+    case 'b':
+        return 8;
+    case 'e':
+        return 27;
+    case 'n':
+        return 13;
+    case 'r':
+        return 10;
+    case 's':
+        return 32;
+    case 't':
+        return 9;
+    case 'u':
+    case 'U':
+    case 'x':
+    case 'X':
+        return EscapeNumber(raw, i, 16);
+    default:
+        return e;
+    }
+}
+
+// How a setting is named in the label shown with an error.
+const char* LanguageLabel(int word) {
+    switch (word) {
+    case wName:
+        return "Name";
+    case wEditablestyles:
+        return "Editable styles";
+    case wExampletext:
+        return "Example text";
+    default:
+        return kWords[word];
+    }
+}
+
+// The fixed first characters of the standard token functions 10-20.
+TSet256 StandardStart(int function) {
+    TSet256 s;
+    auto range = [&](int a, int b) {
+        for (int c = a; c <= b; ++c)
+            s.Include(c);
+    };
+    switch (function) {
+    case 10:
+        range('A', 'Z'), range('a', 'z'), s.Include('_');
+        break;
+    case 11:
+        s.Include('.'), range('0', '9');
+        break;
+    case 12:
+    case 14:
+    case 20:
+        s.Include('\'');
+        break;
+    case 13:
+    case 18:
+        s.Include('"');
+        break;
+    case 15:
+        s.Include('+'), s.Include('-'), s.Include('.'), range('0', '9');
+        break;
+    case 16:
+        range('0', '9');
+        break;
+    case 17:
+        range('0', '9'), range('A', 'Z'), range('a', 'z');
+        break;
+    case 19:
+        s.Include('/');
+        break;
+    default:
+        break;
+    }
+    return s;
+}
+
+} // namespace
+
+// ---- Strings and specifiers ------------------------------------------------------------
+
+std::string TSYM_Compiler::Decode(const std::string& raw) {
+    std::string out;
+    for (size_t i = 0; i < raw.size();) {
+        const char c = raw[i++];
+        if (c != '\\') {
+            out.push_back(c);
+            continue;
+        }
+        if (i >= raw.size())
+            break; // a lone backslash at the very end is dropped
+        const char e = raw[i];
+        if (e >= '0' && e <= '7') {
+            out.push_back(static_cast<char>(EscapeNumber(raw, i, 8)));
+            continue;
+        }
+        ++i;
+        switch (e) {
+        case 'n':
+            out.push_back('\r');
+            break;
+        case 'r':
+            out.push_back('\n');
+            break;
+        case 'b':
+            out.push_back('\b');
+            break;
+        case 'e':
+            out.push_back('\x1B');
+            break;
+        case 's':
+            out.push_back(' ');
+            break;
+        case 't':
+            out.push_back('\t');
+            break;
+        case 'x':
+        case 'X':
+            out.push_back(static_cast<char>(EscapeNumber(raw, i, 16)));
+            break;
+        default:
+            out.push_back(e);
+            break;
+        }
+    }
+    return out;
+}
+
+std::vector<TSM_CharGroup> TSYM_Compiler::Specifiers(const std::string& raw) {
+    std::vector<TSM_CharGroup> out;
+    if (raw.empty()) {
+        out.emplace_back();
+        return out;
+    }
+    for (size_t i = 0; i < raw.size();) {
+        if (raw[i] != '[') {
+            TSet256 s;
+            s.Include(SpecChar(raw, i));
+            out.emplace_back(s);
+            continue;
+        }
+        ++i;
+        bool negated = false;
+        if (i < raw.size() && raw[i] == '^') {
+            negated = true;
+            ++i;
+        }
+        TSet256 s;
+        while (true) {
+            if (i >= raw.size())
+                throw ESyntaxMemo(0, "']' expected");
+            if (raw[i] == ']') {
+                ++i;
+                break;
+            }
+            const int low = SpecChar(raw, i);
+            int high = low;
+            if (i + 1 < raw.size() && raw[i] == '-' && raw[i + 1] != ']') {
+                ++i;
+                high = SpecChar(raw, i);
+                if (high < low)
+                    throw ESyntaxMemo(0, "Characters not in correct order for range specifier");
+            }
+            for (int c = low; c <= high; ++c)
+                s.Include(c);
+        }
+        out.emplace_back(s, negated);
+    }
+    return out;
+}
+
+// ---- Token reader ----------------------------------------------------------------------
+
+TSYM_Compiler::TSYM_Compiler(TSyntaxMemoParser& parser, std::string text, std::string includeDir)
+    : parser_(parser), reader_(std::move(text), std::move(includeDir)) {}
+
+void TSYM_Compiler::Next() {
+    while (true) {
+        reader_.Skip();
+        // Inside a false branch every character is thrown away, one at a time, so that
+        // directives keep being seen.
+        if (!reader_.Skipping() || reader_.Current() < 0)
+            break;
+        reader_.Advance();
+    }
+    tok_ = {};
+    const int c = reader_.Current();
+    if (c < 0) {
+        reader_.Finish();
+        return;
+    }
+    if (IsDigit(c)) {
+        tok_.Kind = tkNumber;
+        // Numbers wrap at 32 bits, as the tables' integers do.
+        while (IsDigit(reader_.Current())) {
+            tok_.Number = tok_.Number * 10u + uint32_t(reader_.Current() - '0');
+            tok_.Text.push_back(static_cast<char>(reader_.Current()));
+            reader_.Advance();
+        }
+        return;
+    }
+    if (c == '\'')
+        return ReadString();
+    if (IsWordChar(c) || c == '%') {
+        const TScriptReader::TPlace start = reader_.Save();
+        std::string run;
+        while (IsWordChar(reader_.Current()) || reader_.Current() == '%') {
+            run.push_back(static_cast<char>(reader_.Current()));
+            reader_.Advance();
+        }
+        const std::string key = Lower(run);
+        for (int w = 0; w < wEquals; ++w) {
+            if (key == kWords[w]) {
+                tok_.Kind = tkReserved;
+                tok_.Word = w;
+                tok_.Text = run;
+                return;
+            }
+        }
+        if (c != '%')
+            Error("Identifier \"" + run + "\" Unknown");
+        reader_.Restore(start);
+    } else {
+        for (int w = wEquals; w < wCount; ++w) {
+            if (c == kWords[w][0]) {
+                reader_.Advance();
+                tok_.Kind = tkReserved;
+                tok_.Word = w;
+                tok_.Text = kWords[w];
+                return;
+            }
+        }
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "Unknown character in input stream: #$%.2x", c);
+    Error(text);
+}
+
+void TSYM_Compiler::ReadString() {
+    tok_.Kind = tkString;
+    reader_.Advance();
+    while (true) {
+        const int c = reader_.Current();
+        if (c < 0)
+            Error("Unterminated string");
+        reader_.Advance();
+        if (c == '\'')
+            return;
+        if (c != '\\') {
+            tok_.Text.push_back(static_cast<char>(c));
+            continue;
+        }
+        const int d = reader_.Current();
+        if (d < 0)
+            Error("Unterminated string");
+        if (d != '\r') {
+            tok_.Text.push_back('\\');
+            tok_.Text.push_back(static_cast<char>(d));
+            reader_.Advance();
+            continue;
+        }
+        // A backslash before a line break continues the string on the next line: the
+        // break, the blanks that indent the next line and one backslash there are dropped.
+        while (reader_.Current() >= 0 && (reader_.Current() < 33 || reader_.Current() == 160))
+            reader_.Advance();
+        if (reader_.Current() == '\\')
+            reader_.Advance();
+    }
+}
+
+bool TSYM_Compiler::IsExprStart() const {
+    return tok_.Kind == tkNumber || Is(wOpen);
+}
+
+void TSYM_Compiler::Expect(int word, const char* message) {
+    if (!Is(word))
+        Error(message);
+    Next();
+}
+
+std::string TSYM_Compiler::ExpectString() {
+    if (tok_.Kind != tkString)
+        Error("String value expected");
+    std::string raw = tok_.Text;
+    Next();
+    return raw;
+}
+
+// ---- Values ----------------------------------------------------------------------------
+
+int32_t TSYM_Compiler::Term() {
+    if (tok_.Kind == tkNumber) {
+        const uint32_t v = tok_.Number;
+        Next();
+        return static_cast<int32_t>(v);
+    }
+    if (!Is(wOpen))
+        Error("Script syntax error");
+    Next();
+    const int32_t v = Expression();
+    if (!Is(wClose))
+        Error("Expression expected");
+    Next();
+    return v;
+}
+
+int32_t TSYM_Compiler::Expression() {
+    // Evaluated left to right in 32 bits; unsigned arithmetic wraps where signed would be
+    // undefined.
+    auto value = static_cast<uint32_t>(Term());
+    while (Is(wPlus) || Is(wMinus) || Is(wOr)) {
+        const int op = tok_.Word;
+        Next();
+        uint32_t rhs = 0;
+        try {
+            rhs = static_cast<uint32_t>(Term());
+        } catch (const ESYM_COMP_ERROR&) {
+            Error("Expression expected");
+        }
+        value = op == wPlus ? value + rhs : op == wMinus ? value - rhs : value | rhs;
+    }
+    return static_cast<int32_t>(value);
+}
+
+int32_t TSYM_Compiler::Value(int low, int high) {
+    const int32_t v = Expression();
+    if (v < low || v > high)
+        RangeError(low, high);
+    return v;
+}
+
+TSet256 TSYM_Compiler::BracketList() {
+    TSet256 s;
+    while (!Is(wCloseSet)) {
+        if (!IsExprStart())
+            Error("']' expected");
+        s.Include(Value(0, 255));
+        if (Is(wComma))
+            Next();
+    }
+    Next();
+    return s;
+}
+
+TSet256 TSYM_Compiler::Set() {
+    if (Is(wOpenSet)) {
+        Next();
+        return BracketList();
+    }
+    TSet256 s;
+    s.Include(Value(0, 255));
+    return s;
+}
+
+uint8_t TSYM_Compiler::FontStyle() {
+    if (!Is(wOpenSet))
+        Error("'[' expected");
+    Next();
+    uint8_t bits = 0;
+    while (!Is(wCloseSet)) {
+        if (tok_.Kind == tkEnd)
+            Error("']' expected");
+        int32_t bit = 0;
+        try {
+            bit = Expression();
+        } catch (const ESYM_COMP_ERROR&) {
+            Error("Bad font style specifier");
+        }
+        // Bits above 7 name no style; a negative one would be an undefined shift.
+        if (bit >= 0 && bit <= 7)
+            bits = static_cast<uint8_t>(bits | (1u << bit));
+        if (Is(wComma))
+            Next();
+    }
+    Next();
+    return bits;
+}
+
+TSM_CharGroup TSYM_Compiler::OneSpecifier(const std::string& raw) {
+    const std::vector<TSM_CharGroup> s = Specifiers(raw);
+    if (s.size() != 1)
+        Error("Single character specifier expected");
+    return s[0];
+}
+
+uint16_t TSYM_Compiler::ClassIndex(const TSM_CharGroup& g) {
+    return parser_.Keywords().Classes().Add(g);
+}
+
+void TSYM_Compiler::NoteValid(int value, const TSet256& states) {
+    std::optional<TTokenInfo>& info = parser_.TokenInfo[value];
+    if (info) {
+        info->Valid |= states;
+        return;
+    }
+    TTokenInfo t;
+    t.Valid = {0};
+    t.Valid |= states;
+    t.NoTransition = 1;
+    info = t;
+}
+
+// ---- Sections --------------------------------------------------------------------------
+
+void TSYM_Compiler::Run() {
+    parser_.StatementLabel = "Header";
+    Next();
+    while (tok_.Kind != tkEnd) {
+        if (tok_.Kind != tkReserved || tok_.Word > wKwTables)
+            Error("Script syntax error");
+        const int section = tok_.Word;
+        statement_ = 0;
+        Next();
+        switch (section) {
+        case wLanguage:
+            Language();
+            break;
+        case wWords:
+            Words();
+            break;
+        case wKwTables:
+            KeywordTables();
+            break;
+        case wHandler:
+        case wHandlers:
+            HandlerSection();
+            break;
+        case wTokens:
+            Tokens();
+            break;
+        case wMap:
+            Map();
+            break;
+        case wEffects:
+            Effects();
+            break;
+        case wStates:
+            States(false);
+            break;
+        case wContainers:
+            States(true);
+            break;
+        case wKeys:
+            Keys();
+            break;
+        case wAutoreplace:
+            AutoReplace();
+            break;
+        case wTemplates:
+            Templates();
+            break;
+        default:
+            break;
+        }
+    }
+    Finish();
+}
+
+void TSYM_Compiler::Finish() {
+    for (TSet256& s : parser_.ContextStates)
+        if (s.Empty())
+            s = parser_.StartStates;
+    parser_.NoStateTables = parser_.StatesWithRules.Empty();
+}
+
+void TSYM_Compiler::Words() {
+    parser_.StatementLabel = "%%Words";
+    while (tok_.Kind == tkString || Is(wWords)) {
+        if (Is(wWords)) {
+            Next();
+            continue;
+        }
+        std::string word = Decode(ExpectString());
+        if (!parser_.CaseSensitive)
+            word = Lower(word);
+        const std::string followRaw = ExpectString();
+        parser_.StatementLabel = "%%Words - " + followRaw;
+        if (word.size() > 255)
+            Error("Keyword longer than 255 characters");
+        const TSM_CharGroup follow = OneSpecifier(followRaw);
+        const int32_t value = Value(0, 255);
+        TSet256 states{0};
+        if (Is(wOpenSet)) {
+            Next();
+            states = BracketList();
+        }
+        try {
+            parser_.Keywords().Add(word, parser_.CaseSensitive, value, states, follow);
+        } catch (const EKeywords&) {
+            Error("Duplicate entry in %%word table");
+        }
+        NoteValid(value, states);
+    }
+}
+
+void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended) {
+    ended = false;
+    auto matchNumber = [&](int32_t& function) {
+        Next();
+        Expect(wOpen, "'(' expected");
+        function = Expression();
+        Expect(wClose, "')' expected");
+        parser_.UsesMatch = true;
+    };
+    if (Is(wMatch)) {
+        body.IsFunction = body.IsMatch = 1;
+        matchNumber(body.Function);
+        ended = true;
+        return;
+    }
+    if (tok_.Kind == tkString) {
+        body.Class = ClassIndex(OneSpecifier(ExpectString()));
+    } else {
+        const int32_t f = Expression();
+        if (!IsKnownFunction(f))
+            Error("Script syntax error");
+        body.IsFunction = 1;
+        body.Function = f;
+    }
+    if (Is(wStar)) {
+        body.Flag = 1;
+        Next();
+    }
+    if (Is(wMatch)) {
+        end.IsFunction = end.IsMatch = 1;
+        matchNumber(end.Function);
+    } else if (tok_.Kind == tkString) {
+        const std::vector<TSM_CharGroup> classes = Specifiers(ExpectString());
+        if (classes.size() > 4)
+            Error("Maximum of 4 character specifier allowed");
+        end.Count = static_cast<uint8_t>(classes.size());
+        for (size_t i = 0; i < classes.size(); ++i)
+            end.Classes[i] = ClassIndex(classes[i]);
+    } else {
+        return; // no end
+    }
+    end.Include = Expression() != 0 ? 1 : 0;
+}
+
+void TSYM_Compiler::HandlerSection() {
+    parser_.StatementLabel = "%%Handlers";
+    while (IsExprStart() || Is(wHandler) || Is(wHandlers)) {
+        if (!IsExprStart()) {
+            Next();
+            continue;
+        }
+        parser_.StatementLabel = "%%Handlers - " + std::to_string(++statement_);
+        const int32_t value = Value(0, 255);
+        THandler h;
+        bool ended = false;
+        ReadBodyAndEnd(h.Body, h.End, ended);
+        if (parser_.Handlers[value])
+            Error("Duplicate entry in %%handler table");
+        parser_.Handlers[value] = h;
+    }
+}
+
+void TSYM_Compiler::Tokens() {
+    parser_.StatementLabel = "%%Tokens";
+    while (IsExprStart() || Is(wQuestion) || Is(wTokens)) {
+        if (Is(wTokens)) {
+            Next();
+            continue;
+        }
+        if (Is(wQuestion)) {
+            Next();
+            const int32_t state = Value(0, 255);
+            Expect(wOpen, "'(' expected");
+            if (!parser_.StateTokenRules[state])
+                parser_.StateTokenRules[state] = std::make_unique<TStateTable>();
+            parser_.StatesWithRules.Include(state);
+            while (IsExprStart())
+                TokenEntry(state, TSet256{state});
+            Expect(wClose, "')' expected");
+            continue;
+        }
+        TokenEntry(-1, TSet256{0});
+    }
+}
+
+void TSYM_Compiler::TokenEntry(int state, const TSet256& defaultStates) {
+    parser_.StatementLabel = "%%Tokens - " + std::to_string(++statement_);
+    const int32_t value = Value(0, 255);
+    TTokenRule rule;
+    rule.Value = static_cast<uint8_t>(value);
+    TSM_CharGroup start;
+    if (tok_.Kind == tkString) {
+        start = OneSpecifier(ExpectString());
+        rule.Start.Class = ClassIndex(start);
+        bool ended = false;
+        ReadBodyAndEnd(rule.Body, rule.End, ended);
+    } else {
+        const int32_t f = Expression();
+        if (f < 10 || f > 20)
+            Error("Script syntax error");
+        rule.Start.IsFunction = 1;
+        rule.Start.Function = f;
+        start = TSM_CharGroup(StandardStart(f));
+    }
+    TSet256 states = defaultStates;
+    if (Is(wOpenSet)) {
+        Next();
+        states |= BracketList();
+    }
+    rule.Valid = states;
+    NoteValid(value, states);
+    auto& table = state < 0 ? parser_.TokenRules : parser_.StateTokenRules[state]->Rules;
+    for (int c = 0; c < 256; ++c) {
+        if (!start.Contains(static_cast<uint8_t>(c)))
+            continue;
+        if (table[c])
+            Error("Ambigious start set in %%token table");
+        table[c] = rule;
+    }
+}
+
+void TSYM_Compiler::States(bool containers) {
+    const char* name = containers ? "%%Containers" : "%%States";
+    parser_.StatementLabel = name;
+    while (IsExprStart() || Is(containers ? wContainers : wStates)) {
+        if (!IsExprStart()) {
+            Next();
+            continue;
+        }
+        parser_.StatementLabel = std::string(name) + " - " + std::to_string(++statement_);
+        const int32_t value = Value(0, 255);
+        std::optional<TTokenInfo>& info = parser_.TokenInfo[value];
+        if (!info) {
+            TTokenInfo t;
+            t.Valid = {0};
+            info = t;
+        }
+        uint8_t stack = 0;
+        if (!containers && (Is(wPush) || Is(wPop))) {
+            stack = Is(wPush) ? sfPushBefore : sfPopBefore;
+            Next();
+        }
+        Expect(wOpen, "'(' expected");
+        while (Is(wPlus) || Is(wMinus)) {
+            const bool enter = Is(wPlus);
+            Next();
+            (enter ? info->Enter : info->Leave) |= Set();
+            info->NoTransition = info->Enter.Empty() && info->Leave.Empty() ? 1 : 0;
+        }
+        Expect(wClose, "')' expected");
+        if (containers) {
+            info->Container = 1;
+            continue;
+        }
+        if (Is(wPush) || Is(wPop)) {
+            // Only the last push or pop written counts; a pop after the bracket also
+            // forgets the transitions.
+            stack = Is(wPush) ? sfPushAfter : sfPopAfter;
+            if (Is(wPop)) {
+                info->Enter = {};
+                info->Leave = {};
+                info->NoTransition = 1;
+            }
+            Next();
+        }
+        info->StackFlags = stack;
+    }
+}
+
+TShortcut TSYM_Compiler::KeyBinding(TShortcut& second) {
+    TShortcut modifiers = 0;
+    if (Is(wOpenSet)) {
+        Next();
+        while (!Is(wCloseSet)) {
+            if (Is(wShift))
+                modifiers |= scShift;
+            else if (Is(wCtrl))
+                modifiers |= scCtrl;
+            else if (Is(wAlt))
+                modifiers |= scAlt;
+            else if (!Is(wComma))
+                Error("']' expected");
+            Next();
+        }
+        Next();
+    }
+    auto key = [&]() -> TShortcut {
+        if (tok_.Kind == tkString) {
+            const std::string s = Decode(ExpectString());
+            if (s.size() != 1)
+                Error("Single character specifier expected");
+            char c = s[0];
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 32);
+            return static_cast<uint8_t>(c);
+        }
+        if (!IsExprStart())
+            Error("Key specification required");
+        return static_cast<TShortcut>(Value(0, 255));
+    };
+    const TShortcut first = static_cast<TShortcut>(key() | modifiers);
+    second = 0;
+    if (Is(wComma)) {
+        Next();
+        second = key();
+    }
+    return first;
+}
+
+void TSYM_Compiler::Language() {
+    parser_.StatementLabel = "%%Language";
+    while (Is(wLanguage) ||
+           (tok_.Kind == tkReserved && tok_.Word >= wName && tok_.Word <= wGutterFontStyle)) {
+        if (Is(wLanguage)) {
+            Next();
+            continue;
+        }
+        const int word = tok_.Word;
+        parser_.StatementLabel = std::string("%%Language - ") + LanguageLabel(word);
+        Next();
+        Expect(wEquals, "'=' expected");
+        LanguageSetting(word);
+    }
+}
+
+// ---- Sections that fill the settings ---------------------------------------------------
+
+void TSYM_Compiler::LanguageSetting(int word) {
+    TSM_Settings& set = parser_.Settings();
+    auto color = [&](int32_t& value, bool& star) {
+        if (Is(wOpen)) {
+            Next();
+            star = Is(wStar);
+            if (star)
+                Next();
+            Expect(wClose, "')' expected");
+        }
+        value = Expression();
+    };
+    switch (word) {
+    case wName:
+        set.LanguageName = Decode(ExpectString()).substr(0, 35);
+        break;
+    case wCase:
+        parser_.CaseSensitive = Expression() != 0;
+        break;
+    case wOptions:
+        set.OptionWord = Expression();
+        break;
+    case wExampletext:
+        set.ExampleText = Decode(ExpectString());
+        break;
+    case wEditablestyles:
+        while (true) {
+            Expect(wOpen, "'(' expected");
+            const std::string name = Decode(ExpectString());
+            Expect(wComma, "',' expected");
+            const int32_t style = Expression();
+            if (style < 0 || style > 255)
+                Error("Value must be 0..255");
+            Expect(wClose, "')' expected");
+            if (!set.AddEditableStyle(name.substr(0, 25), static_cast<uint8_t>(style)))
+                Error("Too many editable styles");
+            if (!Is(wComma))
+                break;
+            Next();
+        }
+        break;
+    case wWordwrapcolumn:
+        set.WrapAtColumn = Expression();
+        break;
+    case wGutter:
+        set.Gutter = Expression();
+        break;
+    case wAnchor:
+        parser_.AnchorTokens = Set();
+        if (parser_.AnchorTokens.Empty())
+            parser_.AnchorTokens = {0};
+        break;
+    case wIndentstep:
+        set.IndentStep = Value(0, 20);
+        break;
+    case wWrapoverride:
+        set.WrapOverride = Decode(ExpectString()).substr(0, 35);
+        break;
+    case wStartstate:
+        if (Is(wOpenSet)) {
+            Next();
+            parser_.StartStates = BracketList();
+        } else {
+            parser_.StartStates = {0};
+            parser_.StartStates.Include(Value(0, 255));
+        }
+        break;
+    case wSeltextcolor:
+        color(set.SelTextColor, set.SysSelTextColor);
+        break;
+    case wSeltextback:
+        color(set.SelTextBack, set.SysSelBackColor);
+        break;
+    case wGuttercolor:
+        color(set.GutterColor, set.SysGutterColor);
+        break;
+    case wMargincolor:
+        color(set.MarginColor, set.MarginUsesBackColor);
+        break;
+    case wRightmargin:
+        set.RightMargin = Expression();
+        break;
+    case wMarginwidth:
+        set.Margin = Expression();
+        break;
+    case wTabdefault:
+        // A width of 0 would divide by zero and a huge one would blow up every line.
+        set.TabDefault = Value(1, 256);
+        break;
+    case wFontsize:
+        set.FontSize = Expression();
+        break;
+    case wFontname:
+        set.FontName = Decode(ExpectString());
+        break;
+    case wFontcharset:
+        set.Charset = static_cast<uint8_t>(Value(0, 255));
+        break;
+    case wTabcolumns:
+        set.TabStops = TTabSettings::ParseColumns(ExpectString());
+        break;
+    case wContextstates:
+        while (true) {
+            Expect(wOpen, "'(' expected");
+            std::vector<int32_t> values;
+            while (IsExprStart()) {
+                values.push_back(Value(0, 255));
+                if (Is(wComma))
+                    Next();
+            }
+            TSet256 states;
+            if (Is(wOpenSet)) {
+                Next();
+                states = BracketList();
+            }
+            Expect(wClose, "')' expected");
+            for (const int32_t t : values) {
+                if (!parser_.ContextStates[t].Empty())
+                    throw ESyntaxMemo(0, "Token value " + std::to_string(t) +
+                                             " re-specified in ContextState");
+                parser_.ContextStates[t] = states;
+            }
+            if (!Is(wComma))
+                break;
+            Next();
+        }
+        for (TSet256& s : parser_.ContextStates)
+            if (s.Empty())
+                s = parser_.StartStates;
+        break;
+    case wBoundstates:
+        parser_.BoundStates = Set();
+        break;
+    case wGutterFontName:
+        set.GutterFont.Name = Decode(ExpectString());
+        break;
+    case wGutterFontSize:
+        set.GutterFont.Size = Expression();
+        break;
+    case wGutterFontColor:
+        set.GutterFont.Color = Expression();
+        break;
+    case wGutterFontStyle:
+        parser_.StatementLabel = "%%Effects - GutterFontStyle";
+        set.GutterFont.Style = FontStyle();
+        break;
+    default:
+        Error("Script syntax error");
+    }
+}
+
+void TSYM_Compiler::KeywordTables() {
+    parser_.StatementLabel = "%%KwTables";
+    while (Is(wForstate) || Is(wKwTables)) {
+        if (Is(wKwTables)) {
+            Next();
+            continue;
+        }
+        Next();
+        Expect(wOpenSet, "'[' expected");
+        TSet256 states = BracketList();
+        if (states.Empty())
+            states = {0};
+        Expect(wEndswith, "'[' expected");
+        const std::string ending = ExpectString();
+        Expect(wOpen, "'(' expected");
+        std::vector<std::pair<std::string, int32_t>> words;
+        while (IsExprStart()) {
+            const int32_t value = Value(0, 255);
+            if (!Is(wIs))
+                Error("String value expected");
+            Next();
+            words.emplace_back(ExpectString(), value);
+            while (Is(wComma)) {
+                Next();
+                if (tok_.Kind != tkString)
+                    break;
+                words.emplace_back(ExpectString(), value);
+            }
+        }
+        Expect(wClose, "')' expected");
+        try {
+            parser_.Settings().AddKeywordTable(states, ending, parser_.CaseSensitive, words);
+        } catch (const EKeywords& e) {
+            Error(e.what());
+        }
+    }
+}
+
+void TSYM_Compiler::Map() {
+    parser_.StatementLabel = "%%Map";
+    while (IsExprStart() || Is(wMap)) {
+        if (Is(wMap)) {
+            Next();
+            continue;
+        }
+        parser_.StatementLabel = "%%Map - " + std::to_string(++statement_);
+        const int32_t value = Value(0, 255);
+        const int32_t style = Value(0, 255);
+        parser_.Settings().Map[value] = static_cast<uint8_t>(style);
+    }
+}
+
+void TSYM_Compiler::Effects() {
+    parser_.StatementLabel = "%%Effects";
+    while (IsExprStart() || Is(wEffects)) {
+        if (Is(wEffects)) {
+            Next();
+            continue;
+        }
+        parser_.StatementLabel = "%%Effects - " + std::to_string(++statement_);
+        const int32_t entry = Value(0, 255);
+        TStyleEntry style;
+        style.FontStyle = FontStyle();
+        style.TextColor = Expression();
+        if (Is(wStar)) {
+            style.UseDefaultText = 1;
+            Next();
+        }
+        style.BackColor = Expression();
+        if (Is(wStar)) {
+            style.UseDefaultBack = 1;
+            Next();
+        }
+        if (tok_.Kind == tkString && Lower(Decode(tok_.Text)) == "hotspot") {
+            style.IsHyperlink = 1;
+            Next();
+        }
+        style.Defined = 1;
+        TSM_Settings& set = parser_.Settings();
+        if (entry != 0 && set.Styles[entry].Defined)
+            Error("Duplicate %%effect entry");
+        set.SetStyle(entry, style);
+    }
+}
+
+void TSYM_Compiler::Keys() {
+    parser_.StatementLabel = "%%Keys";
+    TKeyboardActionContoller& map = parser_.Settings().KeyMap();
+    map.Keys().Clear();
+    while (IsExprStart() || Is(wKeys)) {
+        if (Is(wKeys)) {
+            Next();
+            continue;
+        }
+        parser_.StatementLabel = "%%Keys - " + std::to_string(++statement_);
+        // Only the editor's commands can be bound: a stored map refuses anything else.
+        const int32_t command = Value(0, caCommandCount - 1);
+        if (Is(wOpen)) {
+            Next();
+            while (true) {
+                TShortcut second = 0;
+                const TShortcut first = KeyBinding(second);
+                try {
+                    map.Keys().Bind(first, second, command);
+                } catch (const EAmbigiousKeyPair& e) {
+                    Error(e.what());
+                }
+                if (!Is(wBar))
+                    break;
+                Next();
+            }
+            Expect(wClose, "')' expected");
+        }
+        if (tok_.Kind == tkString) {
+            const std::string name = Decode(ExpectString());
+            if (name.empty())
+                Error("Key function name cannot be blank");
+            map.AddDescription(command, name);
+        }
+    }
+}
+
+void TSYM_Compiler::AutoReplace() {
+    parser_.StatementLabel = "%%AutoReplace";
+    TAutoReplace& list = parser_.Settings().AutoReplace();
+    list.Clear();
+    while (tok_.Kind == tkString || Is(wActionkeys) || Is(wAutoreplace)) {
+        if (Is(wAutoreplace)) {
+            Next();
+        } else if (Is(wActionkeys)) {
+            Next();
+            Expect(wEquals, "'=' expected");
+            list.SetTriggerText(ExpectString());
+        } else {
+            const std::string keyword = Decode(ExpectString());
+            Expect(wEquals, "'=' expected");
+            const std::string replacement = Decode(ExpectString());
+            try {
+                list.AddReplacement(keyword, replacement);
+            } catch (const EKeywords& e) {
+                Error(e.what());
+            }
+        }
+    }
+}
+
+void TSYM_Compiler::Templates() {
+    parser_.StatementLabel = "%%Templates";
+    TCodeTemplates& list = parser_.Settings().Templates();
+    list.Clear();
+    while (tok_.Kind == tkString || Is(wHotkey) || Is(wTemplates)) {
+        if (Is(wTemplates)) {
+            Next();
+        } else if (Is(wHotkey)) {
+            Next();
+            Expect(wEquals, "'=' expected");
+            Expect(wOpen, "'(' expected");
+            TShortcut second = 0;
+            list.Trigger = KeyBinding(second);
+            Expect(wClose, "')' expected");
+        } else {
+            const std::string name = Decode(ExpectString());
+            std::string description;
+            if (Is(wOpen)) {
+                Next();
+                description = Decode(ExpectString());
+                Expect(wClose, "')' expected");
+            }
+            Expect(wEquals, "'=' expected");
+            const std::string text = Decode(ExpectString());
+            try {
+                list.AddTemplate(name, description, text);
+            } catch (const EKeywords& e) {
+                Error(e.what());
+            }
+        }
+    }
+}
+
+// ---- Compiling from the parser ---------------------------------------------------------
+
+void TSyntaxMemoParser::CompileFromStream(TStream& script) {
+    Reset();
+    std::string text(static_cast<size_t>(std::max<int64_t>(script.Size() - script.Position(), 0)),
+                     '\0');
+    text.resize(static_cast<size_t>(script.Read(text.data(), static_cast<int64_t>(text.size()))));
+    const std::filesystem::path dir = std::filesystem::path(Script).parent_path();
+    TSYM_Compiler compiler(*this, std::move(text), dir.string());
+    try {
+        compiler.Run();
+    } catch (...) {
+        CompileLine = compiler.Line();
+        CompileColumn = compiler.Column();
+        throw;
+    }
+    CompileLine = compiler.Line();
+    CompileColumn = compiler.Column();
+}
+
+void TSyntaxMemoParser::CompileFromFile() {
+    std::error_code ec;
+    if (Script.empty() || !std::filesystem::is_regular_file(Script, ec))
+        return;
+    TFileStream file(Script);
+    CompileFromStream(file);
+}
+
+} // namespace kvx

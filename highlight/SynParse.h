@@ -1,0 +1,198 @@
+// The compiled tables of one language: what the script compiler builds and the scanner
+// reads, together with the language's editor settings, and their stored form (the `Parser`
+// property: a version word, the inner length, and the compressed inner stream).
+#pragma once
+
+#include "Keywords.h"
+#include "SMBase.h"
+#include "Settings.h"
+#include "StateSet.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvx {
+
+class TEdStream;
+class TSyntaxMemoParser;
+
+// The parser's own keyword tree; it also owns every character class the tables refer to.
+class TSyntaxKeywords : public TKeywords {};
+
+// How a token starts, or how its body goes on: a character class, or a function (a
+// standard one by number, or the owner's `match` function through OnCustomParse).
+struct TStartPart {
+    uint8_t Flag = 0;   // body part: the end may match before the first body character
+    uint16_t Class = 0; // index into the keyword tree's class manager
+    uint8_t IsFunction = 0;
+    uint8_t IsMatch = 0;
+    int32_t Function = 0;
+    bool operator==(const TStartPart&) const = default;
+};
+
+// How a token ends: up to four classes in a row, or a function.
+struct TEndPart {
+    uint8_t Include = 0; // the matched end characters belong to the token
+    uint8_t IsFunction = 0;
+    uint8_t Count = 0; // classes used, 0 to 4
+    std::array<uint16_t, 4> Classes{};
+    uint8_t IsMatch = 0;
+    int32_t Function = 0;
+    bool operator==(const TEndPart&) const = default;
+};
+
+struct THandler {
+    TStartPart Body;
+    TEndPart End;
+    bool operator==(const THandler&) const = default;
+};
+
+struct TTokenRule {
+    TStartPart Start;
+    TSet256 Valid;
+    TStartPart Body;
+    TEndPart End;
+    uint8_t Value = 0;
+    bool operator==(const TTokenRule&) const = default;
+};
+
+struct TRangeEntry {
+    uint16_t Low = 0;
+    uint16_t High = 0;
+    TTokenRule Rule;
+    bool operator==(const TRangeEntry&) const = default;
+};
+
+// The token rules of one state: by first character, plus ranges of characters.
+struct TStateTable {
+    std::array<std::optional<TTokenRule>, 256> Rules;
+    std::vector<TRangeEntry> Ranges;
+};
+
+enum TStackFlag : uint8_t { sfPushBefore = 1, sfPopBefore = 2, sfPushAfter = 4, sfPopAfter = 8 };
+
+struct TTokenInfo {
+    TSet256 Valid;
+    TSet256 Enter;
+    TSet256 Leave;
+    uint8_t Container = 0;
+    uint8_t NoTransition = 0;
+    uint8_t StackFlags = 0;
+    bool operator==(const TTokenInfo&) const = default;
+};
+
+// Whether a function number names something the scanner can call: 0-2 character
+// functions, 3-9 the same standard functions as 10-16, 10-20 standard functions. `match`
+// parts carry their owner's number instead and are not limited.
+constexpr bool IsKnownFunction(int32_t n) {
+    return n >= 0 && n <= 20;
+}
+
+class TSyntaxMemoParser : public TSM_Base {
+  public:
+    static constexpr uint16_t kStoredVersion = 51;
+    static constexpr uint16_t kOldestVersion = 50;
+
+    TSyntaxMemoParser();
+    ~TSyntaxMemoParser() override;
+    TSyntaxMemoParser(const TSyntaxMemoParser&) = delete;
+    TSyntaxMemoParser& operator=(const TSyntaxMemoParser&) = delete;
+
+    const char* ClassName() const override { return "TSyntaxMemoParser"; }
+
+    // ---- Published properties and events ------------------------------------------------
+    std::string Name = "SyntaxMemoParser1"; // the component's name, used in messages
+    bool AutoScriptUpdate = false;          // compile from Script when loaded
+    std::string Compile;                    // design-time only; no role at run time
+    std::string RegistryKey;
+    std::string Script; // file name of the language script
+    // The registry export does not exist on this platform: the flag is kept for stored
+    // forms and scripts, but it turns nothing on.
+    bool UseRegistry = false;
+    // Serves the numbers of `match` parts while scanning: answers whether a token was
+    // found, with its length and value.
+    std::function<bool(TSyntaxMemoParser& sender, int32_t parseId, TEdStream& in, int32_t& length,
+                       int32_t& value)>
+        OnCustomParse;
+    // Replaces the options dialog when the language's properties are edited.
+    std::function<void(TSyntaxMemoParser& sender)> OnModifyProperties;
+    // Messages the user should see that are not errors (an outdated stored form).
+    std::function<void(const std::string& message)> OnMessage;
+
+    // ---- Compiled tables ---------------------------------------------------------------
+    TSyntaxKeywords& Keywords() { return *keywords_; }
+    const TSyntaxKeywords& Keywords() const { return *keywords_; }
+    TSM_Settings& Settings() { return *settings_; }
+    const TSM_Settings& Settings() const { return *settings_; }
+
+    std::array<std::optional<TTokenInfo>, 256> TokenInfo;
+    std::array<std::optional<THandler>, 256> Handlers;
+    std::array<std::optional<TTokenRule>, 256> TokenRules;
+    std::array<std::unique_ptr<TStateTable>, 256> StateTokenRules;
+    TSet256 StatesWithRules;
+    bool NoStateTables = true;
+    std::array<TSet256, 256> ContextStates;
+    TSet256 AnchorTokens{0};
+    TSet256 BoundStates;
+    TSet256 StartStates{0};
+    bool UsesMatch = false;
+    bool CaseSensitive = false; // for words compiled after it is set; not stored
+
+    // Frees every table and goes back to the state before any compilation.
+    void Reset();
+
+    // The context set for a token value: an empty entry means the start states.
+    const TSet256& ContextFor(uint8_t value) const {
+        return ContextStates[value].Empty() ? StartStates : ContextStates[value];
+    }
+    bool IsBound(const TSet256& states) const { return states.Meets(BoundStates); }
+
+    // ---- Compiling -----------------------------------------------------------------------
+    // Compiles a script: the tables are reset, then built statement by statement. A compile
+    // error raises ESYM_COMP_ERROR and leaves what was built so far; the place where reading
+    // stopped and the statement being compiled are kept either way.
+    void CompileFromStream(TStream& script);
+    // Compiles the file that Script names; nothing happens when it names no file.
+    void CompileFromFile();
+    std::string StatementLabel = "Header";
+    int32_t CompileLine = 0;
+    int32_t CompileColumn = 0;
+
+    // ---- Stored form -------------------------------------------------------------------
+    // Writes the property: version word, inner length, compressed inner stream. Failures
+    // raise ESyntaxMemo "<Name>: <message>".
+    void WriteStored(TStream& out) const;
+    // Reads the property. A version below 50 leaves the tables reset and tells OnMessage
+    // (message 4129). A stored form that is damaged in any way raises ESyntaxMemo
+    // "<Name>: <message>" and leaves the parser exactly as it was.
+    void ReadStored(TStream& in);
+    void SaveToStream(TStream& stream) const override { WriteStored(stream); }
+    void LoadFromStream(TStream& stream) override { ReadStored(stream); }
+
+    // The inner stream alone (no version, length or compression). Reading resets first and
+    // may stop half way with an error; ReadStored is the reader that keeps the old tables.
+    void WriteTables(TStream& out, int version) const;
+    void ReadTables(TStream& in, int version);
+
+    // There is no registry on this platform: always refused with "Registry interface
+    // disabled in: <Name>".
+    void ExportToRegistry() const;
+
+    // Runs OnModifyProperties when set (answer false), else the options dialog through
+    // `dialog` when given; true when the user confirmed changes.
+    bool EditProperties(int pageMask,
+                        const std::function<bool(TSyntaxMemoParser&, int)>& dialog = {});
+
+  private:
+    void MoveTablesFrom(TSyntaxMemoParser& other);
+
+    std::unique_ptr<TSyntaxKeywords> keywords_;
+    std::unique_ptr<TSM_Settings> settings_;
+};
+
+} // namespace kvx
