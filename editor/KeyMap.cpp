@@ -41,6 +41,8 @@ void TKeyStore::Clash(int32_t command, int32_t bound) const {
 }
 
 void TKeyStore::Bind(TShortcut first, TShortcut second, int32_t command) {
+    if (second != 0 && (second & 0xFF) == 0)
+        throw ESyntaxMemo(0, "The second key of a key sequence has no key code");
     int32_t target;
     if (second == 0) {
         target = FindOrAppend(&root_, first);
@@ -127,10 +129,8 @@ TKeyboardActionContoller&
 TKeyboardActionContoller::operator=(const TKeyboardActionContoller& other) {
     if (this != &other) {
         TKeyboardActionContoller copy(other);
-        descriptions_ = std::move(copy.descriptions_);
-        keys_.Clear();
-        for (const TKeyStore::TBinding& b : copy.keys_.Bindings())
-            keys_.Bind(b.First, b.Second, b.Command);
+        descriptions_.swap(copy.descriptions_);
+        keys_.SwapBindings(copy.keys_);
     }
     return *this;
 }
@@ -250,14 +250,13 @@ void TKeyboardActionContoller::LoadFromStream(TStream& stream) {
         const int32_t command = ReadInt32(stream, "key map");
         if (!IsCommandId(command))
             BadValue("key map command id");
-        if (first == 0)
+        // A second key must name a key: one of code 0 would read back as a single key.
+        if (first == 0 || (second != 0 && (second & 0xFF) == 0))
             BadValue("key map shortcut");
         read.keys_.Bind(first, second, command);
     }
-    descriptions_ = std::move(read.descriptions_);
-    keys_.Clear();
-    for (const TKeyStore::TBinding& b : read.keys_.Bindings())
-        keys_.Bind(b.First, b.Second, b.Command);
+    descriptions_.swap(read.descriptions_);
+    keys_.SwapBindings(read.keys_);
 }
 
 } // namespace kvx

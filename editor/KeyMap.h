@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kvx {
@@ -30,6 +31,12 @@ class TKeyStore {
     bool FindBinding(int32_t command, int occurrence, TShortcut& first, TShortcut& second) const;
     // Removes every binding and ends a pending sequence.
     void Clear();
+    // Exchanges the bindings of two stores (each keeps its owner); cannot fail.
+    void SwapBindings(TKeyStore& other) noexcept {
+        nodes_.swap(other.nodes_);
+        std::swap(root_, other.root_);
+        std::swap(state_, other.state_);
+    }
 
     enum class TKeyResult {
         Unbound,  // not part of any binding: the key goes on to typing

@@ -227,6 +227,16 @@ TEST_F(Keys, TheMapGoesThroughStreamsWholeOrNotAtAll) {
     std::string dup = twice.Data();
     dup[dup.size() - 8] = vkF1; // the second binding's key
     EXPECT_TRUE(refused(dup));
+    // A second key without a key code would read back as a key of its own.
+    TMemoryStream seq;
+    TKeyboardActionContoller one;
+    one.Keys().Bind(scCtrl | 'K', 'X', caUNDO);
+    one.SaveToStream(seq);
+    std::string noCode = seq.Data();
+    noCode[noCode.size() - 6] = 0;
+    noCode[noCode.size() - 5] = 1; // second key 256: Shift... with no key
+    EXPECT_TRUE(refused(noCode));
+    EXPECT_THROW(one.Keys().Bind(scCtrl | 'K', 256, caREDO), ESyntaxMemo);
 
     // Copying checks the class.
     TKeyboardActionContoller copy;
