@@ -176,13 +176,6 @@ int HexValue(int c) {
     throw ESyntaxMemo(0, text);
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return s;
-}
-
 // Reads the digits of a numeric escape starting at raw[i] (as many as follow); values
 // above 255 cannot be a character.
 int EscapeNumber(const std::string& raw, size_t& i, int base) {
@@ -422,7 +415,7 @@ void TSYM_Compiler::Next() {
             run.push_back(static_cast<char>(reader_.Current()));
             reader_.Advance();
         }
-        const std::string key = Lower(run);
+        const std::string key = AsciiLower(run);
         for (int w = 0; w < wEquals; ++w) {
             if (key == kWords[w]) {
                 tok_.Kind = tkReserved;
@@ -686,7 +679,7 @@ void TSYM_Compiler::Words() {
         }
         std::string word = Decode(ExpectString());
         if (!parser_.CaseSensitive)
-            word = Lower(word);
+            word = AsciiLower(word);
         const std::string followRaw = ExpectString();
         parser_.StatementLabel = "%%Words - " + followRaw;
         if (word.size() > 255)
@@ -1158,7 +1151,7 @@ void TSYM_Compiler::Effects() {
             style.UseDefaultBack = 1;
             Next();
         }
-        if (tok_.Kind == tkString && Lower(Decode(tok_.Text)) == "hotspot") {
+        if (tok_.Kind == tkString && AsciiLower(Decode(tok_.Text)) == "hotspot") {
             style.IsHyperlink = 1;
             Next();
         }

@@ -17,6 +17,15 @@ namespace kvx {
 
 class TEdStream;
 
+// Letter case as the keyword lists ignore it: ASCII letters only, so the bytes of other
+// characters (UTF-8 sequences, the 8-bit code page) are never changed.
+inline std::string AsciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return s;
+}
+
 // A duplicate word (4202) and other failures of the keyword lists.
 class EKeywords : public ESyntaxMemo {
   public:

@@ -10,15 +10,6 @@ namespace kvx {
 
 namespace {
 
-// Names ignore letter case the way the keyword tree does: ASCII letters only, so the bytes
-// of other characters are never changed.
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return s;
-}
-
 std::string Normalized(const std::string& text) {
     std::string out(text.size(), '\0');
     TTextNormalizer normalizer;
@@ -61,12 +52,12 @@ void TMacroKeywords::AddTemplate(const std::string& name, const std::string& des
                                  const std::string& expansion) {
     if (name.empty() || name.size() > 255)
         throw EKeywords(0, "A template name must be 1 to 255 characters long");
-    entries_[Lower(name)] = {description, Normalized(expansion)};
+    entries_[AsciiLower(name)] = {description, Normalized(expansion)};
     Rebuild();
 }
 
 bool TMacroKeywords::RemoveTemplate(const std::string& name) {
-    if (entries_.erase(Lower(name)) == 0)
+    if (entries_.erase(AsciiLower(name)) == 0)
         return false;
     Rebuild();
     return true;
@@ -90,7 +81,7 @@ bool TMacroKeywords::KeyDown(TCustomSyntaxMemo& memo, uint8_t key, TShiftState s
         TBackwardCursor in(store, caret);
         const TKeywords::TMatch m = tree_.Match(in, tree_.DefaultStates);
         if (m.Found) {
-            const std::string keyword = Lower(store.GetText(caret - m.Length, caret));
+            const std::string keyword = AsciiLower(store.GetText(caret - m.Length, caret));
             const auto it = entries_.find(keyword);
             if (it != entries_.end()) {
                 Expand(memo, keyword, it->second.Expansion);
@@ -102,7 +93,7 @@ bool TMacroKeywords::KeyDown(TCustomSyntaxMemo& memo, uint8_t key, TShiftState s
     TextOffset p = caret;
     while (p > 0 && IsWordChar(memo, store.CharAt(p - 1)))
         --p;
-    typedPrefix_ = Lower(store.GetText(p, caret));
+    typedPrefix_ = AsciiLower(store.GetText(p, caret));
     if (popup_ && !entries_.empty())
         return ShowList(memo);
     return false;
@@ -130,7 +121,7 @@ void TMacroKeywords::LoadFromStream(TStream& stream) {
         BadValue("template count");
     std::map<std::string, TEntry> entries;
     for (int32_t i = 0; i < count; ++i) {
-        const std::string name = Lower(ReadShortString(stream, what));
+        const std::string name = AsciiLower(ReadShortString(stream, what));
         TEntry entry;
         entry.Description = ReadShortString(stream, what);
         entry.Expansion = Normalized(ReadLongString(stream, what));
@@ -197,7 +188,7 @@ int TCodeTemplates::FirstListItem() const {
 }
 
 void TCodeTemplates::InsertFromList(TCustomSyntaxMemo& memo, const std::string& name) {
-    const auto it = Entries().find(Lower(name));
+    const auto it = Entries().find(AsciiLower(name));
     if (it == Entries().end())
         return;
     // A prefix that is not part of the chosen name was not meant as its start: keep it.

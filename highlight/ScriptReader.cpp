@@ -1,5 +1,7 @@
 #include "ScriptReader.h"
 
+#include "Keywords.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,13 +11,6 @@
 namespace kvx {
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return s;
-}
 
 bool IsLetter(int c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -188,11 +183,11 @@ TScriptReader::TScriptReader(std::string text, std::string includeDir)
 }
 
 void TScriptReader::Define(const std::string& name, const std::string& value) {
-    macros_[Lower(name)] = value;
+    macros_[AsciiLower(name)] = value;
 }
 
 bool TScriptReader::IsMacro(const std::string& name) const {
-    return macros_.count(Lower(name)) != 0;
+    return macros_.count(AsciiLower(name)) != 0;
 }
 
 void TScriptReader::Error(const std::string& message) const {
@@ -233,9 +228,9 @@ void TScriptReader::Advance() {
 }
 
 void TScriptReader::Push(const std::string& name, std::string text) {
-    const std::string key = Lower(name);
+    const std::string key = AsciiLower(name);
     for (const TInput& in : stack_)
-        if (Lower(in.Name) == key)
+        if (AsciiLower(in.Name) == key)
             Error("Recursive expansion of macro '" + name + "'");
     if (static_cast<int>(stack_.size()) > kMaxDepth)
         Error("Macros or includes nested more than " + std::to_string(kMaxDepth) + " deep at '" +
@@ -322,7 +317,7 @@ void TScriptReader::Skip() {
         if (IsIdentStart(c) && !directive_ && !skipping_) {
             const TPlace start = Save();
             const std::string id = ReadIdentifier();
-            const auto it = macros_.find(Lower(id));
+            const auto it = macros_.find(AsciiLower(id));
             if (it == macros_.end()) {
                 Restore(start);
                 return;
@@ -356,7 +351,7 @@ void TScriptReader::Directive(const std::string& word) {
                                   static_cast<unsigned char>(value.back()) == 160))
             value.pop_back();
         // A name defined as itself would expand for ever; such a definition is ignored.
-        if (Lower(value) != Lower(name))
+        if (AsciiLower(value) != AsciiLower(name))
             Define(name, value);
         return;
     }
