@@ -1,0 +1,31 @@
+# Runs the built kvx compile as a user would: a script that compiles writes stored tables
+# and a summary; a script with an error prints exactly the error and exits 1.
+#   cmake -DKVX=<kvx binary> -DWORK=<scratch folder> -DSCRIPT=<good script> -P CompileCli.cmake
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+execute_process(COMMAND ${KVX} compile ${SCRIPT} -o ${WORK}/out.bin
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^Fuzz seed: 2 words, [0-9]+ rules, 1 handlers, [0-9]+ styles\n$")
+    message(FATAL_ERROR "compile: exit ${rc}\n${out}${err}")
+endif()
+file(SIZE ${WORK}/out.bin size)
+if(size LESS 100)
+    message(FATAL_ERROR "stored tables of ${size} bytes")
+endif()
+
+file(WRITE ${WORK}/bad.syn "%%map 1 2\n%%map 3 x\n")
+execute_process(COMMAND ${KVX} compile ${WORK}/bad.syn -o ${WORK}/bad.bin
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT err STREQUAL "** ERROR near line 2, Column 10: Identifier \"x\" Unknown\n")
+    message(FATAL_ERROR "bad script: exit ${rc}\n${out}${err}")
+endif()
+if(EXISTS ${WORK}/bad.bin)
+    message(FATAL_ERROR "a failed compile wrote its output")
+endif()
+
+execute_process(COMMAND ${KVX} compile RESULT_VARIABLE rc ERROR_QUIET)
+if(NOT rc EQUAL 2)
+    message(FATAL_ERROR "compile without a script: exit ${rc}, expected 2")
+endif()
