@@ -176,5 +176,43 @@ TEST(Keywords, AgreesWithBruteForceOnRandomWords) {
     }
 }
 
+// Stored parsers enter every class they hold through Add: equal ones must be found among
+// many, and a full manager must refuse a new class without disturbing the old ones.
+TEST(Keywords, ManagerKeepsManyClassesOnceAndRefusesTheOneTooMany) {
+    TSM_CharGroupManager m;
+    auto nth = [](int i) {
+        TSet256 s;
+        for (int b = 0; b < 16; ++b)
+            if ((i >> b) & 1)
+                s.Include(b * 16 + 1);
+        return TSM_CharGroup(s);
+    };
+    for (int i = 0; i < 65536; ++i)
+        ASSERT_EQ(m.Add(nth(i)), i);
+    for (int i : {0, 1, 255, 4097, 65535}) {
+        EXPECT_EQ(m.Add(nth(i)), i);
+        EXPECT_EQ(m.At(i), nth(i));
+    }
+    TSM_CharGroup negated = nth(7);
+    negated.SetNegated(true);
+    try {
+        m.Add(negated);
+        ADD_FAILURE() << "a class past index 65535";
+    } catch (const ESyntaxMemo& e) {
+        EXPECT_STREQ(e.what(), "Too many character classes (at most 65536)");
+    }
+    EXPECT_EQ(m.Count(), 65536);
+    EXPECT_EQ(m.Add(nth(7)), 7);
+
+    // Copies keep finding their classes; a cleared manager starts again at 0.
+    TSM_CharGroupManager copy = m;
+    EXPECT_EQ(copy.Add(nth(300)), 300);
+    m.Clear();
+    EXPECT_EQ(m.Add(nth(300)), 0);
+    TSM_CharGroup ranged = nth(300);
+    ranged.AddExtraRange(1, 2);
+    EXPECT_EQ(m.Add(ranged), 1);
+}
+
 } // namespace
 } // namespace kvx
