@@ -3,6 +3,7 @@
 #include "EdConsts.h"
 
 #include <string>
+#include <string_view>
 
 namespace kvx {
 
@@ -13,16 +14,31 @@ bool TSM_CharGroup::Contains(uint8_t c) const {
     return in != negated_;
 }
 
+size_t TSM_CharGroupManager::Hash(const TSM_CharGroup& group) {
+    std::string key;
+    const std::array<uint8_t, 32> bytes = group.Members().Bytes();
+    key.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    key.push_back(group.Negated() ? 1 : 0);
+    for (const auto& [low, high] : group.ExtraRanges())
+        for (uint16_t v : {low, high}) {
+            key.push_back(static_cast<char>(v & 0xFF));
+            key.push_back(static_cast<char>(v >> 8));
+        }
+    return std::hash<std::string_view>{}(key);
+}
+
 uint16_t TSM_CharGroupManager::Add(const TSM_CharGroup& group) {
-    for (size_t i = 0; i < groups_.size(); ++i)
-        if (groups_[i] == group)
-            return static_cast<uint16_t>(i);
+    const size_t hash = Hash(group);
+    const auto [from, to] = byHash_.equal_range(hash);
+    for (auto it = from; it != to; ++it)
+        if (groups_[it->second] == group)
+            return it->second;
     if (groups_.size() > 0xFFFF)
         throw ESyntaxMemo(0, "Too many character classes (at most 65536)");
-    if (groups_.size() == groups_.capacity())
-        groups_.reserve(groups_.size() + 16);
     groups_.push_back(group);
-    return static_cast<uint16_t>(groups_.size() - 1);
+    const auto index = static_cast<uint16_t>(groups_.size() - 1);
+    byHash_.emplace(hash, index);
+    return index;
 }
 
 const TSM_CharGroup& TSM_CharGroupManager::At(int index) const {

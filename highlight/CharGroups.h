@@ -4,7 +4,9 @@
 
 #include "StateSet.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -48,10 +50,19 @@ class TSM_CharGroupManager {
     // Raises ESyntaxMemo "Invalid Set ID (<index>)" for an index that holds no class.
     const TSM_CharGroup& At(int index) const;
     int Count() const { return static_cast<int>(groups_.size()); }
-    void Clear() { groups_.clear(); }
+    void Clear() {
+        groups_.clear();
+        byHash_.clear();
+    }
 
   private:
+    static size_t Hash(const TSM_CharGroup& group);
+
     std::vector<TSM_CharGroup> groups_;
+    // A stored parser may carry tens of thousands of classes, each entered through Add;
+    // finding the equal one by hash keeps loading linear where a search of the whole list
+    // would make it quadratic.
+    std::unordered_multimap<size_t, uint16_t> byHash_;
 };
 
 } // namespace kvx

@@ -47,7 +47,17 @@ void TKeywords::Add(std::string_view text, bool caseSensitive, int value, const 
     std::string word(text);
     for (char& c : word)
         c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
-    // The class index is taken first: a failure there leaves the tree untouched.
+
+    // Everything that can refuse the word comes before the first change: a compiler or a
+    // stream reader that catches the error goes on with the tree it had.
+    int32_t existing = first_[static_cast<unsigned char>(word[0])];
+    for (size_t k = 1; existing != kNone && k < word.size(); ++k)
+        existing = FindChild(nodes_[existing].Child, static_cast<unsigned char>(word[k]));
+    if (existing != kNone)
+        for (const TEnding& e : nodes_[existing].Endings)
+            if (e.States.Meets(states))
+                throw EKeywords(msgDuplicateKeyword,
+                                "Duplicate keyword - '" + std::string(text) + "'");
     const uint16_t followIndex = classes_.Add(follow);
 
     // The list being searched is the root list or the children of `parent`; it is named
@@ -81,38 +91,51 @@ void TKeywords::Add(std::string_view text, bool caseSensitive, int value, const 
         nodes_[cur].Union |= states;
         node = parent = cur;
     }
-    for (const TEnding& e : nodes_[node].Endings)
-        if (e.States.Meets(states))
-            throw EKeywords(msgDuplicateKeyword, "Duplicate keyword - '" + std::string(text) + "'");
     nodes_[node].Endings.push_back({states, followIndex, static_cast<uint8_t>(value)});
     words_.push_back({word, followIndex, states, static_cast<uint8_t>(value)});
 }
 
-TKeywords::TMatch TKeywords::Match(TCharCursor& in, const TSet256& states) const {
+template <class Cursor> TKeywords::TMatch TKeywords::Walk(Cursor& in, const TSet256& states) const {
     TMatch best;
+    if (in.AtEnd())
+        return best;
     int length = 0;
     int32_t node = first_[Fold(in.Current())];
     while (node != kNone && nodes_[node].Union.Meets(states)) {
         in.Advance();
         ++length;
-        const unsigned char next = in.Current();
+        const bool atEnd = in.AtEnd();
+        const unsigned char next = atEnd ? 0 : in.Current();
         for (const TEnding& e : nodes_[node].Endings) {
             if (e.States.Meets(states) && (e.Follow == 0 || classes_.At(e.Follow).Contains(next))) {
                 best = {true, length, e.Value};
                 break;
             }
         }
+        if (atEnd)
+            break;
         node = FindChild(nodes_[node].Child, Fold(next));
     }
     return best;
 }
 
+TKeywords::TMatch TKeywords::Match(TCharCursor& in, const TSet256& states) const {
+    return Walk(in, states);
+}
+
+TKeywords::TMatch TKeywords::Match(TStringCursor& in, const TSet256& states) const {
+    return Walk(in, states);
+}
+
 namespace {
-class TStreamCursor : public TCharCursor {
+// The walk asks for the end before it reads a character, and the stream answers 0 there
+// anyway, so the stream's own calls serve as they are.
+class TStreamCursor {
   public:
     explicit TStreamCursor(TEdStream& s) : s_(s) {}
-    unsigned char Current() override { return s_.AtEnd() ? 0 : s_.Current(); }
-    void Advance() override { s_.Next(); }
+    unsigned char Current() { return s_.Current(); }
+    void Advance() { s_.Next(); }
+    bool AtEnd() { return s_.AtEnd(); }
 
   private:
     TEdStream& s_;
@@ -122,7 +145,7 @@ class TStreamCursor : public TCharCursor {
 TKeywords::TMatch TKeywords::Match(TEdStream& in, const TSet256& states) const {
     const TextOffset start = in.Pos();
     TStreamCursor cursor(in);
-    const TMatch m = Match(cursor, states);
+    const TMatch m = Walk(cursor, states);
     in.SetPosition(start + m.Length);
     return m;
 }

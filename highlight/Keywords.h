@@ -34,15 +34,18 @@ class EKeywords : public ESyntaxMemo {
 
 // Where a lookup reads from: the character at the current place (0 past the end, as the
 // document's stream answers) and a step to the next one. Templates read the document
-// backwards through the same interface.
+// backwards through the same interface. The end is asked for separately because 0 is a
+// character a word may hold: a lookup that took the 0 past the end for one would report
+// a word longer than the text.
 class TCharCursor {
   public:
     virtual ~TCharCursor() = default;
     virtual unsigned char Current() = 0;
     virtual void Advance() = 0;
+    virtual bool AtEnd() = 0;
 };
 
-class TStringCursor : public TCharCursor {
+class TStringCursor final : public TCharCursor {
   public:
     explicit TStringCursor(std::string_view text, size_t pos = 0) : text_(text), pos_(pos) {}
     unsigned char Current() override {
@@ -52,6 +55,8 @@ class TStringCursor : public TCharCursor {
         if (pos_ < text_.size())
             ++pos_;
     }
+    bool AtEnd() override { return pos_ >= text_.size(); }
+    size_t Pos() const { return pos_; }
 
   private:
     std::string_view text_;
@@ -78,6 +83,7 @@ class TKeywords {
     // Stores a word. The tree's case flag becomes `caseSensitive`; without it the word is
     // lower-cased. An empty text adds nothing. A word already stored with a state set that
     // meets `states` raises EKeywords 4202 "Duplicate keyword - '<word>'". Values are 0-255.
+    // A word that is refused leaves the tree and its classes as they were.
     void Add(std::string_view text, bool caseSensitive, int value, const TSet256& states,
              const TSM_CharGroup& follow);
     // Stores a word valid in the default states, with the empty following class.
@@ -89,9 +95,11 @@ class TKeywords {
         uint8_t Value = 0;
     };
     // The longest word at the cursor valid in `states` whose following class admits the
-    // character after it. The cursor is left wherever the search stopped reading.
+    // character after it (0 at the end of the text). The cursor is left wherever the search
+    // stopped reading, never past the end: a found word lies wholly inside the text.
     TMatch Match(TCharCursor& in, const TSet256& states) const;
     TMatch Match(TCharCursor& in) const { return Match(in, CurrentStates); }
+    TMatch Match(TStringCursor& in, const TSet256& states) const;
     // Over the document: the stream ends after the word, or one character past the start.
     TMatch Match(TEdStream& in, const TSet256& states) const;
 
@@ -123,6 +131,9 @@ class TKeywords {
     };
     unsigned char Fold(unsigned char c) const;
     int32_t FindChild(int32_t first, unsigned char c) const;
+    // The walk itself, once per kind of cursor, so that a known cursor costs no virtual
+    // call per character.
+    template <class Cursor> TMatch Walk(Cursor& in, const TSet256& states) const;
 
     std::vector<TNode> nodes_;
     int32_t root_ = kNone;

@@ -26,6 +26,7 @@ class TBackwardCursor : public TCharCursor {
         if (pos_ >= 0)
             --pos_;
     }
+    bool AtEnd() override { return pos_ < 0; }
 
   private:
     TTextStore& store_;
