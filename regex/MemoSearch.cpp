@@ -141,12 +141,21 @@ std::string_view TMemoSearch::Text() {
 }
 
 bool TMemoSearch::Search(std::string_view text, unsigned options, TextOffset& position) {
+    return SearchFrom(memo_.Selection(), text, options, position);
+}
+
+bool TMemoSearch::SearchFrom(TSelectionRange from, std::string_view text, unsigned options,
+                             TextOffset& position) {
     error_ = TError{};
     if (text.empty())
         return false;
-    if (options & soRegExpr)
-        return RegExprSearch(text, options, position);
-    return PlainSearch(text, options, position);
+    from = {std::clamp(from.Start(), 0, memo_.TextLength()),
+            std::clamp(from.End(), 0, memo_.TextLength())};
+    const bool found = (options & soRegExpr) ? RegExprSearch(text, options, from, position)
+                                             : PlainSearch(text, options, from, position);
+    if (found)
+        memo_.SetSelection(hit_.Anchor, hit_.Caret);
+    return found;
 }
 
 bool TMemoSearch::ReplaceStep(std::string_view text, std::string_view replacement, unsigned options,
@@ -186,12 +195,12 @@ bool TMemoSearch::WholeWordAt(std::string_view doc, TextOffset at, size_t length
     return after >= doc.size() || !word(static_cast<unsigned char>(doc[after]));
 }
 
-bool TMemoSearch::PlainSearch(std::string_view text, unsigned options, TextOffset& position) {
+bool TMemoSearch::PlainSearch(std::string_view text, unsigned options, TSelectionRange sel,
+                              TextOffset& position) {
     const std::string_view doc = Text();
     const TextOffset length = static_cast<TextOffset>(doc.size());
     const bool backward = options & soBackward;
     const bool matchCase = options & soMatchCase;
-    const TSelectionRange sel = memo_.Selection();
     if ((backward && sel.Start() <= 0) || (!backward && sel.End() >= length))
         return false;
 
@@ -236,7 +245,7 @@ bool TMemoSearch::PlainSearch(std::string_view text, unsigned options, TextOffse
     if (hit < 0)
         return false;
     position = hit;
-    memo_.SetSelection(hit, hit + static_cast<TextOffset>(text.size()));
+    hit_ = {hit, hit + static_cast<TextOffset>(text.size())};
     return true;
 }
 
@@ -293,7 +302,8 @@ TextOffset TMemoSearch::PlainBackward(std::string_view doc, TextOffset end, bool
     return -1;
 }
 
-bool TMemoSearch::RegExprSearch(std::string_view pattern, unsigned options, TextOffset& position) {
+bool TMemoSearch::RegExprSearch(std::string_view pattern, unsigned options, TSelectionRange sel,
+                                TextOffset& position) {
     if (!parser_.Compile(pattern)) {
         error_.Code = parser_.ErrorCode();
         error_.Position = parser_.ErrorPosition();
@@ -301,7 +311,6 @@ bool TMemoSearch::RegExprSearch(std::string_view pattern, unsigned options, Text
         return false;
     }
     const std::string_view doc = Text();
-    const TSelectionRange sel = memo_.Selection();
     const bool backward = options & soBackward;
     // Backwards from one before the selection: starting at its end would find the selected
     // hit (or one after it) again.
@@ -320,7 +329,7 @@ bool TMemoSearch::RegExprSearch(std::string_view pattern, unsigned options, Text
     if (!found)
         return false;
     position = parser_.MatchStart();
-    memo_.SetSelection(parser_.MatchStart(), parser_.MatchEnd());
+    hit_ = {parser_.MatchStart(), parser_.MatchEnd()};
     return true;
 }
 

@@ -50,6 +50,12 @@ class TMemoSearch : private TStoreListener {
     // the hit's start. False when nothing was found or the pattern is bad; then Error()
     // says whether there was an error to show.
     bool Search(std::string_view text, unsigned options, TextOffset& position);
+    // The same from a given range instead of the selection. The hit is still selected, but
+    // the control may move a selection to a character boundary: Hit() is the exact range.
+    bool SearchFrom(TSelectionRange from, std::string_view text, unsigned options,
+                    TextOffset& position);
+    // The range of the last hit, as found.
+    TSelectionRange Hit() const { return hit_; }
     // Search, then the replacement for the hit (the template expanded for a regular
     // expression, `replacement` as it is for plain text). The hit is left selected.
     bool ReplaceStep(std::string_view text, std::string_view replacement, unsigned options,
@@ -74,11 +80,13 @@ class TMemoSearch : private TStoreListener {
     void TextDeleted(TextOffset, int32_t) override { stale_ = true; }
     void StoreEmptied() override { stale_ = true; }
 
-    bool PlainSearch(std::string_view text, unsigned options, TextOffset& position);
+    bool PlainSearch(std::string_view text, unsigned options, TSelectionRange sel,
+                     TextOffset& position);
     TextOffset PlainForward(std::string_view doc, TextOffset from, bool matchCase);
     TextOffset PlainBackward(std::string_view doc, TextOffset end, bool matchCase);
     bool WholeWordAt(std::string_view doc, TextOffset at, size_t length);
-    bool RegExprSearch(std::string_view pattern, unsigned options, TextOffset& position);
+    bool RegExprSearch(std::string_view pattern, unsigned options, TSelectionRange sel,
+                       TextOffset& position);
 
     TCustomSyntaxMemo& memo_;
     TTextStore* listened_;
@@ -86,6 +94,7 @@ class TMemoSearch : private TStoreListener {
     std::string text_;
     TREParser parser_;
     TError error_;
+    TSelectionRange hit_;
 
     // Plain search tables, rebuilt only when the pattern (or its upper-cased form) changes.
     std::string pattern_;

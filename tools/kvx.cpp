@@ -32,6 +32,14 @@ const TCommand kCommands[] = {
      "      expand a container of either method; a damaged one is refused and\n"
      "      OUTPUT is left as it was",
      RunUnpack},
+    {"grep",
+     "grep [--case] [--word] [--regex] PATTERN FILE\n"
+     "      search FILE as the editor holds it, from the start, with the editor's\n"
+     "      Find Next: match case, whole words only, PATTERN a regular expression.\n"
+     "      Prints LINE:COLUMN:LENGTH:TEXT for each match (line breaks in TEXT as\n"
+     "      \\n). Exit status 0 something matched, 1 nothing did, 2 a bad pattern\n"
+     "      or another error (the message on stderr)",
+     RunGrep},
 };
 
 void PrintUsage(std::FILE* out) {
