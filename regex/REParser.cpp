@@ -811,11 +811,19 @@ void TREParser::Analyse() {
             case opPlus:
                 addOperand(node + 3);
                 return false;
-            case opCountTest:
-                return self(self, node + 6) | self(self, node + 9);
+            case opCountTest: {
+                // Both ways must be walked: no short cut on the first result.
+                const bool more = self(self, node + 6);
+                const bool done = self(self, node + 9);
+                return more || done;
+            }
             case opCountExhausted: {
                 const int next = NextOf(node);
-                return next < 0 || (self(self, next) | self(self, next + 3));
+                if (next < 0)
+                    return true;
+                const bool loop = self(self, next);
+                const bool more = self(self, next + 3);
+                return loop || more;
             }
             case opFail:
                 return false;
