@@ -843,6 +843,32 @@ void TREParser::Analyse() {
         }
     };
     anyStart_ = nullable(nullable, 1);
+
+    // A pattern that starts S1 S2* c... with S1 within S2 and c outside S2 (an identifier
+    // followed by a colon, say): an attempt at p runs over the whole S2 run after p and can
+    // only go on at its end. A start later in that run reaches the same place with the same
+    // state, so after a failed attempt the search may skip to the end of the run.
+    runSkip_ = false;
+    const int top = NextOf(1);
+    const int head = code_[1] == opBranch && top >= 0 && code_[top] != opBranch ? 4 : -1;
+    if (head > 0 && (code_[head] == opInSet || code_[head] == opNotInSet)) {
+        const int star = NextOf(head);
+        const int lit = star >= 0 ? NextOf(star) : -1;
+        if (star >= 0 && code_[star] == opStar &&
+            (code_[star + 3] == opInSet || code_[star + 3] == opNotInSet) && lit >= 0 &&
+            code_[lit] == opLiteral && (code_[lit + 3] | (code_[lit + 4] << 8)) > 0 &&
+            !Accepts(star + 3, code_[lit + 5])) {
+            bool within = true;
+            for (int c = 1; c < 256 && within; ++c)
+                within = !Accepts(head, static_cast<unsigned char>(c)) ||
+                         Accepts(star + 3, static_cast<unsigned char>(c));
+            if (within) {
+                runSkip_ = true;
+                for (int c = 0; c < 256; ++c)
+                    runSet_[c] = c != 0 && Accepts(star + 3, static_cast<unsigned char>(c));
+            }
+        }
+    }
     firstCount_ = 0;
     for (int c = 0; c < 256; ++c)
         if (firstSet_[c]) {
@@ -852,6 +878,21 @@ void TREParser::Analyse() {
 }
 
 // ---- matcher -------------------------------------------------------------------------
+
+bool TREParser::Accepts(int node, unsigned char c) const {
+    switch (code_[node]) {
+    case opAnyChar:
+        return c != 13;
+    case opInSet:
+        return c != 0 && code_[node + 3 + c] != 0;
+    case opNotInSet:
+        return c != 0 && code_[node + 3 + c] == 0;
+    case opLiteral:
+        return (code_[node + 3] | (code_[node + 4] << 8)) == 1 && code_[node + 5] == c;
+    default:
+        return true;
+    }
+}
 
 int32_t TREParser::Position(int index) const {
     if (index < 0 || index >= 256)
@@ -988,15 +1029,23 @@ bool TREParser::Attempt(const unsigned char* t, int32_t len, int32_t at) {
             int first = -1;
             if (code[after] == opLiteral && (code[after + 3] | (code[after + 4] << 8)) > 0)
                 first = code[after + 5];
-            if (first >= 0)
+            // When the following literal's first character cannot be part of the run, only
+            // the longest run can be followed: there is nothing to come back to.
+            bool onlyLongest = false;
+            if (first >= 0) {
+                onlyLongest = !Accepts(pc + 3, static_cast<unsigned char>(first));
+                if (onlyLongest && !(pos + k < len && t[pos + k] == first))
+                    k = -1;
                 while (k >= min && !(pos + k < len && t[pos + k] == first))
                     --k;
+            }
             if (k < min) {
                 ok = false;
                 break;
             }
-            stack_.push_back(
-                {kStarFrame, after, pos, count, mark, k - 1, min | ((first + 1) << 8)});
+            if (!onlyLongest)
+                stack_.push_back(
+                    {kStarFrame, after, pos, count, mark, k - 1, min | ((first + 1) << 8)});
             pos += k;
             pc = after;
             break;
@@ -1127,6 +1176,13 @@ bool TREParser::Exec(std::string_view text, int64_t start, bool forward) {
             if (Attempt(t, len, p)) {
                 found = true;
                 break;
+            }
+            if (runSkip_) {
+                // Every later start inside the same run fails the same way (see Analyse).
+                ++p;
+                while (p < len && t[p] && runSet_[t[p]])
+                    ++p;
+                continue;
             }
             ++p;
         }

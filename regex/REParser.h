@@ -100,6 +100,8 @@ class TREParser {
     void Record(int32_t at);
     int32_t Repeat(const unsigned char* text, int32_t length, int node, int32_t at);
     [[noreturn]] void Fail(int id);
+    // Whether the one-character node at `node` matches c.
+    bool Accepts(int node, unsigned char c) const;
 
     struct Frame {
         uint8_t Kind;
@@ -141,6 +143,8 @@ class TREParser {
     bool anyStart_ = true;             // a match may start anywhere (or be empty)
     int firstCount_ = 0;
     unsigned char firstOnly_ = 0;
+    bool runSkip_ = false; // after a failed attempt, skip the rest of a run
+    std::array<bool, 256> runSet_{};
 };
 
 } // namespace kvx

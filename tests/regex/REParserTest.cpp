@@ -89,6 +89,9 @@ TEST(REParser, OperatorsAndEscapesMatchAtTheRightPlace) {
         // repetition
         {"a*ab", "aaab", 0, 4},
         {".*x", "abxcx\rx", 0, 5},
+        {"[A-Za-z_][A-Za-z0-9_]*:", "mov ax, 1\rlabel_2: nop", 10, 18},
+        {"[a-c][a-c]*x", "abcd abx", 5, 8},
+        {"[a-c][a-z]*x", "abcxd", 0, 4},
         {"a+", "baaa", 1, 4},
         {"(ab)+", "ababx", 0, 4},
         {"(ab)*", "x", 0, 0},
