@@ -30,6 +30,38 @@ const char* MessageText(int id) {
         return "Too many tab stops - maximum of ";
     case msgBadKeySpecifier:
         return "Bad key specifier";
+    case msgRENoErrors:
+        return "No errors detected";
+    case msgRENotFound:
+        return "Expression not found";
+    case msgREInvalidParameter:
+        return "Invalid parameter";
+    case msgREOutOfMemory:
+        return "Out of memory";
+    case msgRETooManySubExpressions:
+        return "Too many sub-expressions";
+    case msgREUnmatchedParenthesis:
+        return "Unmatched parenthesis";
+    case msgREInvalidRepeat:
+        return "Invalid repeat";
+    case msgRENestedRepeat:
+        return "Nested repeat";
+    case msgREInvalidRange:
+        return "Invalid range";
+    case msgREUnmatchedBracket:
+        return "Unmatched bracket";
+    case msgREHexDigitExpected:
+        return "Hex digit expected";
+    case msgREUnexpectedEnd:
+        return "Unexpected end of input";
+    case msgREQuoteExpected:
+        return "' expected";
+    case msgREIndexRange:
+        return "Index range error";
+    case msgREInternalError:
+        return "Internal error";
+    case msgRESearchTooLong:
+        return "Search stopped: the pattern needs too much work on this text";
     case msgCannotOpenFile:
         return "File '%s' cannot be opened for reading";
     default:

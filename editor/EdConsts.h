@@ -22,7 +22,26 @@ enum TMessageId : int {
     msgTabColumnsOrder = 4206,
     msgTabColumnTooSmall = 4207,
     msgTooManyTabStops = 4208,
+    // Regular-expression engine: 4246 is the state of a compile that found nothing wrong;
+    // 4247 and 4249 are never raised.
+    msgRENoErrors = 4246,
+    msgRENotFound = 4247,
+    msgREInvalidParameter = 4248,
+    msgREOutOfMemory = 4250,
+    msgRETooManySubExpressions = 4251,
+    msgREUnmatchedParenthesis = 4252,
+    msgREInvalidRepeat = 4253,
+    msgRENestedRepeat = 4254,
+    msgREInvalidRange = 4255,
+    msgREUnmatchedBracket = 4256,
     msgBadKeySpecifier = 4257,
+    msgREHexDigitExpected = 4258,
+    msgREUnexpectedEnd = 4259,
+    msgREQuoteExpected = 4260,
+    msgREIndexRange = 4261,
+    msgREInternalError = 4262,
+    // Our own number, after the engine's block: a search stopped by its work budget.
+    msgRESearchTooLong = 4263,
     msgCannotOpenFile = 4400,
     // Descriptions of the commands: 4146 + command id (4191, command 45, has no text).
     msgFirstCommandDescription = 4146,

@@ -29,5 +29,7 @@ int RunStats(const TArgs& args);
 int RunPack(const TArgs& args);
 int RunUnpack(const TArgs& args);
 int RunCompile(const TArgs& args);
+// Exits 0 matched, 1 nothing matched, 2 on any error, like grep(1).
+int RunGrep(const TArgs& args);
 
 } // namespace kvx::tool

@@ -1,0 +1,1227 @@
+#include "REParser.h"
+
+#include "EdStream.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace kvx {
+
+namespace {
+
+enum : uint8_t {
+    opEnd = 0,
+    opLineStart = 1,
+    opLineEnd = 2,
+    opAnyChar = 3,
+    opInSet = 4,
+    opNotInSet = 5,
+    opBranch = 6,
+    opBack = 7,
+    opLiteral = 8,
+    opNothing = 9,
+    opStar = 10,
+    opPlus = 11,
+    // Never written by the grammar directly: the way out of a bounded repetition that has
+    // reached its maximum, so that the path does not also continue beside its own
+    // "stop here" alternative and double the work.
+    opFail = 12,
+    opOpen1 = 21,
+    opOpen9 = 29,
+    opClose1 = 41,
+    opClose9 = 49,
+    opCountSet = 150,
+    opCountDec = 152,
+    opCountTest = 153,
+    opCountExhausted = 155,
+};
+
+constexpr uint8_t kMagic = 0x9C;
+constexpr int kHasWidth = 1; // cannot match the empty text
+constexpr int kSimple = 2;   // one character, usable by opStar / opPlus
+
+enum : uint8_t { kBranchFrame, kStarFrame, kCounterFrame };
+
+// ---- `||` rewriting --------------------------------------------------------------------
+// The either-order operator is expanded on the pattern text before compiling: A||B becomes
+// ((A B?)|(B A?)). Scanning has to skip the same tokens the parser sees, so that a bar
+// inside a class, a quoted literal or after a backslash is left alone.
+
+size_t SkipToken(std::string_view s, size_t i);
+
+size_t SkipGroup(std::string_view s, size_t i) { // s[i] == '('
+    ++i;
+    while (i < s.size() && s[i] != ')')
+        i = SkipToken(s, i);
+    return i < s.size() ? i + 1 : std::string_view::npos;
+}
+
+size_t SkipToken(std::string_view s, size_t i) {
+    const char c = s[i];
+    if (c == '\\')
+        return std::min(i + 2, s.size());
+    if (c == '[' || c == '"') {
+        const char close = c == '[' ? ']' : '"';
+        ++i;
+        while (i < s.size() && s[i] != close)
+            i += (s[i] == '\\') ? 2 : 1;
+        return std::min(i + 1, s.size());
+    }
+    if (c == '(') {
+        const size_t e = SkipGroup(s, i);
+        return e == std::string_view::npos ? s.size() : e;
+    }
+    return i + 1;
+}
+
+bool IsOneGroup(std::string_view s) {
+    return !s.empty() && s[0] == '(' && SkipGroup(s, 0) == s.size();
+}
+
+std::string Wrap(const std::string& s) {
+    return IsOneGroup(s) ? s : "(" + s + ")";
+}
+
+} // namespace
+
+// ---- construction and errors -------------------------------------------------------------
+
+TREParser::TREParser() : code_(256, 0) {
+    code_[0] = kMagic + 1;
+    positions_.fill(-1);
+}
+
+void TREParser::Error(int id) {
+    errorCode_ = id;
+    errorPos_ = static_cast<int>(std::min<size_t>(pos_, 0x7FFFFFFF));
+    throw ERegExpr(id);
+}
+
+void TREParser::Fail(int id) {
+    errorCode_ = id;
+    throw ERegExpr(id);
+}
+
+// ---- compiler ------------------------------------------------------------------------
+
+namespace {
+struct TExpander {
+    std::string_view p;
+    size_t i = 0;
+    size_t limit;
+    bool overflow = false;
+
+    // One alternation level, up to its closing ')' (left in place) or the end.
+    std::string Level(bool inParen) {
+        std::string result, acc, cur;
+        bool haveAcc = false;
+        bool pendingEither = false;
+        auto flush = [&](bool either) {
+            if (!haveAcc) {
+                acc = cur;
+                haveAcc = true;
+            } else if (pendingEither) {
+                const std::string a = Wrap(acc), b = Wrap(cur);
+                if (2 * (a.size() + b.size()) + 10 + result.size() > limit) {
+                    overflow = true;
+                    return;
+                }
+                acc = "((" + a + b + "?)|(" + b + a + "?))";
+            } else {
+                result += acc;
+                result += '|';
+                acc = cur;
+            }
+            cur.clear();
+            pendingEither = either;
+        };
+        while (i < p.size() && !overflow) {
+            const char c = p[i];
+            if (c == ')') {
+                if (inParen)
+                    break;
+                cur += c;
+                ++i;
+            } else if (c == '(') {
+                ++i;
+                cur += '(';
+                cur += Level(true);
+                if (i < p.size() && p[i] == ')') {
+                    cur += ')';
+                    ++i;
+                }
+            } else if (c == '|') {
+                const bool either = i + 1 < p.size() && p[i + 1] == '|';
+                i += either ? 2 : 1;
+                flush(either);
+            } else {
+                const size_t e = SkipToken(p, i);
+                cur.append(p.substr(i, e - i));
+                i = e;
+            }
+            if (cur.size() + acc.size() + result.size() > limit)
+                overflow = true;
+        }
+        if (!overflow)
+            flush(false);
+        result += acc;
+        return result;
+    }
+};
+} // namespace
+
+bool TREParser::Compile(std::string_view pattern) {
+    if (compiled_ && !cache_.empty() && pattern == cache_)
+        return true;
+    cache_.assign(pattern);
+    errorCode_ = msgRENoErrors;
+    errorPos_ = 0;
+    compiled_ = false;
+    try {
+        pos_ = 0;
+        if (pattern.empty())
+            Error(msgREInvalidParameter);
+        if (pattern.find("||") != std::string_view::npos) {
+            TExpander x{pattern, 0, kMaxExpandedPattern};
+            pat_ = x.Level(false);
+            if (x.overflow) {
+                pos_ = x.i;
+                Error(msgREOutOfMemory);
+            }
+        } else {
+            pat_.assign(pattern);
+        }
+        Pass(true);
+        code_.assign(static_cast<size_t>(size_) + 256, 0);
+        Pass(false);
+        Analyse();
+        compiled_ = true;
+        return true;
+    } catch (const ERegExpr&) {
+        cache_.clear();
+        code_.assign(256, 0);
+        code_[0] = kMagic + 1;
+        return false;
+    }
+}
+
+void TREParser::Pass(bool sizing) {
+    sizing_ = sizing;
+    depth_ = 1;
+    // Each pass allocates the same counters; carrying the count over from the sizing pass
+    // would halve the repetitions a pattern may hold.
+    counterAlloc_ = 0;
+    pos_ = 0;
+    if (sizing)
+        size_ = 0;
+    else
+        emit_ = 0;
+    Byte(kMagic);
+    int flags = 0;
+    Reg(false, flags);
+}
+
+void TREParser::Byte(uint8_t b) {
+    if (sizing_) {
+        ++size_;
+        return;
+    }
+    if (emit_ >= static_cast<int>(code_.size()))
+        Error(msgREInternalError);
+    code_[emit_++] = b;
+}
+
+int TREParser::Node(uint8_t op) {
+    const int at = sizing_ ? size_ : emit_;
+    Byte(op);
+    Byte(0);
+    Byte(0);
+    return at;
+}
+
+int TREParser::CounterNode(uint8_t op, int counter, int value) {
+    const int at = Node(op);
+    Byte(static_cast<uint8_t>(counter));
+    Byte(static_cast<uint8_t>(value & 0xFF));
+    Byte(static_cast<uint8_t>(value >> 8));
+    return at;
+}
+
+void TREParser::Insert(uint8_t op, int at, int operandBytes) {
+    const int n = 3 + operandBytes;
+    if (sizing_) {
+        size_ += n;
+        return;
+    }
+    if (emit_ + n > static_cast<int>(code_.size()))
+        Error(msgREInternalError);
+    std::memmove(&code_[at + n], &code_[at], static_cast<size_t>(emit_ - at));
+    std::memset(&code_[at], 0, static_cast<size_t>(n));
+    code_[at] = op;
+    emit_ += n;
+}
+
+int TREParser::NextOf(int node) const {
+    const int off = (code_[node + 1] << 8) | code_[node + 2];
+    if (off == 0)
+        return -1;
+    return code_[node] == opBack ? node - off : node + off;
+}
+
+void TREParser::SetNext(int node, int target) {
+    if (sizing_)
+        return;
+    const int off = code_[node] == opBack ? node - target : target - node;
+    // The link field holds 16 bits: a longer jump would land inside some operand.
+    if (off <= 0 || off > 0xFFFF)
+        Error(msgREInternalError);
+    code_[node + 1] = static_cast<uint8_t>(off >> 8);
+    code_[node + 2] = static_cast<uint8_t>(off & 0xFF);
+}
+
+void TREParser::Tail(int chain, int target) {
+    if (sizing_)
+        return;
+    int scan = chain;
+    for (int next; (next = NextOf(scan)) >= 0;)
+        scan = next;
+    SetNext(scan, target);
+}
+
+void TREParser::OpTail(int node, int target) {
+    if (sizing_ || code_[node] != opBranch)
+        return;
+    Tail(node + 3, target);
+}
+
+int TREParser::AllocCounter() {
+    if (counterAlloc_ > 255)
+        Error(msgREInternalError);
+    return counterAlloc_++;
+}
+
+int TREParser::Reg(bool paren, int& flags) {
+    flags = kHasWidth;
+    int ret = -1;
+    int depth = 0;
+    if (paren) {
+        if (depth_ > 9)
+            Error(msgRETooManySubExpressions);
+        depth = depth_++;
+        ret = Node(static_cast<uint8_t>(opOpen1 + depth - 1));
+    }
+    int f = 0;
+    int br = Branch(f);
+    if (ret >= 0)
+        Tail(ret, br);
+    else
+        ret = br;
+    if (!(f & kHasWidth))
+        flags &= ~kHasWidth;
+    while (Peek() == '|') {
+        ++pos_;
+        br = Branch(f);
+        Tail(ret, br);
+        if (!(f & kHasWidth))
+            flags &= ~kHasWidth;
+    }
+    const int ender = Node(static_cast<uint8_t>(paren ? opClose1 + depth - 1 : int(opEnd)));
+    Tail(ret, ender);
+    if (!sizing_)
+        for (int b = ret; b >= 0 && b != ender; b = NextOf(b))
+            OpTail(b, ender);
+    if (paren) {
+        if (Peek() != ')')
+            Error(msgREUnmatchedParenthesis);
+        ++pos_;
+        --depth_;
+    } else if (!AtEnd()) {
+        if (Peek() == ')') {
+            ++pos_;
+            Error(msgREUnmatchedParenthesis);
+        }
+        Error(msgREInternalError);
+    }
+    return ret;
+}
+
+int TREParser::Branch(int& flags) {
+    flags = 0;
+    const int ret = Node(opBranch);
+    int chain = -1;
+    while (!AtEnd() && Peek() != '|' && Peek() != ')') {
+        int f = 0;
+        const int latest = Piece(f);
+        flags |= f & kHasWidth;
+        if (chain >= 0)
+            Tail(chain, latest);
+        chain = latest;
+    }
+    if (chain < 0)
+        Node(opNothing);
+    return ret;
+}
+
+int TREParser::ReadCount(bool& present) {
+    present = false;
+    long value = 0;
+    while (Peek() >= '0' && Peek() <= '9') {
+        present = true;
+        value = std::min(value * 10 + (Peek() - '0'), 1'000'000L);
+        ++pos_;
+    }
+    // The count is stored in 16 bits; a larger one must not wrap to a small count.
+    if (value > 0xFFFF)
+        Error(msgREInvalidRange);
+    return static_cast<int>(value);
+}
+
+int TREParser::Piece(int& flags) {
+    int f = 0;
+    const int ret = Atom(f);
+    const int op = Peek();
+    if (op != '*' && op != '+' && op != '?' && op != '{') {
+        flags = f;
+        return ret;
+    }
+    ++pos_;
+    if (!(f & kHasWidth) && op != '?')
+        Error(msgREInvalidRepeat);
+    const bool simple = f & kSimple;
+    flags = op == '+' ? kHasWidth : 0;
+
+    auto star = [&] {
+        if (simple) {
+            Insert(opStar, ret);
+            return;
+        }
+        // x* as (x&|): & loops back to the branch.
+        Insert(opBranch, ret);
+        OpTail(ret, Node(opBack));
+        OpTail(ret, ret);
+        Tail(ret, Node(opBranch));
+        Tail(ret, Node(opNothing));
+    };
+    auto operand = [&](int node, int counter, int value) {
+        if (sizing_)
+            return;
+        code_[node + 3] = static_cast<uint8_t>(counter);
+        code_[node + 4] = static_cast<uint8_t>(value & 0xFF);
+        code_[node + 5] = static_cast<uint8_t>(value >> 8);
+    };
+
+    switch (op) {
+    case '*':
+        star();
+        break;
+    case '+':
+        if (simple) {
+            Insert(opPlus, ret);
+        } else {
+            // x+ as x(&|).
+            const int next = Node(opBranch);
+            Tail(ret, next);
+            Tail(Node(opBack), ret);
+            Tail(next, Node(opBranch));
+            Tail(ret, Node(opNothing));
+        }
+        break;
+    case '?': {
+        Insert(opBranch, ret);
+        Tail(ret, Node(opBranch));
+        const int nothing = Node(opNothing);
+        Tail(ret, nothing);
+        OpTail(ret, nothing);
+        break;
+    }
+    default: { // '{'
+        bool hasN = false, hasM = false, comma = false;
+        const int n = ReadCount(hasN);
+        int m = 0;
+        if (Peek() == ',') {
+            ++pos_;
+            comma = true;
+            m = ReadCount(hasM);
+        }
+        if (Peek() != '}')
+            Error(msgREInvalidRange);
+        ++pos_;
+        if ((!comma && !hasN) || (comma && !hasN && !hasM) || (hasN && hasM && m < n))
+            Error(msgREInvalidRange);
+        const bool zeroMin = !hasN || n == 0;
+        if ((!comma && n == 0) || (comma && hasM && m == 0)) {
+            // Zero occurrences: step over the atom, which stays behind as dead code.
+            Insert(opNothing, ret);
+            Tail(ret, Node(opNothing));
+        } else if (!comma && n == 1) {
+            flags = f & kHasWidth;
+        } else if (!comma) {
+            // CountSet(c,n) x CountDec(c) CountTest(c) [Back->x] Nothing
+            const int c = AllocCounter();
+            Insert(opCountSet, ret, 3);
+            operand(ret, c, n);
+            const int x = ret + 6;
+            SetNext(ret, x);
+            const int dec = CounterNode(opCountDec, c, 0);
+            Tail(x, dec);
+            const int test = CounterNode(opCountTest, c, 0);
+            SetNext(dec, test);
+            SetNext(Node(opBack), x);
+            SetNext(test, Node(opNothing));
+            flags = kHasWidth;
+        } else if (!hasM && zeroMin) {
+            star();
+        } else if (!hasM) {
+            // CountSet(c,n) x CountDec(c) CountExhausted(c) Branch[Back->x] Branch[Nothing]
+            const int c = AllocCounter();
+            Insert(opCountSet, ret, 3);
+            operand(ret, c, n);
+            const int x = ret + 6;
+            SetNext(ret, x);
+            const int dec = CounterNode(opCountDec, c, 0);
+            Tail(x, dec);
+            const int ex = CounterNode(opCountExhausted, c, 0);
+            SetNext(dec, ex);
+            const int b1 = Node(opBranch);
+            SetNext(ex, b1);
+            SetNext(Node(opBack), x);
+            const int b2 = Node(opBranch);
+            SetNext(b1, b2);
+            SetNext(b2, Node(opNothing));
+            flags = kHasWidth;
+        } else if (zeroMin) {
+            // CountSet(c,m) IB:Branch[x CountDec(c) CountTest(c) [Back->IB] N1] Branch[N2]
+            const int c = AllocCounter();
+            Insert(opBranch, ret);
+            Insert(opCountSet, ret, 3);
+            operand(ret, c, m);
+            const int ib = ret + 6, x = ret + 9;
+            SetNext(ret, ib);
+            const int dec = CounterNode(opCountDec, c, 0);
+            Tail(x, dec);
+            const int test = CounterNode(opCountTest, c, 0);
+            SetNext(dec, test);
+            SetNext(Node(opBack), ib);
+            const int n1 = Node(opNothing);
+            SetNext(test, n1);
+            const int ib2 = Node(opBranch);
+            SetNext(ib, ib2);
+            const int n2 = Node(opNothing);
+            SetNext(ib2, n2);
+            SetNext(n1, n2);
+        } else {
+            // CountSet(c,n) CountSet(c+1,m) x CountDec(c+1) CountDec(c) CountTest(c)
+            // [Back->x] CountSet(c,1) Branch[CountTest(c+1) [Back->x] Fail] Branch[Nothing]
+            const int c = AllocCounter();
+            const int c2 = AllocCounter();
+            Insert(opCountSet, ret, 3);
+            Insert(opCountSet, ret, 3);
+            operand(ret, c, n);
+            operand(ret + 6, c2, m);
+            const int x = ret + 12;
+            SetNext(ret, ret + 6);
+            SetNext(ret + 6, x);
+            const int d1 = CounterNode(opCountDec, c2, 0);
+            Tail(x, d1);
+            const int d2 = CounterNode(opCountDec, c, 0);
+            SetNext(d1, d2);
+            const int t1 = CounterNode(opCountTest, c, 0);
+            SetNext(d2, t1);
+            SetNext(Node(opBack), x);
+            const int reset = CounterNode(opCountSet, c, 1);
+            SetNext(t1, reset);
+            const int b1 = Node(opBranch);
+            SetNext(reset, b1);
+            const int t2 = CounterNode(opCountTest, c2, 0);
+            SetNext(Node(opBack), x);
+            const int fail = Node(opFail);
+            SetNext(t2, fail);
+            const int b2 = Node(opBranch);
+            SetNext(b1, b2);
+            SetNext(b2, Node(opNothing));
+            flags = kHasWidth;
+        }
+        break;
+    }
+    }
+    const int after = Peek();
+    if (after == '?' || after == '*' || after == '+') {
+        ++pos_;
+        Error(msgRENestedRepeat);
+    }
+    return ret;
+}
+
+unsigned char TREParser::Escape() {
+    if (AtEnd())
+        Error(msgREUnexpectedEnd);
+    const unsigned char c = static_cast<unsigned char>(pat_[pos_++]);
+    switch (c) {
+    case ' ':
+        return 32;
+    case 'b':
+    case 'B':
+        return 8;
+    case 'f':
+    case 'F':
+        return 12;
+    // The text holds every line break as 13, so \n must stand for 13; \r is the line feed.
+    case 'n':
+    case 'N':
+        return 13;
+    case 'r':
+    case 'R':
+        return 10;
+    case 't':
+    case 'T':
+        return 9;
+    case 'x':
+    case 'X': {
+        int value = 0, digits = 0;
+        while (digits < 2 && std::isxdigit(Peek())) {
+            const int d = Peek();
+            value = value * 16 + (d <= '9' ? d - '0' : (d | 0x20) - 'a' + 10);
+            ++pos_;
+            ++digits;
+        }
+        if (digits == 0)
+            Error(msgREHexDigitExpected);
+        return static_cast<unsigned char>(value);
+    }
+    default:
+        if (c >= '0' && c <= '7') {
+            int value = c - '0';
+            for (int digits = 1; digits < 3 && Peek() >= '0' && Peek() <= '7'; ++digits)
+                value = value * 8 + (pat_[pos_++] - '0');
+            return static_cast<unsigned char>(value & 0xFF);
+        }
+        return c;
+    }
+}
+
+int TREParser::Atom(int& flags) {
+    flags = 0;
+    if (AtEnd())
+        Error(msgREInternalError);
+    const unsigned char c = static_cast<unsigned char>(pat_[pos_++]);
+    auto literal = [&](const std::string& s) {
+        if (s.size() > 0xFFFF)
+            Error(msgREInternalError);
+        const int ret = Node(opLiteral);
+        Byte(static_cast<uint8_t>(s.size() & 0xFF));
+        Byte(static_cast<uint8_t>(s.size() >> 8));
+        for (char ch : s)
+            Byte(static_cast<uint8_t>(ch));
+        flags = kHasWidth | (s.size() == 1 ? kSimple : 0);
+        return ret;
+    };
+    auto set = [&](bool negate, const std::array<uint8_t, 256>& members) {
+        const int ret = Node(negate ? opNotInSet : opInSet);
+        for (uint8_t b : members)
+            Byte(b);
+        flags = kHasWidth | kSimple;
+        return ret;
+    };
+    switch (c) {
+    case '"': {
+        std::string s;
+        for (;;) {
+            if (AtEnd())
+                Error(msgREQuoteExpected);
+            const char ch = pat_[pos_++];
+            if (ch == '"')
+                break;
+            s += ch == '\\' ? static_cast<char>(Escape()) : ch;
+        }
+        return literal(s);
+    }
+    case '$':
+        return Node(opLineEnd);
+    case '^':
+        return Node(opLineStart);
+    case '(': {
+        int f = 0;
+        const int ret = Reg(true, f);
+        flags = f & kHasWidth;
+        return ret;
+    }
+    case '.':
+        flags = kHasWidth | kSimple;
+        return Node(opAnyChar);
+    case '[': {
+        const bool negate = Peek() == '^';
+        if (negate)
+            ++pos_;
+        std::array<uint8_t, 256> members{};
+        int count = 0;
+        for (;;) {
+            if (AtEnd())
+                Error(msgREUnmatchedBracket);
+            if (Peek() == ']') {
+                ++pos_;
+                break;
+            }
+            unsigned char lo = static_cast<unsigned char>(pat_[pos_++]);
+            if (lo == '\\')
+                lo = Escape();
+            unsigned char hi = lo;
+            if (Peek() == '-') {
+                ++pos_;
+                if (AtEnd() || Peek() == ']')
+                    Error(msgREInvalidRange);
+                hi = static_cast<unsigned char>(pat_[pos_++]);
+                if (hi == '\\')
+                    hi = Escape();
+                if (hi < lo)
+                    Error(msgREInvalidRange);
+            }
+            for (int v = lo; v <= hi; ++v)
+                members[v] = 1;
+            ++count;
+        }
+        if (count == 0)
+            Error(msgREUnmatchedBracket);
+        return set(negate, members);
+    }
+    case '\\': {
+        if (AtEnd())
+            Error(msgREUnexpectedEnd);
+        const char s = pat_[pos_];
+        const char* chars = nullptr;
+        switch (s | 0x20) {
+        case 'd':
+            chars = "0123456789";
+            break;
+        case 's':
+            chars = "\r \n\f\t\b";
+            break;
+        case 'w':
+            chars = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_";
+            break;
+        }
+        if (chars) {
+            ++pos_;
+            std::array<uint8_t, 256> members{};
+            for (const char* p = chars; *p; ++p)
+                members[static_cast<unsigned char>(*p)] = 1;
+            return set(s >= 'A' && s <= 'Z', members);
+        }
+        return literal(std::string(1, static_cast<char>(Escape())));
+    }
+    case '*':
+    case '+':
+    case '?':
+        Error(msgREInvalidRepeat);
+    case ')':
+    case '|':
+        Error(msgREInternalError);
+    default:
+        return literal(std::string(1, static_cast<char>(c)));
+    }
+}
+
+// ---- start-position analysis --------------------------------------------------------------
+// Found once per compile: a literal prefix every match starts with, or else the set of
+// characters a match can start with. The search loop uses them to skip positions where an
+// attempt would fail at its first node anyway, so what matches does not change.
+
+void TREParser::Analyse() {
+    prefix_.clear();
+    int node = 1;
+    for (;;) {
+        const uint8_t op = code_[node];
+        if (op == opBranch) {
+            const int next = NextOf(node);
+            if (next >= 0 && code_[next] == opBranch)
+                break;
+            node += 3;
+        } else if (op == opLiteral) {
+            const int len = code_[node + 3] | (code_[node + 4] << 8);
+            prefix_.append(reinterpret_cast<const char*>(&code_[node + 5]), len);
+            node = NextOf(node);
+        } else if ((op >= opOpen1 && op <= opOpen9) || op == opNothing) {
+            node = NextOf(node);
+        } else {
+            break;
+        }
+        if (node < 0)
+            break;
+    }
+
+    firstSet_.fill(false);
+    std::vector<bool> visited(code_.size(), false);
+    auto addOperand = [&](int node) {
+        const uint8_t op = code_[node];
+        if (op == opAnyChar) {
+            for (int c = 0; c < 256; ++c)
+                firstSet_[c] = firstSet_[c] || c != 13;
+        } else if (op == opInSet || op == opNotInSet) {
+            for (int c = 1; c < 256; ++c)
+                if ((code_[node + 3 + c] != 0) == (op == opInSet))
+                    firstSet_[c] = true;
+        } else if (op == opLiteral) {
+            if ((code_[node + 3] | (code_[node + 4] << 8)) > 0)
+                firstSet_[code_[node + 5]] = true;
+        }
+    };
+    // True when a path from `node` may reach the end of the program without consuming.
+    auto nullable = [&](auto&& self, int node) -> bool {
+        for (;;) {
+            if (node < 0 || node >= static_cast<int>(code_.size()))
+                return true;
+            if (visited[node])
+                return false;
+            visited[node] = true;
+            const uint8_t op = code_[node];
+            switch (op) {
+            case opEnd:
+                return true;
+            case opLineStart:
+            case opLineEnd:
+                firstSet_[13] = true;
+                return false;
+            case opAnyChar:
+            case opInSet:
+            case opNotInSet:
+                addOperand(node);
+                return false;
+            case opLiteral:
+                if ((code_[node + 3] | (code_[node + 4] << 8)) > 0) {
+                    addOperand(node);
+                    return false;
+                }
+                node = NextOf(node);
+                break;
+            case opBranch: {
+                const int next = NextOf(node);
+                if (next < 0 || code_[next] != opBranch) {
+                    node += 3;
+                    break;
+                }
+                bool any = false;
+                for (int b = node; b >= 0 && code_[b] == opBranch; b = NextOf(b))
+                    any = self(self, b + 3) || any;
+                return any;
+            }
+            case opStar:
+                addOperand(node + 3);
+                node = NextOf(node);
+                break;
+            case opPlus:
+                addOperand(node + 3);
+                return false;
+            case opCountTest: {
+                // Both ways must be walked: no short cut on the first result.
+                const bool more = self(self, node + 6);
+                const bool done = self(self, node + 9);
+                return more || done;
+            }
+            case opCountExhausted: {
+                const int next = NextOf(node);
+                if (next < 0)
+                    return true;
+                const bool loop = self(self, next);
+                const bool more = self(self, next + 3);
+                return loop || more;
+            }
+            case opFail:
+                return false;
+            case opBack:
+            case opNothing:
+            case opCountSet:
+            case opCountDec:
+                node = NextOf(node);
+                break;
+            default:
+                if ((op >= opOpen1 && op <= opOpen9) || (op >= opClose1 && op <= opClose9)) {
+                    node = NextOf(node);
+                    break;
+                }
+                return true;
+            }
+        }
+    };
+    anyStart_ = nullable(nullable, 1);
+
+    // A pattern that starts S1 S2* c... with S1 within S2 and c outside S2 (an identifier
+    // followed by a colon, say): an attempt at p runs over the whole S2 run after p and can
+    // only go on at its end. A start later in that run reaches the same place with the same
+    // state, so after a failed attempt the search may skip to the end of the run.
+    runSkip_ = false;
+    const int top = NextOf(1);
+    const int head = code_[1] == opBranch && top >= 0 && code_[top] != opBranch ? 4 : -1;
+    if (head > 0 && (code_[head] == opInSet || code_[head] == opNotInSet)) {
+        const int star = NextOf(head);
+        const int lit = star >= 0 ? NextOf(star) : -1;
+        if (star >= 0 && code_[star] == opStar &&
+            (code_[star + 3] == opInSet || code_[star + 3] == opNotInSet) && lit >= 0 &&
+            code_[lit] == opLiteral && (code_[lit + 3] | (code_[lit + 4] << 8)) > 0 &&
+            !Accepts(star + 3, code_[lit + 5])) {
+            bool within = true;
+            for (int c = 1; c < 256 && within; ++c)
+                within = !Accepts(head, static_cast<unsigned char>(c)) ||
+                         Accepts(star + 3, static_cast<unsigned char>(c));
+            if (within) {
+                runSkip_ = true;
+                for (int c = 0; c < 256; ++c)
+                    runSet_[c] = c != 0 && Accepts(star + 3, static_cast<unsigned char>(c));
+            }
+        }
+    }
+    firstCount_ = 0;
+    for (int c = 0; c < 256; ++c)
+        if (firstSet_[c]) {
+            ++firstCount_;
+            firstOnly_ = static_cast<unsigned char>(c);
+        }
+}
+
+// ---- matcher -------------------------------------------------------------------------
+
+bool TREParser::Accepts(int node, unsigned char c) const {
+    switch (code_[node]) {
+    case opAnyChar:
+        return c != 13;
+    case opInSet:
+        return c != 0 && code_[node + 3 + c] != 0;
+    case opNotInSet:
+        return c != 0 && code_[node + 3 + c] == 0;
+    case opLiteral:
+        return (code_[node + 3] | (code_[node + 4] << 8)) == 1 && code_[node + 5] == c;
+    default:
+        return true;
+    }
+}
+
+int32_t TREParser::Position(int index) const {
+    if (index < 0 || index >= 256)
+        throw ERegExpr(msgREIndexRange);
+    return positions_[index];
+}
+
+int32_t TREParser::Repeat(const unsigned char* text, int32_t length, int node, int32_t at) {
+    const uint8_t* operand = &code_[node + 3];
+    const unsigned char* p = text + at;
+    const unsigned char* end = text + length;
+    switch (operand[0]) {
+    case opAnyChar: {
+        const void* cr = std::memchr(p, 13, static_cast<size_t>(end - p));
+        p = cr ? static_cast<const unsigned char*>(cr) : end;
+        break;
+    }
+    case opInSet: {
+        const uint8_t* set = operand + 3;
+        while (p < end && *p && set[*p])
+            ++p;
+        break;
+    }
+    case opNotInSet: {
+        const uint8_t* set = operand + 3;
+        while (p < end && *p && !set[*p])
+            ++p;
+        break;
+    }
+    default: { // one-character literal
+        const unsigned char c = operand[5];
+        while (p < end && *p == c)
+            ++p;
+        break;
+    }
+    }
+    const int32_t n = static_cast<int32_t>(p - (text + at));
+    steps_ += n >> 4;
+    return n;
+}
+
+bool TREParser::Attempt(const unsigned char* t, int32_t len, int32_t at) {
+    const uint8_t* code = code_.data();
+    int count = 0;
+    int mark = -1;
+    int32_t pos = at;
+    int pc = 1;
+    stack_.clear();
+    auto next = [&](int node) {
+        const int n = NextOf(node);
+        if (n < 0)
+            Fail(msgREInvalidParameter);
+        return n;
+    };
+    auto record = [&](int32_t p) {
+        if (count >= kMaxRecorded)
+            Fail(msgREIndexRange);
+        positions_[count++] = p;
+    };
+    for (;;) {
+        if (++steps_ > budget_)
+            Fail(msgRESearchTooLong);
+        const uint8_t op = code[pc];
+        bool ok = true;
+        switch (op) {
+        case opEnd:
+            positions_[count] = positions_[count + 1] = positions_[count + 2] = pos;
+            count_ = count;
+            mark_ = mark;
+            return true;
+        case opLineStart:
+            if (pos < len && t[pos] == 13) {
+                ++pos;
+                pc = next(pc);
+            } else {
+                ok = false;
+            }
+            break;
+        case opLineEnd:
+            if (pos < len && t[pos] == 13) {
+                record(pos);
+                pc = next(pc);
+            } else {
+                ok = false;
+            }
+            break;
+        case opAnyChar:
+            if (pos < len && t[pos] != 13) {
+                record(pos++);
+                pc = next(pc);
+            } else {
+                ok = false;
+            }
+            break;
+        case opInSet:
+        case opNotInSet:
+            if (pos < len && t[pos] && (code[pc + 3 + t[pos]] != 0) == (op == opInSet)) {
+                record(pos++);
+                pc = next(pc);
+            } else {
+                ok = false;
+            }
+            break;
+        case opBranch: {
+            const int alt = next(pc);
+            if (code[alt] == opBranch)
+                stack_.push_back({kBranchFrame, alt, pos, count, mark, 0, 0});
+            pc += 3;
+            break;
+        }
+        case opBack:
+            pc = next(pc);
+            break;
+        case opLiteral: {
+            const int n = code[pc + 3] | (code[pc + 4] << 8);
+            if (n > len - pos || std::memcmp(t + pos, code + pc + 5, static_cast<size_t>(n)) != 0) {
+                ok = false;
+                break;
+            }
+            record(pos);
+            pos += n;
+            pc = next(pc);
+            break;
+        }
+        case opNothing:
+            pc = next(pc);
+            break;
+        case opStar:
+        case opPlus: {
+            record(pos);
+            const int32_t min = op == opPlus ? 1 : 0;
+            int32_t k = Repeat(t, len, pc, pos);
+            const int after = next(pc);
+            int first = -1;
+            if (code[after] == opLiteral && (code[after + 3] | (code[after + 4] << 8)) > 0)
+                first = code[after + 5];
+            // When the following literal's first character cannot be part of the run, only
+            // the longest run can be followed: there is nothing to come back to.
+            bool onlyLongest = false;
+            if (first >= 0) {
+                onlyLongest = !Accepts(pc + 3, static_cast<unsigned char>(first));
+                if (onlyLongest && !(pos + k < len && t[pos + k] == first))
+                    k = -1;
+                while (k >= min && !(pos + k < len && t[pos + k] == first))
+                    --k;
+            }
+            if (k < min) {
+                ok = false;
+                break;
+            }
+            if (!onlyLongest)
+                stack_.push_back(
+                    {kStarFrame, after, pos, count, mark, k - 1, min | ((first + 1) << 8)});
+            pos += k;
+            pc = after;
+            break;
+        }
+        case opFail:
+            ok = false;
+            break;
+        case opCountSet:
+        case opCountDec: {
+            const int c = code[pc + 3];
+            stack_.push_back({kCounterFrame, 0, 0, 0, 0, c, counters_[c]});
+            counters_[c] =
+                op == opCountSet ? (code[pc + 4] | (code[pc + 5] << 8)) : counters_[c] - 1;
+            pc = next(pc);
+            break;
+        }
+        case opCountTest:
+            pc = counters_[code[pc + 3]] != 0 ? pc + 6 : pc + 9;
+            break;
+        case opCountExhausted: {
+            const int n = next(pc);
+            pc = counters_[code[pc + 3]] < 1 ? n : n + 3;
+            break;
+        }
+        default:
+            if (op >= opOpen1 && op <= opOpen9) {
+                record(pos);
+                if (op == opOpen1)
+                    mark = count;
+                pc = next(pc);
+            } else if (op >= opClose1 && op <= opClose9) {
+                // The outermost group keeps two entries, its start and the first entry
+                // recorded inside it; what its inner nodes recorded after that is dropped.
+                if (op == opClose1 && mark >= 0) {
+                    if (mark + 1 > kMaxRecorded)
+                        Fail(msgREIndexRange);
+                    if (count == mark)
+                        positions_[mark] = -1;
+                    count = mark + 1;
+                    mark = -1;
+                }
+                pc = next(pc);
+            } else {
+                Fail(msgREInvalidParameter);
+            }
+            break;
+        }
+        if (ok)
+            continue;
+
+        // Backtrack to the latest choice, undoing counter changes made since.
+        for (;;) {
+            if (stack_.empty())
+                return false;
+            Frame& f = stack_.back();
+            if (f.Kind == kCounterFrame) {
+                counters_[f.A] = f.B;
+                stack_.pop_back();
+                continue;
+            }
+            if (++steps_ > budget_)
+                Fail(msgRESearchTooLong);
+            if (f.Kind == kBranchFrame) {
+                const int alt = f.Node;
+                pos = f.Pos;
+                count = f.Count;
+                mark = f.Mark;
+                stack_.pop_back();
+                const int n = NextOf(alt);
+                if (n >= 0 && code[n] == opBranch)
+                    stack_.push_back({kBranchFrame, n, pos, count, mark, 0, 0});
+                pc = alt + 3;
+                break;
+            }
+            // Star frame: the next shorter run that can be followed.
+            const int32_t min = f.B & 0xFF;
+            const int first = (f.B >> 8) - 1;
+            int32_t k = f.A;
+            if (first >= 0)
+                while (k >= min && !(f.Pos + k < len && t[f.Pos + k] == first))
+                    --k;
+            if (k < min) {
+                stack_.pop_back();
+                continue;
+            }
+            f.A = k - 1;
+            pos = f.Pos + k;
+            count = f.Count;
+            mark = f.Mark;
+            pc = f.Node;
+            break;
+        }
+    }
+}
+
+bool TREParser::Exec(std::string_view text, int64_t start, bool forward) {
+    errorCode_ = 0;
+    if (!compiled_ || text.size() > 0x7FFFFFF0u)
+        Fail(msgREInvalidParameter);
+    const int32_t len = static_cast<int32_t>(text.size());
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    int32_t p = static_cast<int32_t>(std::clamp<int64_t>(start, 0, len));
+    const int64_t range = forward ? int64_t(len) - p + 1 : int64_t(p) + 1;
+    budget_ = budgetBase_ + budgetPerChar_ * range;
+    steps_ = 0;
+    bool found = false;
+    if (forward) {
+        while (p <= len) {
+            if (!prefix_.empty()) {
+                const void* hit =
+                    memmem(t + p, static_cast<size_t>(len - p), prefix_.data(), prefix_.size());
+                if (!hit)
+                    break;
+                p = static_cast<int32_t>(static_cast<const unsigned char*>(hit) - t);
+            } else if (!anyStart_) {
+                if (firstCount_ == 1) {
+                    const void* hit = std::memchr(t + p, firstOnly_, static_cast<size_t>(len - p));
+                    if (!hit)
+                        break;
+                    p = static_cast<int32_t>(static_cast<const unsigned char*>(hit) - t);
+                } else {
+                    while (p < len && !firstSet_[t[p]])
+                        ++p;
+                    if (p == len)
+                        break;
+                }
+            }
+            if (Attempt(t, len, p)) {
+                found = true;
+                break;
+            }
+            if (runSkip_) {
+                // Every later start inside the same run fails the same way (see Analyse).
+                ++p;
+                while (p < len && t[p] && runSet_[t[p]])
+                    ++p;
+                continue;
+            }
+            ++p;
+        }
+    } else {
+        if (p == len) {
+            if (p == 0)
+                return false;
+            --p;
+        }
+        for (; p >= 0; --p) {
+            if (!anyStart_) {
+                while (p >= 0 && !firstSet_[t[p]])
+                    --p;
+                if (p < 0)
+                    break;
+            }
+            if (Attempt(t, len, p)) {
+                found = true;
+                break;
+            }
+        }
+    }
+    if (found)
+        std::fill(positions_.begin() + count_ + 3, positions_.end(), -1);
+    return found;
+}
+
+bool TREParser::Search(TEdStream& stream, bool forward) {
+    errorCode_ = 0;
+    if (!compiled_)
+        Fail(msgREInvalidParameter);
+    const TextOffset from = stream.Pos();
+    const int64_t size = stream.Size();
+    streamText_.resize(static_cast<size_t>(size));
+    stream.SetPosition(0);
+    stream.Read(streamText_.data(), size);
+    const bool found = Exec(streamText_, from, forward);
+    stream.SetPosition(found ? MatchEnd() : from);
+    return found;
+}
+
+} // namespace kvx
