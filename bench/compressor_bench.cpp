@@ -7,6 +7,8 @@
 
 #include "Compressor.h"
 
+#include "AsmSource.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -21,31 +23,8 @@ namespace {
 
 constexpr size_t kSourceBytes = size_t(10) * 1000 * 1000;
 
-// Deterministic lines of the kind the editor is for: labels, mnemonics, registers, numbers
-// and comments, with CR LF breaks.
 const std::string& Source() {
-    static const std::string text = [] {
-        const char* ops[] = {"mov",  "add", "sub",  "cmp", "jnz",
-                             "push", "pop", "call", "lea", "xor"};
-        const char* regs[] = {"eax", "ebx", "ecx", "edx", "esi", "edi", "ebp", "esp"};
-        std::string s;
-        s.reserve(kSourceBytes + 128);
-        uint64_t r = 88172645463325252ull;
-        char line[128];
-        while (s.size() < kSourceBytes) {
-            r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-            int n;
-            if (r % 11 == 0)
-                n = std::snprintf(line, sizeof line, "proc_%04u:\r\n", unsigned(r >> 20) % 5000);
-            else
-                n = std::snprintf(line, sizeof line, "\t%s\t%s, [%s+%u]\t; step %u\r\n",
-                                  ops[(r >> 8) % 10], regs[(r >> 12) % 8], regs[(r >> 16) % 8],
-                                  unsigned(r >> 24) % 256, unsigned(r >> 40) % 100);
-            s.append(line, size_t(n));
-        }
-        s.resize(kSourceBytes);
-        return s;
-    }();
+    static const std::string text = kvx::bench::AsmSource(kSourceBytes, {"\r\n"});
     return text;
 }
 

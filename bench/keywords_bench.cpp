@@ -9,6 +9,8 @@
 #include "Keywords.h"
 #include "SyntaxEd.h"
 
+#include "AsmSource.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -95,30 +97,9 @@ TKeywords& Tree() {
     return tree;
 }
 
-// Lines of labels, mnemonics, registers, numbers and comments with CR breaks, as the
-// document stores them.
 const std::string& Source() {
-    static const std::string text = [] {
-        const std::vector<std::string>& ops = Mnemonics();
-        const char* regs[] = {"eax", "ebx", "ecx", "edx", "esi", "edi", "ebp", "esp"};
-        std::string s;
-        s.reserve(kSourceBytes + 128);
-        uint64_t r = 88172645463325252ull;
-        char line[128];
-        while (s.size() < kSourceBytes) {
-            r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-            int n;
-            if (r % 11 == 0)
-                n = std::snprintf(line, sizeof line, "proc_%04u:\r", unsigned(r >> 20) % 5000);
-            else
-                n = std::snprintf(line, sizeof line, "\t%s\t%s, [%s+%u]\t; step %u\r",
-                                  ops[(r >> 8) % ops.size()].c_str(), regs[(r >> 12) % 8],
-                                  regs[(r >> 16) % 8], unsigned(r >> 24) % 256,
-                                  unsigned(r >> 40) % 100);
-            s.append(line, size_t(n));
-        }
-        return s;
-    }();
+    static const std::string text =
+        bench::AsmSource(kSourceBytes, {"\r", "proc", "step", Mnemonics()}, false);
     return text;
 }
 

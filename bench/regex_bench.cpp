@@ -8,6 +8,8 @@
 
 #include "REParser.h"
 
+#include "AsmSource.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -24,31 +26,8 @@ namespace {
 constexpr size_t kSourceBytes = size_t(50) * 1000 * 1000;
 constexpr size_t kSliceBytes = size_t(2) * 1000 * 1000;
 
-// Labels, mnemonics, registers, numbers and comments; every break one CR, as the editor
-// holds them.
 const std::string& Source() {
-    static const std::string text = [] {
-        const char* ops[] = {"mov",  "add", "sub",  "cmp", "jnz",
-                             "push", "pop", "call", "lea", "xor"};
-        const char* regs[] = {"eax", "ebx", "ecx", "edx", "esi", "edi", "ebp", "esp"};
-        std::string s;
-        s.reserve(kSourceBytes + 128);
-        uint64_t r = 88172645463325252ull;
-        char line[128];
-        while (s.size() < kSourceBytes) {
-            r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-            int n;
-            if (r % 11 == 0)
-                n = std::snprintf(line, sizeof line, "Proc_%04u:\r", unsigned(r >> 20) % 5000);
-            else
-                n = std::snprintf(line, sizeof line, "\t%s\t%s, [%s+%u]\t; Step %u\r",
-                                  ops[(r >> 8) % 10], regs[(r >> 12) % 8], regs[(r >> 16) % 8],
-                                  unsigned(r >> 24) % 256, unsigned(r >> 40) % 100);
-            s.append(line, size_t(n));
-        }
-        s.resize(kSourceBytes);
-        return s;
-    }();
+    static const std::string text = kvx::bench::AsmSource(kSourceBytes, {"\r", "Proc", "Step"});
     return text;
 }
 
