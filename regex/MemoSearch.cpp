@@ -184,7 +184,29 @@ bool TMemoSearch::FindNext(std::string_view text, unsigned options, TextOffset& 
         if (same)
             memo_.SetSelection(options & soBackward ? s : s + 1, options & soBackward ? s : s + 1);
     }
-    return Search(text, options | soNoDialog, position);
+    bool found;
+    const TSelectionRange sel = memo_.Selection();
+    if ((options & (soRegExpr | soBackward)) == soRegExpr && sel.Empty() && emptyHit_ >= 0 &&
+        sel.Caret == emptyHitCaret_ && text == emptyHitPattern_) {
+        // The caret stands on the empty match found last time ($, x*): going on from the
+        // selection's end would find it again, and Find Next would never move.
+        if (emptyHit_ >= memo_.TextLength()) {
+            error_ = TError{};
+            found = false;
+        } else {
+            found =
+                SearchFrom({emptyHit_ + 1, emptyHit_ + 1}, text, options | soNoDialog, position);
+        }
+    } else {
+        found = Search(text, options | soNoDialog, position);
+    }
+    emptyHit_ = -1;
+    if (found && (options & soRegExpr) && hit_.Empty()) {
+        emptyHit_ = hit_.Caret;
+        emptyHitCaret_ = memo_.Selection().Caret;
+        emptyHitPattern_.assign(text);
+    }
+    return found;
 }
 
 bool TMemoSearch::WholeWordAt(std::string_view doc, TextOffset at, size_t length) {

@@ -62,7 +62,8 @@ class TMemoSearch : private TStoreListener {
                      std::string& result, TextOffset& position);
     // What Find and Find Next do: when the selection already holds the search text (by the
     // search's own case rule), the caret goes one past the selection start so that the same
-    // occurrence is not found again; then Search.
+    // occurrence is not found again; then Search. An empty pattern match that FindNext
+    // selected itself is stepped over the same way, one character on.
     bool FindNext(std::string_view text, unsigned options, TextOffset& position);
 
     struct TError {
@@ -76,9 +77,13 @@ class TMemoSearch : private TStoreListener {
     std::string_view Text();
 
   private:
-    void TextInserted(TextOffset, int32_t) override { stale_ = true; }
-    void TextDeleted(TextOffset, int32_t) override { stale_ = true; }
-    void StoreEmptied() override { stale_ = true; }
+    void TextInserted(TextOffset, int32_t) override { Changed(); }
+    void TextDeleted(TextOffset, int32_t) override { Changed(); }
+    void StoreEmptied() override { Changed(); }
+    void Changed() {
+        stale_ = true;
+        emptyHit_ = -1;
+    }
 
     bool PlainSearch(std::string_view text, unsigned options, TSelectionRange sel,
                      TextOffset& position);
@@ -95,6 +100,11 @@ class TMemoSearch : private TStoreListener {
     TREParser parser_;
     TError error_;
     TSelectionRange hit_;
+    // An empty match of emptyHitPattern_ that FindNext selected last: where it is (-1:
+    // none) and where the control put the caret for it (a character boundary).
+    TextOffset emptyHit_ = -1;
+    TextOffset emptyHitCaret_ = -1;
+    std::string emptyHitPattern_;
 
     // Plain search tables, rebuilt only when the pattern (or its upper-cased form) changes.
     std::string pattern_;

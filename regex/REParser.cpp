@@ -48,15 +48,8 @@ enum : uint8_t { kBranchFrame, kStarFrame, kCounterFrame };
 // ((A B?)|(B A?)). Scanning has to skip the same tokens the parser sees, so that a bar
 // inside a class, a quoted literal or after a backslash is left alone.
 
-size_t SkipToken(std::string_view s, size_t i);
-
-size_t SkipGroup(std::string_view s, size_t i) { // s[i] == '('
-    ++i;
-    while (i < s.size() && s[i] != ')')
-        i = SkipToken(s, i);
-    return i < s.size() ? i + 1 : std::string_view::npos;
-}
-
+// The end of the token at s[i]. An escape, a class or a quoted literal is one token, so a
+// bar inside it is not an operator; a parenthesis is a token of its own.
 size_t SkipToken(std::string_view s, size_t i) {
     const char c = s[i];
     if (c == '\\')
@@ -68,11 +61,26 @@ size_t SkipToken(std::string_view s, size_t i) {
             i += (s[i] == '\\') ? 2 : 1;
         return std::min(i + 1, s.size());
     }
-    if (c == '(') {
-        const size_t e = SkipGroup(s, i);
-        return e == std::string_view::npos ? s.size() : e;
-    }
     return i + 1;
+}
+
+// One past the ')' closing the group that opens at s[i], or npos. It counts the depth
+// instead of recursing: a pattern may nest parentheses as deeply as it is long.
+size_t SkipGroup(std::string_view s, size_t i) {
+    size_t depth = 0;
+    while (i < s.size()) {
+        if (s[i] == '(') {
+            ++depth;
+            ++i;
+        } else if (s[i] == ')') {
+            ++i;
+            if (--depth == 0)
+                return i;
+        } else {
+            i = SkipToken(s, i);
+        }
+    }
+    return std::string_view::npos;
 }
 
 bool IsOneGroup(std::string_view s) {
@@ -112,8 +120,9 @@ struct TExpander {
     size_t limit;
     bool overflow = false;
 
-    // One alternation level, up to its closing ')' (left in place) or the end.
-    std::string Level(bool inParen) {
+    // One alternation level, up to its closing ')' (left in place) or the end. `depth` is
+    // the number of groups around it.
+    std::string Level(bool inParen, int depth) {
         std::string result, acc, cur;
         bool haveAcc = false;
         bool pendingEither = false;
@@ -143,10 +152,18 @@ struct TExpander {
                     break;
                 cur += c;
                 ++i;
+            } else if (c == '(' && depth >= 9) {
+                // A group ten deep: the compiler stops with "Too many sub-expressions" at it
+                // (or earlier, as rewriting only adds groups), so it is copied as it
+                // stands rather than recursed into once per parenthesis.
+                const size_t e = SkipGroup(p, i);
+                const size_t stop = e == std::string_view::npos ? p.size() : e;
+                cur.append(p.substr(i, stop - i));
+                i = stop;
             } else if (c == '(') {
                 ++i;
                 cur += '(';
-                cur += Level(true);
+                cur += Level(true, depth + 1);
                 if (i < p.size() && p[i] == ')') {
                     cur += ')';
                     ++i;
@@ -184,7 +201,7 @@ bool TREParser::Compile(std::string_view pattern) {
             Error(msgREInvalidParameter);
         if (pattern.find("||") != std::string_view::npos) {
             TExpander x{pattern, 0, kMaxExpandedPattern};
-            pat_ = x.Level(false);
+            pat_ = x.Level(false, 0);
             if (x.overflow) {
                 pos_ = x.i;
                 Error(msgREOutOfMemory);

@@ -53,16 +53,20 @@ int RunGrep(const TArgs& args) {
     TMemoSearch search(memo);
     const std::string_view text = search.Text();
     // Columns and lengths count characters: in UTF-8 the continuation bytes are not counted.
+    auto isChar = [&](TextOffset k) {
+        return !utf8 || (static_cast<unsigned char>(text[static_cast<size_t>(k)]) & 0xC0) != 0x80;
+    };
     auto chars = [&](TextOffset from, TextOffset to) {
         long n = 0;
         for (TextOffset k = from; k < to; ++k)
-            if (!utf8 || (static_cast<unsigned char>(text[static_cast<size_t>(k)]) & 0xC0) != 0x80)
-                ++n;
+            n += isChar(k);
         return n;
     };
 
-    long line = 1;
-    TextOffset lineStart = 0, counted = 0;
+    // Line and column are carried along from one match to the next, never counted again
+    // from the line's start: a file of one long line may hold a great many matches.
+    long line = 1, column = 0;
+    TextOffset counted = 0;
     int matches = 0;
     TextOffset from = 0;
     for (;;) {
@@ -78,11 +82,14 @@ int RunGrep(const TArgs& args) {
         }
         const TextOffset start = search.Hit().Start();
         const TextOffset end = search.Hit().End();
-        for (; counted < start; ++counted)
+        for (; counted < start; ++counted) {
             if (text[static_cast<size_t>(counted)] == '\r') {
                 ++line;
-                lineStart = counted + 1;
+                column = 0;
+            } else {
+                column += isChar(counted);
             }
+        }
         std::string shown;
         for (TextOffset k = start; k < end; ++k) {
             const char c = text[static_cast<size_t>(k)];
@@ -91,8 +98,7 @@ int RunGrep(const TArgs& args) {
             else
                 shown += c;
         }
-        std::printf("%ld:%ld:%ld:%s\n", line, chars(lineStart, start) + 1, chars(start, end),
-                    shown.c_str());
+        std::printf("%ld:%ld:%ld:%s\n", line, column + 1, chars(start, end), shown.c_str());
         ++matches;
         // The next search starts at the match's end, one further after an empty match.
         from = end > start ? end : end + 1;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace kvx;
 
@@ -116,6 +117,36 @@ TEST(MemoSearch, FindNextMovesOnFromTheCurrentHit) {
     ASSERT_TRUE(search.FindNext("x", kBack, pos));
     EXPECT_EQ(pos, 9);
     EXPECT_FALSE(search.FindNext("x", kBack, pos));
+}
+
+TEST(MemoSearch, FindNextStepsOverAnEmptyMatchItFound) {
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText("ab\rcd\r");
+    TMemoSearch search(memo);
+    TextOffset pos = -1;
+    const unsigned re = kFwd | soRegExpr;
+    // $ matches the empty text before each break: every Find Next goes on to the next one.
+    memo.SetSelection(0, 0);
+    std::vector<TextOffset> hits;
+    while (search.FindNext("$", re, pos) && hits.size() < 10)
+        hits.push_back(pos);
+    EXPECT_EQ(hits, (std::vector<TextOffset>{2, 5}));
+    // An empty match at the caret is found the first time, then stepped over.
+    memo.SetWholeText("ab");
+    memo.SetSelection(0, 0);
+    hits.clear();
+    while (search.FindNext("x*", re, pos) && hits.size() < 10)
+        hits.push_back(pos);
+    EXPECT_EQ(hits, (std::vector<TextOffset>{0, 1, 2}));
+    // Only the hit FindNext chose itself is skipped: the plain entry still finds it, and
+    // another pattern at the same place is not skipped.
+    memo.SetSelection(1, 1);
+    ASSERT_TRUE(search.FindNext("x*", re, pos));
+    EXPECT_EQ(pos, 1);
+    ASSERT_TRUE(search.Search("x*", re, pos));
+    EXPECT_EQ(pos, 1);
+    ASSERT_TRUE(search.FindNext("y*", re, pos));
+    EXPECT_EQ(pos, 1);
 }
 
 TEST(MemoSearch, RegularExpressionsFromTheSelection) {

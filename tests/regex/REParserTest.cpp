@@ -251,6 +251,12 @@ TEST(REParser, LimitsOfPatternsAndPrograms) {
         many += std::string("||") + c;
     EXPECT_FALSE(re.Compile(many));
     EXPECT_TRUE(re.ErrorCode() == msgREOutOfMemory || re.ErrorCode() == msgRETooManySubExpressions);
+    // Parentheses nested far beyond the ten levels the compiler takes, around an either-order
+    // operator: refused, without rewriting (or recursing) once per level.
+    EXPECT_FALSE(re.Compile(std::string(1000, '(') + "a||b" + std::string(1000, ')')));
+    EXPECT_EQ(re.ErrorCode(), msgRETooManySubExpressions);
+    EXPECT_FALSE(re.Compile(std::string(100000, '(') + "a||b"));
+    EXPECT_EQ(re.ErrorCode(), msgREOutOfMemory); // longer than a rewritten pattern may be
     // A group that ends as soon as it starts is not wrapped again; one that does not is.
     ASSERT_TRUE(re.Compile("(a)b||c"));
     EXPECT_EQ(re.ExpandedPattern(), "((((a)b)(c)?)|((c)((a)b)?))");
