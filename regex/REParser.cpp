@@ -3,6 +3,7 @@
 #include "EdStream.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 
@@ -467,6 +468,18 @@ int TREParser::Piece(int& flags) {
         if ((!comma && !hasN) || (comma && !hasN && !hasM) || (hasN && hasM && m < n))
             Error(msgREInvalidRange);
         const bool zeroMin = !hasN || n == 0;
+        // The common start of the counted loops that run n times at least: the counter set
+        // to n before the atom x, and its decrement after it.
+        auto countFromN = [&] {
+            const int c = AllocCounter();
+            Insert(opCountSet, ret, 3);
+            operand(ret, c, n);
+            const int x = ret + 6;
+            SetNext(ret, x);
+            const int dec = CounterNode(opCountDec, c, 0);
+            Tail(x, dec);
+            return std::array<int, 3>{c, x, dec};
+        };
         if ((!comma && n == 0) || (comma && hasM && m == 0)) {
             // Zero occurrences: step over the atom, which stays behind as dead code.
             Insert(opNothing, ret);
@@ -475,13 +488,7 @@ int TREParser::Piece(int& flags) {
             flags = f & kHasWidth;
         } else if (!comma) {
             // CountSet(c,n) x CountDec(c) CountTest(c) [Back->x] Nothing
-            const int c = AllocCounter();
-            Insert(opCountSet, ret, 3);
-            operand(ret, c, n);
-            const int x = ret + 6;
-            SetNext(ret, x);
-            const int dec = CounterNode(opCountDec, c, 0);
-            Tail(x, dec);
+            const auto [c, x, dec] = countFromN();
             const int test = CounterNode(opCountTest, c, 0);
             SetNext(dec, test);
             SetNext(Node(opBack), x);
@@ -491,13 +498,7 @@ int TREParser::Piece(int& flags) {
             star();
         } else if (!hasM) {
             // CountSet(c,n) x CountDec(c) CountExhausted(c) Branch[Back->x] Branch[Nothing]
-            const int c = AllocCounter();
-            Insert(opCountSet, ret, 3);
-            operand(ret, c, n);
-            const int x = ret + 6;
-            SetNext(ret, x);
-            const int dec = CounterNode(opCountDec, c, 0);
-            Tail(x, dec);
+            const auto [c, x, dec] = countFromN();
             const int ex = CounterNode(opCountExhausted, c, 0);
             SetNext(dec, ex);
             const int b1 = Node(opBranch);
