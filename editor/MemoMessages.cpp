@@ -300,7 +300,9 @@ intptr_t RowStyles(TCustomSyntaxMemo& m, intptr_t rangeArg, uint8_t* buffer, boo
 }
 
 // 3105: the row the highlighting rescans from. A rescan already due from an earlier row
-// keeps that row, or the rows between would never be scanned.
+// keeps that row, or the rows between would never be scanned. The row is marked as a
+// scan start, so that the change notification that follows runs the pass even when no
+// text changed.
 intptr_t SetRescanRow(TCustomSyntaxMemo& m, intptr_t rowArg) {
     TTextStore& s = m.Store();
     if (s.RowCount() == 0)
@@ -308,6 +310,7 @@ intptr_t SetRescanRow(TCustomSyntaxMemo& m, intptr_t rowArg) {
     const int32_t row = std::clamp(ToInt32(rowArg), 0, s.RowCount() - 1);
     if (!m.Rescan.Row || m.Rescan.Index > row)
         m.Rescan = s.RowByIndex(row);
+    m.Rescan.Row->AddRowFlags(rfScanStart);
     return 1;
 }
 

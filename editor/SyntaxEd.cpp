@@ -25,6 +25,7 @@ TCustomSyntaxMemo::TCustomSyntaxMemo(TEditorPlatform* platform)
 }
 
 TCustomSyntaxMemo::~TCustomSyntaxMemo() {
+    SetHighlighter(nullptr);
     // The lines object may still hold paint locks that it releases through this control.
     lines_.reset();
     ShowStore(nullptr);
@@ -625,6 +626,20 @@ void TCustomSyntaxMemo::UnlockPaint() {
         ScrollCaretIntoView();
         platform_->InvalidateRows(0, -1);
     }
+}
+
+void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
+    if (highlighter_ == highlighter)
+        return;
+    THighlighter* old = highlighter_;
+    highlighter_ = highlighter;
+    if (old)
+        old->Detach(*this);
+}
+
+void TCustomSyntaxMemo::RescanHighlighting() {
+    if (highlighter_ && Rescan.Row && (Rescan.Row->RowFlags() & (rfRescan | rfScanStart)))
+        highlighter_->Rehighlight(*this);
 }
 
 void TCustomSyntaxMemo::ChangeNotification() {

@@ -57,6 +57,16 @@ class TKeyMacros {
 
 class TCodeTemplates;
 
+// What colours the text: it writes each row's token bytes from the rescan-from row on,
+// until they come out as they were. The control calls it from its change notification.
+class THighlighter {
+  public:
+    virtual ~THighlighter() = default;
+    virtual void Rehighlight(TCustomSyntaxMemo& memo) = 0;
+    // The control goes away or takes another highlighter: forget it.
+    virtual void Detach(TCustomSyntaxMemo& memo) = 0;
+};
+
 class TEditorHooks {
   public:
     virtual ~TEditorHooks() = default;
@@ -94,6 +104,11 @@ class TCustomSyntaxMemo : public TStoreView {
     using TNotifyEvent = std::function<void(TCustomSyntaxMemo&)>;
     using TCommandEvent = std::function<void(TCustomSyntaxMemo&, int& command)>;
     using TCharTest = std::function<bool(unsigned char)>;
+    // Around and after every token of a highlighting pass: (-1, -1, -1) before the pass,
+    // then the token's value (which the handler may change) and its extent, (-2, -2, -2)
+    // after the pass.
+    using TTokenSeenEvent = std::function<void(TCustomSyntaxMemo&, int& tokenValue,
+                                               TextOffset extentStart, TextOffset extentEnd)>;
 
     explicit TCustomSyntaxMemo(TEditorPlatform* platform = nullptr);
     ~TCustomSyntaxMemo() override;
@@ -278,6 +293,7 @@ class TCustomSyntaxMemo : public TStoreView {
     TTextChangeEvent OnTextChange;
     TNotifyEvent OnChange;
     TCommandEvent OnCommandRecognised;
+    TTokenSeenEvent OnTokenSeen;
     uint32_t ChangeBits() const { return changeBits_; }
     void Changed(uint32_t bits) { changeBits_ |= bits; }
     // Rescans and raises OnChange when anything changed, then forgets the changes.
@@ -289,6 +305,10 @@ class TCustomSyntaxMemo : public TStoreView {
     TEditorPlatform& Platform() { return *platform_; }
     TEditorHooks* Hooks() const { return hooks_; }
     void SetHooks(TEditorHooks* hooks) { hooks_ = hooks; }
+    THighlighter* Highlighter() const { return highlighter_; }
+    // The previous highlighter is detached; the rows keep their token bytes until the next
+    // pass rewrites them.
+    void SetHighlighter(THighlighter* highlighter);
     void ScrollCaretIntoView();
     // Row and in-row index of an offset (the empty line after a final break has row
     // RowCount and no node).
@@ -307,8 +327,8 @@ class TCustomSyntaxMemo : public TStoreView {
     int VisibleRowCount() const override { return platform_->VisibleRows(); }
     // Another control's document went away: show our own again.
     void StoreDestroyed() override { AttachTextStore(nullptr); }
-    // The highlighting side restarts its scan here; without a scanner there is nothing to do.
-    virtual void RescanHighlighting() {}
+    // Runs the highlighter from the rescan-from row when that row is marked for it.
+    virtual void RescanHighlighting();
 
   private:
     // Shows `store` (null: none), taking over the freed-name callback of its positions.
@@ -362,6 +382,7 @@ class TCustomSyntaxMemo : public TStoreView {
     TEditorPlatform defaultPlatform_;
     TEditorPlatform* platform_;
     TEditorHooks* hooks_ = nullptr;
+    THighlighter* highlighter_ = nullptr;
     std::unique_ptr<TTextStore> ownStore_;
     std::unique_ptr<TSyntaxMemoStrings> lines_;
     std::unique_ptr<TKeyboardActionContoller> ownKeyMap_;

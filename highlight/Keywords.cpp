@@ -1,5 +1,7 @@
 #include "Keywords.h"
 
+#include "RowCursor.h"
+
 #include "EdStream.h"
 
 #include <cctype>
@@ -124,6 +126,10 @@ TKeywords::TMatch TKeywords::Match(TCharCursor& in, const TSet256& states) const
 }
 
 TKeywords::TMatch TKeywords::Match(TStringCursor& in, const TSet256& states) const {
+    return Walk(in, states);
+}
+
+TKeywords::TMatch TKeywords::Match(TRowCursor& in, const TSet256& states) const {
     return Walk(in, states);
 }
 

@@ -16,6 +16,7 @@
 namespace kvx {
 
 class TEdStream;
+class TRowCursor;
 
 // Letter case as the keyword lists ignore it: ASCII letters only, so the bytes of other
 // characters (UTF-8 sequences, the 8-bit code page) are never changed.
@@ -102,6 +103,8 @@ class TKeywords {
     TMatch Match(TStringCursor& in, const TSet256& states) const;
     // Over the document: the stream ends after the word, or one character past the start.
     TMatch Match(TEdStream& in, const TSet256& states) const;
+    // Over rows, for the scanner: the cursor is left wherever the search stopped reading.
+    TMatch Match(TRowCursor& in, const TSet256& states) const;
 
     void Clear();
 

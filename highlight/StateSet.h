@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <initializer_list>
 
@@ -42,6 +43,18 @@ class TSet256 {
         for (int i = 0; i < 4; ++i)
             words_[i] |= o.words_[i];
         return *this;
+    }
+    // Takes out every member of `o`.
+    constexpr void Remove(const TSet256& o) {
+        for (int i = 0; i < 4; ++i)
+            words_[i] &= ~o.words_[i];
+    }
+    // The lowest member the sets have in common; -1 when none.
+    constexpr int LowestCommon(const TSet256& o) const {
+        for (int i = 0; i < 4; ++i)
+            if (const uint64_t w = words_[i] & o.words_[i])
+                return i * 64 + std::countr_zero(w);
+        return -1;
     }
     constexpr bool operator==(const TSet256&) const = default;
     // Lowest and highest member; -1 for an empty set.

@@ -212,9 +212,13 @@ TSyntaxMemoParser::TSyntaxMemoParser()
     Reset();
 }
 
-TSyntaxMemoParser::~TSyntaxMemoParser() = default;
+TSyntaxMemoParser::~TSyntaxMemoParser() {
+    DetachAll();
+}
 
 void TSyntaxMemoParser::Reset() {
+    // The scanning state points into the tables: the next scan starts afresh.
+    scan_ = {};
     for (auto& t : TokenInfo)
         t.reset();
     for (auto& h : Handlers)
@@ -236,6 +240,7 @@ void TSyntaxMemoParser::Reset() {
 }
 
 void TSyntaxMemoParser::MoveTablesFrom(TSyntaxMemoParser& other) {
+    scan_ = {};
     TokenInfo = other.TokenInfo;
     Handlers = other.Handlers;
     TokenRules = other.TokenRules;

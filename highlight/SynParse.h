@@ -7,6 +7,7 @@
 #include "SMBase.h"
 #include "Settings.h"
 #include "StateSet.h"
+#include "SyntaxEd.h"
 
 #include <array>
 #include <cstdint>
@@ -19,6 +20,7 @@
 namespace kvx {
 
 class TEdStream;
+class TRowCursor;
 class TSyntaxMemoParser;
 
 // The parser's own keyword tree; it also owns every character class the tables refer to.
@@ -93,7 +95,7 @@ constexpr bool IsKnownFunction(int32_t n) {
     return n >= 0 && n <= 20;
 }
 
-class TSyntaxMemoParser : public TSM_Base {
+class TSyntaxMemoParser : public TSM_Base, public THighlighter {
   public:
     static constexpr uint16_t kStoredVersion = 51;
     static constexpr uint16_t kOldestVersion = 50;
@@ -188,8 +190,67 @@ class TSyntaxMemoParser : public TSM_Base {
     bool EditProperties(int pageMask,
                         const std::function<bool(TSyntaxMemoParser&, int)>& dialog = {});
 
+    // ---- Scanning -------------------------------------------------------------------------
+    // One scanning state serves every editor attached to the parser. A pass never waits
+    // for another and always begins with a restart, so a pass that ended half way through
+    // a container cannot leave the next one stuck behind the busy flag.
+
+    // Current states := the context set of `tokenValue`; the stack, the container mode and
+    // the busy flag are cleared.
+    void Restart(uint8_t tokenValue);
+    // Scans one token at the stream's position and leaves the stream after it. The length
+    // is at least 1, except at the end of the text or while another editor's container
+    // scan is unfinished (then 0 and value 0).
+    uint8_t NextToken(TCustomSyntaxMemo& editor, TEdStream& in, int32_t& length);
+    bool Busy() const { return scan_.Busy; }
+    const TSet256& CurrentStates() const { return scan_.Current; }
+    // Writes the token bytes from the nearest anchor before the editor's rescan-from row
+    // until a row comes out unchanged outside the bound states.
+    void Rehighlight(TCustomSyntaxMemo& memo) override;
+    // Writes the token bytes of every row from the top of the document.
+    void HighlightAll(TCustomSyntaxMemo& memo);
+    void Detach(TCustomSyntaxMemo& memo) override;
+    // Rows the last pass wrote.
+    int32_t RowsScanned = 0;
+
   private:
+    struct TScanState {
+        TSet256 Current;
+        std::vector<TSet256> Stack;
+        const std::array<std::optional<TTokenRule>, 256>* Rules = nullptr;
+        const std::vector<TRangeEntry>* Ranges = nullptr;
+        TSet256 Saved;
+        bool ContainerMode = false;
+        int32_t ContainerEnd = 0;
+        bool Busy = false;
+        TEdStream* Stream = nullptr; // for `match` functions during a call
+        // Every character class as a plain bit set, so that a test is one load.
+        std::vector<TSet256> Classes;
+        bool ClassesReady = false;
+    };
+
     void MoveTablesFrom(TSyntaxMemoParser& other);
+    void PrepareClasses();
+    bool InClass(uint16_t index, unsigned char c) const;
+    void ChooseTable();
+    const TTokenRule* RuleFor(unsigned char c) const;
+    void EnterStates(const TSet256& states);
+    bool CallFunction(int32_t fn, TRowCursor& in, int32_t& length, int32_t tokenStart);
+    bool CustomParse(int32_t id, TRowCursor& in, int32_t& length, int32_t value);
+    bool EndMatches(const TEndPart& end, TRowCursor& in, int32_t& length, int32_t tokenStart,
+                    int32_t value);
+    bool BodyTakes(const TStartPart& body, TRowCursor& in, int32_t& length, int32_t tokenStart,
+                   int32_t value);
+    uint8_t ScanToken(TRowCursor& in, int32_t& length);
+    void FinishToken(TRowCursor& in, int32_t start, int32_t& length, int32_t& value,
+                     bool fromTable);
+    bool FindRestart(const TRowFinger& row, TRowFinger& at, int32_t& index, uint8_t& value) const;
+    void Pass(TCustomSyntaxMemo& memo, bool whole);
+    void Attach(TCustomSyntaxMemo& editor);
+    void DetachAll();
+
+    TScanState scan_;
+    std::vector<TCustomSyntaxMemo*> editors_;
 
     std::unique_ptr<TSyntaxKeywords> keywords_;
     std::unique_ptr<TSM_Settings> settings_;

@@ -31,5 +31,7 @@ int RunUnpack(const TArgs& args);
 int RunCompile(const TArgs& args);
 // Exits 0 matched, 1 nothing matched, 2 on any error, like grep(1).
 int RunGrep(const TArgs& args);
+int RunTokens(const TArgs& args);
+int RunHighlight(const TArgs& args);
 
 } // namespace kvx::tool

@@ -46,6 +46,21 @@ const TCommand kCommands[] = {
      "      \\n). Exit status 0 something matched, 1 nothing did, 2 a bad pattern\n"
      "      or another error (the message on stderr)",
      RunGrep},
+#ifndef KVX_STAGE1
+    {"tokens",
+     "tokens [--lang N | --script SCRIPT] FILE\n"
+     "      highlight FILE as the editor does and print, for each row, its token\n"
+     "      values as runs VALUE*COUNT covering every byte of the row and its\n"
+     "      break. N is 1 assembler, 2 C, 3 Pascal, 4 Basic, 5 HTML, 6 text; by\n"
+     "      default the language comes from FILE's extension",
+     RunTokens},
+    {"highlight",
+     "highlight [--lang N] [--color=auto|always|never] FILE\n"
+     "      write FILE to standard output coloured by its language's styles (24-bit\n"
+     "      colour, bold, italic, underline); plain text when standard output is\n"
+     "      not a terminal, unless --color=always",
+     RunHighlight},
+#endif
 };
 
 void PrintUsage(std::FILE* out) {
@@ -62,16 +77,6 @@ void PrintUsage(std::FILE* out) {
 }
 
 } // namespace
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "%s\n", message.c_str());
-    return kExitFailed;
-}
-
-int Usage(const std::string& message) {
-    std::fprintf(stderr, "kvx: %s (see kvx --help)\n", message.c_str());
-    return kExitUsage;
-}
 
 } // namespace kvx::tool
 

@@ -1,0 +1,755 @@
+// The highlighting scanner: one token per call from the compiled tables, and the pass that
+// writes the tokens into the rows' token bytes after an edit.
+#include "EdStream.h"
+#include "RowCursor.h"
+#include "SynParse.h"
+#include "SyntaxEd.h"
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+
+namespace kvx {
+
+namespace {
+
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsWebChar(unsigned char c) {
+    return c == '#' || c == '&' || (c >= '-' && c <= ':') || c == '=' || (c >= '?' && c <= 'Z') ||
+           c == '\\' || c == '_' || (c >= 'a' && c <= 'z') || c == '|' || c == '~';
+}
+bool IsMailChar(unsigned char c) {
+    return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '~' || c == '.' ||
+           c == '-' || c == '@';
+}
+
+constexpr unsigned char kCR = 13;
+
+} // namespace
+
+// ---- Scanning state --------------------------------------------------------------------
+
+void TSyntaxMemoParser::PrepareClasses() {
+    const TSM_CharGroupManager& classes = keywords_->Classes();
+    scan_.Classes.resize(static_cast<size_t>(classes.Count()));
+    for (int i = 0; i < classes.Count(); ++i) {
+        TSet256 flat;
+        const TSM_CharGroup& g = classes.At(i);
+        for (int c = 0; c < 256; ++c)
+            if (g.Contains(static_cast<uint8_t>(c)))
+                flat.Include(c);
+        scan_.Classes[static_cast<size_t>(i)] = flat;
+    }
+    scan_.ClassesReady = true;
+}
+
+bool TSyntaxMemoParser::InClass(uint16_t index, unsigned char c) const {
+    if (index >= scan_.Classes.size())
+        throw ESyntaxMemo(0, "Invalid Set ID (" + std::to_string(index) + ")");
+    return scan_.Classes[index].Has(c);
+}
+
+void TSyntaxMemoParser::ChooseTable() {
+    scan_.Rules = &TokenRules;
+    scan_.Ranges = nullptr;
+    if (NoStateTables)
+        return;
+    const int state = scan_.Current.LowestCommon(StatesWithRules);
+    if (state >= 0 && StateTokenRules[state]) {
+        scan_.Rules = &StateTokenRules[state]->Rules;
+        scan_.Ranges = &StateTokenRules[state]->Ranges;
+    }
+}
+
+const TTokenRule* TSyntaxMemoParser::RuleFor(unsigned char c) const {
+    if (const auto& r = (*scan_.Rules)[c])
+        return &*r;
+    if (scan_.Ranges)
+        for (const TRangeEntry& e : *scan_.Ranges)
+            if (c >= e.Low && c <= e.High)
+                return &e.Rule;
+    return nullptr;
+}
+
+void TSyntaxMemoParser::EnterStates(const TSet256& states) {
+    scan_.Current = states;
+    scan_.Stack.clear();
+    scan_.ContainerMode = false;
+    scan_.ContainerEnd = 0;
+    scan_.Busy = false;
+    if (!scan_.ClassesReady || scan_.Classes.size() != size_t(keywords_->Classes().Count()))
+        PrepareClasses();
+    ChooseTable();
+    settings_->KeywordLookup().CurrentStates = scan_.Current;
+}
+
+void TSyntaxMemoParser::Restart(uint8_t tokenValue) {
+    EnterStates(ContextFor(tokenValue));
+}
+
+// ---- Built-in token functions ----------------------------------------------------------
+// Each reads from the cursor, adds what it takes to `length` and answers whether it
+// succeeded. A function that fails leaves the cursor and the length as they were.
+
+bool TSyntaxMemoParser::CallFunction(int32_t fn, TRowCursor& in, int32_t& length,
+                                     TextOffset tokenStart) {
+    const TextOffset from = in.Pos();
+    const int32_t before = length;
+    auto take = [&] {
+        in.Advance();
+        ++length;
+    };
+    auto fail = [&] {
+        in.SetPos(from);
+        length = before;
+        return false;
+    };
+    auto digits = [&] {
+        while (!in.AtEnd() && IsDigit(in.Current()))
+            take();
+    };
+    // Digits, a fraction only when a digit follows the point, an exponent only when digits
+    // follow the letter and its sign: "1.x" is the number 1, "2e" the number 2.
+    auto number = [&] {
+        const TextOffset numberStart = in.Pos();
+        digits();
+        if (!in.AtEnd() && in.Current() == '.') {
+            in.Advance();
+            const bool fraction = !in.AtEnd() && IsDigit(in.Current());
+            in.Back();
+            if (fraction) {
+                take();
+                digits();
+            }
+        }
+        if (in.Pos() > numberStart && !in.AtEnd() && (in.Current() == 'e' || in.Current() == 'E')) {
+            const TextOffset mark = in.Pos();
+            in.Advance();
+            int extra = 1;
+            if (!in.AtEnd() && (in.Current() == '+' || in.Current() == '-')) {
+                in.Advance();
+                ++extra;
+            }
+            if (!in.AtEnd() && IsDigit(in.Current())) {
+                length += extra;
+                digits();
+            } else {
+                in.SetPos(mark);
+            }
+        }
+        return in.Pos() > numberStart;
+    };
+    // A quoted string with a backslash escape, ending before an unclosed line's break.
+    auto quoted = [&](unsigned char quote) {
+        if (in.AtEnd() || in.Current() != quote)
+            return false;
+        take();
+        while (!in.AtEnd()) {
+            const unsigned char c = in.Current();
+            if (c == kCR)
+                break;
+            take();
+            if (c == quote)
+                break;
+            if (c == '\\' && !in.AtEnd())
+                take();
+        }
+        return true;
+    };
+
+    if (fn >= 3 && fn <= 9)
+        fn += 7;
+    switch (fn) {
+    case 0: { // one character of a quoted string, a doubled quote standing for one
+        if (in.AtEnd())
+            return false;
+        const unsigned char c = in.Current();
+        if (c == kCR)
+            return false;
+        if (c != '\'') {
+            take();
+            return true;
+        }
+        in.Advance();
+        if (!in.AtEnd() && in.Current() == '\'') {
+            in.Advance();
+            length += 2;
+            return true;
+        }
+        return fail();
+    }
+    case 1: { // a run of URL characters without a final point
+        while (!in.AtEnd() && IsWebChar(in.Current()))
+            take();
+        if (length > before && in.Before() == '.') {
+            in.Back();
+            --length;
+        }
+        return length > before || fail();
+    }
+    case 2: { // the rest of a line that the token began
+        if (tokenStart > 0) {
+            TRowCursor probe = in;
+            probe.SetPos(tokenStart);
+            if (probe.Before() != kCR)
+                return false;
+        }
+        while (!in.AtEnd() && in.Current() != kCR)
+            take();
+        return true;
+    }
+    case 10:
+        if (in.AtEnd() || !IsLetter(in.Current()))
+            return false;
+        while (!in.AtEnd() && (IsLetter(in.Current()) || IsDigit(in.Current())))
+            take();
+        return true;
+    case 11:
+        return number() || fail();
+    case 12: { // Pascal string: a doubled quote stands for one
+        if (in.AtEnd() || in.Current() != '\'')
+            return false;
+        take();
+        while (!in.AtEnd()) {
+            const unsigned char c = in.Current();
+            if (c == kCR)
+                break;
+            take();
+            if (c == '\'') {
+                if (!in.AtEnd() && in.Current() == '\'')
+                    take();
+                else
+                    break;
+            }
+        }
+        return true;
+    }
+    case 13:
+        return quoted('"');
+    case 14:
+    case 20:
+        return quoted('\'');
+    case 15:
+        if (!in.AtEnd() && (in.Current() == '+' || in.Current() == '-'))
+            take();
+        return number() || fail();
+    case 16:
+        digits();
+        return length > before;
+    case 17: { // mail address: letters, digits and "~.-" around an at sign
+        bool at = false;
+        while (!in.AtEnd() && IsMailChar(in.Current())) {
+            at = at || in.Current() == '@';
+            take();
+        }
+        if (!at)
+            return fail();
+        if (in.Before() == '.') {
+            in.Back();
+            --length;
+        }
+        return true;
+    }
+    case 18: { // HTML attribute string; an unclosed one ends with its line's break
+        if (in.AtEnd() || in.Current() != '"')
+            return false;
+        take();
+        while (!in.AtEnd()) {
+            const unsigned char c = in.Current();
+            take();
+            if (c == '"' || c == kCR)
+                break;
+        }
+        return true;
+    }
+    case 19: { // script line comment that stops before the "-->" closing its HTML comment
+        while (!in.AtEnd() && in.Current() != kCR) {
+            if (in.Current() != '-') {
+                take();
+                continue;
+            }
+            const TextOffset dashes = in.Pos();
+            int n = 0;
+            while (!in.AtEnd() && in.Current() == '-') {
+                in.Advance();
+                ++n;
+            }
+            if (n >= 2 && !in.AtEnd() && in.Current() == '>') {
+                in.SetPos(dashes + n - 2);
+                length += n - 2;
+                break;
+            }
+            length += n;
+        }
+        return length > before || fail();
+    }
+    default:
+        // Tables are checked when compiled and loaded; a number that slips through takes
+        // nothing rather than reading a table that does not exist.
+        return false;
+    }
+}
+
+bool TSyntaxMemoParser::CustomParse(int32_t id, TRowCursor& in, int32_t& length, int32_t value) {
+    if (!OnCustomParse || !scan_.Stream)
+        return false;
+    TEdStream& s = *scan_.Stream;
+    s.SetPosition(in.Pos());
+    int32_t len = length;
+    int32_t v = value;
+    const bool taken = OnCustomParse(*this, id, s, len, v);
+    if (taken) {
+        in.SetPos(s.Pos());
+        length = std::max(len, length);
+    }
+    return taken;
+}
+
+bool TSyntaxMemoParser::EndMatches(const TEndPart& end, TRowCursor& in, int32_t& length,
+                                   TextOffset tokenStart, int32_t value) {
+    if (end.IsMatch)
+        return CustomParse(end.Function, in, length, value);
+    if (end.IsFunction)
+        return CallFunction(end.Function, in, length, tokenStart);
+    const TextOffset from = in.Pos();
+    for (int i = 0; i < end.Count; ++i) {
+        if (in.AtEnd() || !InClass(end.Classes[static_cast<size_t>(i)], in.Current())) {
+            in.SetPos(from);
+            return false;
+        }
+        in.Advance();
+    }
+    if (end.Include)
+        length += end.Count;
+    else
+        in.SetPos(from);
+    return true;
+}
+
+bool TSyntaxMemoParser::BodyTakes(const TStartPart& body, TRowCursor& in, int32_t& length,
+                                  TextOffset tokenStart, int32_t value) {
+    const TextOffset from = in.Pos();
+    bool taken;
+    if (body.IsMatch) {
+        taken = CustomParse(body.Function, in, length, value);
+    } else if (body.IsFunction) {
+        taken = CallFunction(body.Function, in, length, tokenStart);
+    } else {
+        taken = !in.AtEnd() && InClass(body.Class, in.Current());
+        if (taken) {
+            in.Advance();
+            ++length;
+        }
+    }
+    // A step that takes nothing would let the loop run for ever.
+    return taken && in.Pos() > from;
+}
+
+// ---- One token -------------------------------------------------------------------------
+
+uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
+    length = 0;
+    if (scan_.Busy && !scan_.ContainerMode)
+        return 0;
+    const TextOffset start = in.Pos();
+    if (in.AtEnd())
+        return 0;
+    const unsigned char c = in.Current();
+
+    // Words of the language, then of its additional keyword tables.
+    TKeywords::TMatch word = keywords_->Match(in, scan_.Current);
+    bool fromTable = false;
+    if (!word.Found && !settings_->KeywordTables().empty()) {
+        in.SetPos(start);
+        TKeywords& lookup = settings_->KeywordLookup();
+        word = lookup.Match(in, lookup.CurrentStates);
+        fromTable = word.Found;
+    }
+    in.SetPos(start + word.Length);
+    length = word.Length;
+    int32_t value = word.Found ? word.Value : 0;
+    bool matched = word.Found;
+    bool done = false;
+
+    auto miss = [&] {
+        in.SetPos(start + 1);
+        length = 1;
+        value = 0;
+        matched = false;
+        fromTable = false;
+    };
+
+    if (const auto& h = Handlers[static_cast<size_t>(value)]) {
+        const bool endEmpty = h->End.Count == 0 && !h->End.IsFunction && !h->End.IsMatch;
+        bool checkEnd = h->Body.Flag && !endEmpty;
+        for (;;) {
+            if (checkEnd && EndMatches(h->End, in, length, start, value)) {
+                done = true;
+                break;
+            }
+            checkEnd = !endEmpty;
+            if (h->Body.IsFunction && !h->Body.IsMatch && h->Body.Function >= 10 &&
+                h->Body.Function <= 20) {
+                if (CallFunction(h->Body.Function, in, length, start))
+                    done = true;
+                else
+                    miss();
+                break;
+            }
+            if (!BodyTakes(h->Body, in, length, start, value)) {
+                miss();
+                break;
+            }
+            if (endEmpty || in.AtEnd()) {
+                done = true;
+                break;
+            }
+        }
+    }
+
+    if (!matched && !done) {
+        const TTokenRule* r = RuleFor(c);
+        if (r && r->Valid.Meets(scan_.Current)) {
+            if (r->Start.IsFunction) {
+                in.SetPos(start);
+                length = 0;
+                if (CallFunction(r->Start.Function, in, length, start) && in.Pos() > start)
+                    value = r->Value;
+                else
+                    miss();
+            } else {
+                in.SetPos(start + 1);
+                length = 1;
+                bool checkEnd = r->Body.Flag;
+                for (;;) {
+                    if (checkEnd && EndMatches(r->End, in, length, start, r->Value)) {
+                        value = r->Value;
+                        break;
+                    }
+                    checkEnd = true;
+                    if (!BodyTakes(r->Body, in, length, start, r->Value)) {
+                        miss();
+                        break;
+                    }
+                    if (in.AtEnd()) {
+                        value = r->Value;
+                        break;
+                    }
+                }
+            }
+        } else {
+            miss();
+        }
+    }
+    FinishToken(in, start, length, value, fromTable);
+    return static_cast<uint8_t>(value);
+}
+
+void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& length,
+                                    int32_t& value, bool fromTable) {
+    if (!scan_.ContainerMode)
+        scan_.Saved = scan_.Current;
+    const TTokenInfo* info = TokenInfo[static_cast<size_t>(value)] ? &*TokenInfo[value] : nullptr;
+    if ((info && !fromTable && !info->Valid.Meets(scan_.Current)) || in.Pos() <= start) {
+        // Not a token in these states: one plain character, and nothing changes.
+        in.SetPos(start + 1);
+        value = 0;
+        info = nullptr;
+    } else if (info) {
+        auto pop = [&] {
+            // An empty stack keeps the states as they are.
+            if (!scan_.Stack.empty()) {
+                scan_.Current = scan_.Stack.back();
+                scan_.Stack.pop_back();
+            }
+        };
+        if (info->StackFlags & sfPopBefore)
+            pop();
+        else if (info->StackFlags & sfPushBefore)
+            scan_.Stack.push_back(scan_.Current);
+        if (!info->NoTransition) {
+            scan_.Current |= info->Enter;
+            scan_.Current.Remove(info->Leave);
+        }
+        if (info->StackFlags & sfPopAfter)
+            pop();
+        else if (info->StackFlags & sfPushAfter)
+            scan_.Stack.push_back(scan_.Current);
+        ChooseTable();
+        settings_->KeywordLookup().CurrentStates = scan_.Current;
+    }
+    length = in.Pos() - start;
+
+    if (scan_.ContainerMode) {
+        if (in.Pos() >= scan_.ContainerEnd || in.AtEnd()) {
+            scan_.Current = scan_.Saved;
+            ChooseTable();
+            settings_->KeywordLookup().CurrentStates = scan_.Current;
+        }
+        scan_.ContainerMode = in.Pos() < scan_.ContainerEnd;
+    } else if (info && info->Container) {
+        scan_.ContainerEnd = in.Pos();
+        scan_.ContainerMode = true;
+    }
+    scan_.Busy = scan_.ContainerMode;
+}
+
+uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, int32_t& length) {
+    Attach(editor);
+    length = 0;
+    TTextStore& store = editor.Store();
+    if (!store.FirstRow() || in.AtEnd())
+        return 0;
+    if (!scan_.ClassesReady)
+        EnterStates(StartStates);
+    TRowCursor cursor(store.RowAt(&editor, in.Pos()), store.TextLength());
+    cursor.SetPos(in.Pos());
+    scan_.Stream = &in;
+    uint8_t value;
+    try {
+        value = ScanToken(cursor, length);
+    } catch (...) {
+        scan_.Stream = nullptr;
+        throw;
+    }
+    scan_.Stream = nullptr;
+    in.SetPosition(cursor.Pos());
+    return value;
+}
+
+void TSyntaxMemoParser::Attach(TCustomSyntaxMemo& editor) {
+    if (std::find(editors_.begin(), editors_.end(), &editor) == editors_.end())
+        editors_.push_back(&editor);
+}
+
+void TSyntaxMemoParser::Detach(TCustomSyntaxMemo& editor) {
+    std::erase(editors_, &editor);
+}
+
+void TSyntaxMemoParser::DetachAll() {
+    const std::vector<TCustomSyntaxMemo*> editors = editors_;
+    editors_.clear();
+    for (TCustomSyntaxMemo* e : editors)
+        if (e->Highlighter() == this)
+            e->SetHighlighter(nullptr);
+}
+
+// ---- The highlighting pass -------------------------------------------------------------
+
+namespace {
+
+// Writes token values into the rows' token bytes and remembers, for every row not yet
+// finished, whether its bytes came out different from what the row held.
+class TRowWriter {
+  public:
+    explicit TRowWriter(const TRowFinger& first) : first_(first), row_(first) {}
+
+    void Write(TextOffset start, int32_t length, uint8_t value, bool keepWhenZero) {
+        while (start < row_.Offset) {
+            row_.Row = row_.Row->Prev();
+            row_.Offset -= row_.Row->Length();
+            --row_.Index;
+        }
+        while (start >= row_.Offset + row_.Row->Length() && row_.Row->Next())
+            StepForward();
+        const TextOffset end = start + length;
+        for (TextOffset p = start; p < end;) {
+            const size_t k = static_cast<size_t>(row_.Index - first_.Index);
+            if (k >= changed_.size())
+                changed_.push_back(!row_.Row->Styles());
+            uint8_t* bytes = row_.Row->Styles();
+            if (!bytes)
+                bytes = row_.Row->AllocStyles();
+            const int32_t from = p - row_.Offset;
+            const int32_t to = std::min<int32_t>(end - row_.Offset, row_.Row->Length());
+            if (!(keepWhenZero && value == 0)) {
+                bool differs = false;
+                for (int32_t i = from; i < to; ++i) {
+                    differs |= bytes[i] != value;
+                    bytes[i] = value;
+                }
+                if (differs)
+                    changed_[k] = true;
+            }
+            p = row_.Offset + to;
+            if (p < end) {
+                if (!row_.Row->Next())
+                    break;
+                StepForward();
+            }
+        }
+    }
+
+    // The oldest row not yet finished, and whether its bytes changed.
+    const TRowFinger& First() const { return first_; }
+    bool FirstChanged() const { return !changed_.empty() && changed_.front(); }
+    void FinishFirst() {
+        if (!changed_.empty())
+            changed_.pop_front();
+        first_.Offset += first_.Row->Length();
+        first_.Row = first_.Row->Next();
+        ++first_.Index;
+    }
+
+  private:
+    void StepForward() {
+        row_.Offset += row_.Row->Length();
+        row_.Row = row_.Row->Next();
+        ++row_.Index;
+    }
+
+    TRowFinger first_;
+    TRowFinger row_;
+    std::deque<bool> changed_;
+};
+
+TRowFinger PreviousRow(const TRowFinger& f) {
+    TLineNode* p = f.Row->Prev();
+    return {p, f.Offset - p->Length(), f.Index - 1};
+}
+
+} // namespace
+
+// Where a pass that must cover `row` starts: at the first character of the run of equal
+// token values around the nearest anchor value before the row, found in the token bytes
+// of the rows above. Rows never highlighted are passed over, since the pass will write
+// them anyway; with no anchor above, the pass starts at the top of the document.
+bool TSyntaxMemoParser::FindRestart(const TRowFinger& row, TRowFinger& at, int32_t& index,
+                                    uint8_t& value) const {
+    if (row.Index == 0 || !row.Row->Prev())
+        return false;
+    TRowFinger r = PreviousRow(row);
+    int32_t i = -1;
+    for (;;) {
+        if (const uint8_t* bytes = r.Row->Styles()) {
+            for (i = r.Row->Length() - 1; i >= 0 && !AnchorTokens.Has(bytes[i]); --i) {
+            }
+            if (i >= 0)
+                break;
+        }
+        if (r.Index == 0)
+            return false;
+        r = PreviousRow(r);
+    }
+    value = r.Row->Styles()[i];
+    for (;;) {
+        const uint8_t* bytes = r.Row->Styles();
+        while (i > 0 && bytes[i - 1] == value)
+            --i;
+        if (i > 0 || r.Index == 0)
+            break;
+        const TLineNode* p = r.Row->Prev();
+        if (!p->Styles() || p->Styles()[p->Length() - 1] != value)
+            break;
+        r = PreviousRow(r);
+        i = r.Row->Length() - 1;
+    }
+    at = r;
+    index = i;
+    return true;
+}
+
+void TSyntaxMemoParser::Rehighlight(TCustomSyntaxMemo& memo) {
+    Pass(memo, false);
+}
+
+void TSyntaxMemoParser::HighlightAll(TCustomSyntaxMemo& memo) {
+    Pass(memo, true);
+}
+
+void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
+    Attach(memo);
+    RowsScanned = 0;
+    TTextStore& store = memo.Store();
+    if (!store.FirstRow())
+        return;
+    const TRowFinger from =
+        whole || !memo.Rescan.Row ? TRowFinger{store.FirstRow(), 0, 0} : memo.Rescan;
+    TRowFinger at{store.FirstRow(), 0, 0};
+    int32_t index = 0;
+    uint8_t value = 0;
+    if (!whole && FindRestart(from, at, index, value))
+        Restart(value);
+    else
+        EnterStates(StartStates);
+
+    // Only `match` functions read the document through a stream.
+    std::optional<TEdStream> stream;
+    if (UsesMatch && OnCustomParse)
+        stream.emplace(memo);
+    scan_.Stream = stream ? &*stream : nullptr;
+    struct TStreamReset {
+        TScanState& scan;
+        ~TStreamReset() { scan.Stream = nullptr; }
+    } reset{scan_};
+
+    if (memo.OnTokenSeen) {
+        int none = -1;
+        memo.OnTokenSeen(memo, none, -1, -1);
+    }
+    TRowCursor in(at, store.TextLength());
+    in.SetPos(at.Offset + index);
+    TRowWriter rows(at);
+    int32_t firstChanged = -1;
+    int32_t lastChanged = -1;
+    bool stop = false;
+    while (!stop && !in.AtEnd()) {
+        const TextOffset start = in.Pos();
+        const bool inContainer = scan_.ContainerMode;
+        int32_t length = 0;
+        int token = ScanToken(in, length);
+        if (length <= 0) { // a scanner that is waiting for another editor takes nothing
+            in.SetPos(start + 1);
+            length = 1;
+        }
+        if (memo.OnTokenSeen)
+            memo.OnTokenSeen(memo, token, start, start + length);
+        rows.Write(start, length, static_cast<uint8_t>(token), inContainer);
+        if (!inContainer && scan_.ContainerMode) {
+            // The container's text is scanned again, token by token, in its own states.
+            in.SetPos(start);
+            continue;
+        }
+        while (!scan_.ContainerMode &&
+               in.Pos() >= rows.First().Offset + rows.First().Row->Length()) {
+            TLineNode* row = rows.First().Row;
+            const int32_t rowIndex = rows.First().Index;
+            const bool changed = rows.FirstChanged();
+            row->ClearRowFlags(rfRescan | rfScanStart);
+            ++RowsScanned;
+            if (changed) {
+                row->AddRowFlags(rfRepaint);
+                if (firstChanged < 0)
+                    firstChanged = rowIndex;
+                lastChanged = rowIndex;
+            }
+            const TLineNode* next = row->Next();
+            if (!next) {
+                stop = true;
+                break;
+            }
+            // A row that came out as it was ends the pass, unless the states at its end
+            // are ones whose effect the token bytes do not show, or the next row still
+            // waits for its own scan.
+            stop = !whole && !changed && rowIndex >= from.Index && !IsBound(scan_.Current) &&
+                   next->Styles() && !(next->RowFlags() & (rfRescan | rfScanStart));
+            rows.FinishFirst();
+            if (stop)
+                break;
+        }
+    }
+    scan_.Busy = false;
+    if (memo.OnTokenSeen) {
+        int none = -2;
+        memo.OnTokenSeen(memo, none, -2, -2);
+    }
+    if (firstChanged >= 0)
+        memo.Platform().InvalidateRows(firstChanged, lastChanged);
+}
+
+} // namespace kvx
