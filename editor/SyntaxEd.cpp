@@ -635,6 +635,8 @@ void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
     highlighter_ = highlighter;
     if (old)
         old->Detach(*this);
+    if (highlighter_)
+        highlighter_->Attach(*this);
 }
 
 void TCustomSyntaxMemo::RescanHighlighting() {

@@ -63,7 +63,8 @@ class THighlighter {
   public:
     virtual ~THighlighter() = default;
     virtual void Rehighlight(TCustomSyntaxMemo& memo) = 0;
-    // The control goes away or takes another highlighter: forget it.
+    // The control takes this highlighter; it goes away or takes another: forget it.
+    virtual void Attach(TCustomSyntaxMemo& memo) = 0;
     virtual void Detach(TCustomSyntaxMemo& memo) = 0;
 };
 

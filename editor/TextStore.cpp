@@ -680,7 +680,10 @@ void TTextStore::DeleteRange(TStoreView& view) {
     if (made.first) {
         NoteRescan(made.first, s.Offset, s.Index);
     } else {
+        // Whole rows went: the row that now follows the cut keeps its text, but what came
+        // before it changed, so its highlighting must be checked.
         const TRowFinger r = RowAt(&view, a);
+        r.Row->AddRowFlags(rfRescan);
         NoteRescan(r.Row, r.Offset, std::min(r.Index, rowCount_ - 1));
     }
     for (TStoreListener* l : listeners_)

@@ -734,10 +734,10 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
                 break;
             }
             // A row that came out as it was ends the pass, unless the states at its end
-            // are ones whose effect the token bytes do not show, or the next row still
-            // waits for its own scan.
+            // are ones whose effect the token bytes do not show, or the next row has
+            // never been scanned (an edit freed its bytes).
             stop = !whole && !changed && rowIndex >= from.Index && !IsBound(scan_.Current) &&
-                   next->Styles() && !(next->RowFlags() & (rfRescan | rfScanStart));
+                   next->Styles();
             rows.FinishFirst();
             if (stop)
                 break;

@@ -209,6 +209,7 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
     void Rehighlight(TCustomSyntaxMemo& memo) override;
     // Writes the token bytes of every row from the top of the document.
     void HighlightAll(TCustomSyntaxMemo& memo);
+    void Attach(TCustomSyntaxMemo& memo) override;
     void Detach(TCustomSyntaxMemo& memo) override;
     // Rows the last pass wrote.
     int32_t RowsScanned = 0;
@@ -246,7 +247,6 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
                      bool fromTable);
     bool FindRestart(const TRowFinger& row, TRowFinger& at, int32_t& index, uint8_t& value) const;
     void Pass(TCustomSyntaxMemo& memo, bool whole);
-    void Attach(TCustomSyntaxMemo& editor);
     void DetachAll();
 
     TScanState scan_;

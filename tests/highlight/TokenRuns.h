@@ -1,0 +1,106 @@
+// Helpers for the highlighting tests: a document highlighted by a parser, shown as token
+// runs, and the incremental-against-full comparison.
+#pragma once
+
+#include "EdConsts.h"
+#include "Stream.h"
+#include "SynParse.h"
+#include "SyntaxEd.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvx::test {
+
+// "VALUE*COUNT VALUE*COUNT" per row, rows joined by "|".
+inline std::string Runs(TCustomSyntaxMemo& memo) {
+    std::string out;
+    for (const TLineNode* row = memo.Store().FirstRow(); row; row = row->Next()) {
+        if (!out.empty())
+            out += '|';
+        const uint8_t* b = row->Styles();
+        for (int i = 0; i < row->Length();) {
+            const uint8_t v = b ? b[i] : 0;
+            int n = 1;
+            while (i + n < row->Length() && (b ? b[i + n] : 0) == v)
+                ++n;
+            out += (i ? " " : "") + std::to_string(v) + "*" + std::to_string(n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+// The document's token bytes, one per character, as one string.
+inline std::string AllBytes(TCustomSyntaxMemo& memo) {
+    std::string out;
+    for (const TLineNode* row = memo.Store().FirstRow(); row; row = row->Next()) {
+        const uint8_t* b = row->Styles();
+        for (int i = 0; i < row->Length(); ++i)
+            out += static_cast<char>(b ? b[i] : 0xEE);
+    }
+    return out;
+}
+
+inline void CompileScript(TSyntaxMemoParser& p, std::string_view script) {
+    TMemoryStream in{std::string(script)};
+    p.CompileFromStream(in);
+}
+
+// Highlights `text` from scratch and gives its runs; breaks are written "\r".
+inline std::string Highlighted(TSyntaxMemoParser& p, std::string_view text) {
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText(text);
+    memo.SetHighlighter(&p);
+    p.HighlightAll(memo);
+    return Runs(memo);
+}
+
+// Applies `edits` random edits to `text` in an editor highlighted by `p`, each followed by
+// the change notification, and checks after each that the token bytes equal those of a
+// fresh full highlight of the same text. `pieces` are what gets typed or pasted.
+inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
+                                  const std::vector<std::string>& pieces, int edits,
+                                  uint32_t seed) {
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText(text);
+    memo.SetHighlighter(&p);
+    memo.ChangeNotification();
+    std::mt19937 rng(seed);
+    for (int step = 0; step < edits; ++step) {
+        const TextOffset len = memo.TextLength();
+        const TextOffset at = len ? static_cast<TextOffset>(rng() % (len + 1)) : 0;
+        const int kind = static_cast<int>(rng() % 10);
+        if (kind < 6 || len == 0) { // type or paste a piece
+            memo.SetSelection(at, at);
+            memo.ReplaceSelection(pieces[rng() % pieces.size()]);
+        } else if (kind < 9) { // delete a few characters
+            const TextOffset n = 1 + static_cast<TextOffset>(rng() % 6);
+            memo.SetSelection(at, std::min(len, at + n));
+            memo.ReplaceSelection("");
+        } else { // undo the last step
+            memo.ExecuteCommand(caUNDO);
+        }
+        memo.ChangeNotification();
+        TCustomSyntaxMemo full;
+        full.SetWholeText(memo.Text());
+        p.HighlightAll(full);
+        const std::string a = AllBytes(memo);
+        const std::string b = AllBytes(full);
+        if (a != b) {
+            size_t k = 0;
+            while (k < a.size() && k < b.size() && a[k] == b[k])
+                ++k;
+            const std::string doc = memo.Text();
+            FAIL() << "step " << step << " (seed " << seed << "): first difference at offset " << k
+                   << " near \"" << doc.substr(k > 20 ? k - 20 : 0, 40) << "\": incremental "
+                   << int(uint8_t(a[k])) << ", full " << int(uint8_t(b[k]));
+        }
+    }
+}
+
+} // namespace kvx::test
