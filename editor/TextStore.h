@@ -37,6 +37,10 @@ enum TRowFlag : uint32_t {
     rfRepaint = 1,
     rfRescan = 2,
     rfHasTab = 4,
+    // The highlighting that wrote the row's token bytes ended the row in states the bytes
+    // do not show (the language's bound states): the rows after it depend on more than
+    // the bytes tell.
+    rfBoundEnd = 8,
     rfScanStart = 16,
     // The row holds bytes of 128 or more: in a UTF-8 document its columns are not its bytes.
     rfHighBytes = 32,

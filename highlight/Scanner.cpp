@@ -316,9 +316,12 @@ bool TSyntaxMemoParser::EndMatches(const TEndPart& end, TRowCursor& in, int32_t&
         return CustomParse(end.Function, in, length, value);
     if (end.IsFunction)
         return CallFunction(end.Function, in, length, tokenStart);
+    // Past the end of the text the character read is 0, as for a word's following class:
+    // an end such as "anything but a blank" is met there, so the last token of a text ends
+    // as it would before more text.
     const TextOffset from = in.Pos();
     for (int i = 0; i < end.Count; ++i) {
-        if (in.AtEnd() || !InClass(end.Classes[static_cast<size_t>(i)], in.Current())) {
+        if (!InClass(end.Classes[static_cast<size_t>(i)], in.Current())) {
             in.SetPos(from);
             return false;
         }
@@ -720,7 +723,11 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
             TLineNode* row = rows.First().Row;
             const int32_t rowIndex = rows.First().Index;
             const bool changed = rows.FirstChanged();
-            row->ClearRowFlags(rfRescan | rfScanStart);
+            const bool wasBound = row->RowFlags() & rfBoundEnd;
+            const bool bound = IsBound(scan_.Current);
+            row->ClearRowFlags(rfRescan | rfScanStart | rfBoundEnd);
+            if (bound)
+                row->AddRowFlags(rfBoundEnd);
             ++RowsScanned;
             if (changed) {
                 row->AddRowFlags(rfRepaint);
@@ -733,10 +740,10 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
                 stop = true;
                 break;
             }
-            // A row that came out as it was ends the pass, unless the states at its end
-            // are ones whose effect the token bytes do not show, or the next row has
-            // never been scanned (an edit freed its bytes).
-            stop = !whole && !changed && rowIndex >= from.Index && !IsBound(scan_.Current) &&
+            // A row that came out as it was ends the pass, unless the states at its end,
+            // now or when it was last scanned, are ones whose effect the token bytes do not
+            // show, or the next row has never been scanned (an edit freed its bytes).
+            stop = !whole && !changed && rowIndex >= from.Index && !bound && !wasBound &&
                    next->Styles();
             rows.FinishFirst();
             if (stop)

@@ -19,14 +19,14 @@
 
 namespace kvx {
 
-// Colours are 0x00BBGGRR values. A system colour is stored as 0xFF000000 plus the system
+// Colours are 0x00BBGGRR values. A system colour is stored as 0x80000000 plus the system
 // colour's index, as the original platform wrote them; the widget resolves them to the
 // desktop's palette when it paints.
 constexpr int32_t SystemColor(int index) {
-    return static_cast<int32_t>(0xFF000000u | uint32_t(index));
+    return static_cast<int32_t>(0x80000000u | uint32_t(index));
 }
 constexpr bool IsSystemColor(int32_t color) {
-    return (static_cast<uint32_t>(color) & 0xFF000000u) == 0xFF000000u;
+    return (static_cast<uint32_t>(color) & 0xFF000000u) == 0x80000000u;
 }
 inline constexpr int32_t clBtnFace = SystemColor(15);
 inline constexpr int32_t clHighlight = SystemColor(13);

@@ -75,15 +75,20 @@ inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
         const TextOffset len = memo.TextLength();
         const TextOffset at = len ? static_cast<TextOffset>(rng() % (len + 1)) : 0;
         const int kind = static_cast<int>(rng() % 10);
+        std::string edit;
         if (kind < 6 || len == 0) { // type or paste a piece
+            const std::string& piece = pieces[rng() % pieces.size()];
             memo.SetSelection(at, at);
-            memo.ReplaceSelection(pieces[rng() % pieces.size()]);
+            memo.ReplaceSelection(piece);
+            edit = "insert \"" + piece + "\" at " + std::to_string(at);
         } else if (kind < 9) { // delete a few characters
             const TextOffset n = 1 + static_cast<TextOffset>(rng() % 6);
             memo.SetSelection(at, std::min(len, at + n));
             memo.ReplaceSelection("");
+            edit = "delete " + std::to_string(n) + " at " + std::to_string(at);
         } else { // undo the last step
             memo.ExecuteCommand(caUNDO);
+            edit = "undo";
         }
         memo.ChangeNotification();
         TCustomSyntaxMemo full;
@@ -95,10 +100,24 @@ inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
             size_t k = 0;
             while (k < a.size() && k < b.size() && a[k] == b[k])
                 ++k;
+            // The rows around the first difference, as text and as runs of both passes.
             const std::string doc = memo.Text();
-            FAIL() << "step " << step << " (seed " << seed << "): first difference at offset " << k
-                   << " near \"" << doc.substr(k > 20 ? k - 20 : 0, 40) << "\": incremental "
-                   << int(uint8_t(a[k])) << ", full " << int(uint8_t(b[k]));
+            const size_t rowStart = doc.rfind('\r', k ? k - 1 : 0);
+            const size_t from = rowStart == std::string::npos || k == 0 ? 0 : rowStart + 1;
+            auto runsOf = [&](const std::string& bytes) {
+                std::string out;
+                for (size_t i = from; i < bytes.size() && i < from + 120; ++i)
+                    out += std::to_string(uint8_t(bytes[i])) + (doc[i] == '\r' ? " | " : " ");
+                return out;
+            };
+            std::string shown = doc.substr(from, 120);
+            for (char& c : shown)
+                c = c == '\r' ? '|' : c;
+            FAIL() << "step " << step << " (seed " << seed << "), " << edit
+                   << ": first difference at offset " << k << " (pass wrote " << p.RowsScanned
+                   << " rows)"
+                   << "\ntext:        " << shown << "\nincremental: " << runsOf(a)
+                   << "\nfull:        " << runsOf(b);
         }
     }
 }

@@ -1,0 +1,223 @@
+// The six built-in languages as the program carries them: embedded tables equal to a fresh
+// compile of their scripts, the token values of their constructs, and incremental
+// highlighting equal to a full pass under random editing.
+#include "Languages.h"
+#include "TextFile.h"
+#include "TokenRuns.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#ifndef KVX_LANGUAGE_DIR
+#error "KVX_LANGUAGE_DIR must name the folder of the language scripts"
+#endif
+
+namespace kvx {
+namespace {
+
+using test::Highlighted;
+
+const char* const kScripts[kLanguageCount] = {"asm", "c", "pascal", "basic", "html", "text"};
+
+TSyntaxMemoParser& Language(int n) {
+    static std::unique_ptr<TSyntaxMemoParser> parsers[kLanguageCount];
+    auto& p = parsers[n - 1];
+    if (!p) {
+        p = std::make_unique<TSyntaxMemoParser>();
+        LoadLanguage(*p, n);
+    }
+    return *p;
+}
+
+std::string Row(int language, std::string_view text, int row = 0) {
+    const std::string runs = Highlighted(Language(language), text);
+    size_t from = 0;
+    for (int i = 0; i < row; ++i)
+        from = runs.find('|', from) + 1;
+    return runs.substr(from, runs.find('|', from) - from);
+}
+
+// Every value the language's words, rules and keyword tables can give.
+std::set<int> ProducibleValues(const TSyntaxMemoParser& p) {
+    std::set<int> values;
+    for (const auto& w : p.Keywords().Words())
+        values.insert(w.Value);
+    for (const auto& r : p.TokenRules)
+        if (r)
+            values.insert(r->Value);
+    for (const auto& t : p.StateTokenRules)
+        if (t)
+            for (const auto& r : t->Rules)
+                if (r)
+                    values.insert(r->Value);
+    for (const auto& t : p.Settings().KeywordTables())
+        for (const auto& w : t.Words)
+            values.insert(w.second);
+    return values;
+}
+
+// Highlights `text` and checks that every value the language can give shows up in it.
+void ExpectEveryValue(int language, const std::string& text) {
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText(text);
+    TSyntaxMemoParser& p = Language(language);
+    p.HighlightAll(memo);
+    std::set<int> seen;
+    for (const char c : test::AllBytes(memo))
+        seen.insert(static_cast<uint8_t>(c));
+    for (const int v : ProducibleValues(p))
+        EXPECT_TRUE(seen.count(v)) << "language " << language << " never gave value " << v;
+}
+
+TEST(Languages, EmbeddedTablesEqualAFreshCompile) {
+    for (int n = 1; n <= kLanguageCount; ++n) {
+        TSyntaxMemoParser fresh;
+        TFileStream script(std::string(KVX_LANGUAGE_DIR) + "/" + kScripts[n - 1] + ".syn");
+        fresh.CompileFromStream(script);
+        TMemoryStream stored;
+        fresh.WriteStored(stored);
+        const std::span<const uint8_t> embedded = EmbeddedLanguage(n);
+        EXPECT_EQ(stored.Data(), std::string(embedded.begin(), embedded.end())) << kScripts[n - 1];
+        TMemoryStream again;
+        Language(n).WriteStored(again);
+        EXPECT_EQ(again.Data(), stored.Data()) << kScripts[n - 1];
+    }
+    EXPECT_TRUE(EmbeddedLanguage(0).empty());
+    EXPECT_TRUE(EmbeddedLanguage(7).empty());
+    TSyntaxMemoParser p;
+    EXPECT_THROW(LoadLanguage(p, 7), ESyntaxMemo);
+}
+
+TEST(Languages, ChosenByExtension) {
+    EXPECT_EQ(LanguageForFileName("prog.inc"), 1);
+    EXPECT_EQ(LanguageForFileName("/src/boot.ASM"), 1);
+    EXPECT_EQ(LanguageForFileName("out.lst"), 1);
+    EXPECT_EQ(LanguageForFileName("my.file.c"), 2);
+    EXPECT_EQ(LanguageForFileName("a.hpp"), 2);
+    EXPECT_EQ(LanguageForFileName("Unit1.pas"), 3);
+    EXPECT_EQ(LanguageForFileName("m.Bas"), 4);
+    EXPECT_EQ(LanguageForFileName("a.Htm"), 5);
+    EXPECT_EQ(LanguageForFileName("x.html5"), 5);
+    EXPECT_EQ(LanguageForFileName("readme"), 6);
+    EXPECT_EQ(LanguageForFileName("x.asmx"), 6);
+    EXPECT_EQ(LanguageForFileName("dir.c/readme"), 6);
+    EXPECT_EQ(LanguageForFileName("trailing."), 6);
+    EXPECT_EQ(LanguageCaption(1), "Assembler");
+    EXPECT_EQ(LanguageCaption(6), "Text");
+    EXPECT_EQ(LanguageCaption(0), "");
+}
+
+TEST(Languages, Assembler) {
+    // An instruction needs a non-letter after it; 0x and $ numbers are hexadecimal.
+    EXPECT_EQ(Row(1, "movlw 0x1F\r"), "12*5 0*1 13*4 0*1");
+    EXPECT_EQ(Row(1, "movlwx $ff"), "3*6 0*1 13*3");
+    EXPECT_EQ(Row(1, "start: goto start ; loop"), "3*5 7*1 0*1 12*4 0*1 3*5 0*1 1*6");
+    EXPECT_EQ(Row(1, "\tmov a, #25"), "0*1 12*3 0*1 3*1 0*2 5*3");
+    EXPECT_EQ(Highlighted(Language(1), "/* a\r b */ nop"), "2*5|2*5 0*1 12*3");
+    ExpectEveryValue(1, "; PIC start-up\r\tprocessor 16f84a\r#define LED 0x05\r"
+                        "start:\tmovlw\t0x1F\t// load\r\tdb\t\"text\", 'c', $FF, 1.5e3\r"
+                        "/* block\r   comment */ goto start\r\tld\t(IX), a\rend\r");
+}
+
+TEST(Languages, AnsiC) {
+    // Case matters: "While" is an identifier, "while" a reserved word.
+    EXPECT_EQ(Row(2, "while (x) While(y);"), "12*5 0*1 11*1 3*1 11*1 0*1 3*5 11*1 3*1 11*2");
+    EXPECT_EQ(Row(2, "c = '\\n'; s = \"a\\\"b\";"),
+              "3*1 0*1 7*1 0*1 9*4 11*1 0*1 3*1 0*1 7*1 0*1 4*6 11*1");
+    EXPECT_EQ(Row(2, "#include <stdio.h>\rx", 0), "10*18 0*1");
+    EXPECT_EQ(Highlighted(Language(2), "a /* b\r c */ 0x1f"), "3*1 0*1 2*5|2*5 0*1 13*4");
+    ExpectEveryValue(2, "int main(void) {\r  char c = '\\n'; // note\r"
+                        "  while (x <<= 2) return 0x1f + 1.5;\r  /* a\r  */ s = \"a\";\r}\r"
+                        "#include <stdio.h>\r");
+}
+
+TEST(Languages, ObjectPascal) {
+    EXPECT_EQ(Highlighted(Language(3), "{ a\r} (* b\r*) // c"), "8*4|8*1 0*1 9*5|9*2 0*1 1*4");
+    EXPECT_EQ(Row(3, "s := 'it''s' + #13#$0d + $1F;"),
+              "2*1 0*1 10*2 0*1 3*7 0*1 10*1 0*1 11*3 12*4 0*1 10*1 0*1 6*3 20*1");
+    // "read" and "write" are words only inside a property declaration, up to its ";".
+    EXPECT_EQ(Row(3, "property P: Integer read F write G; read"),
+              "21*8 0*1 2*1 0*2 2*7 0*1 23*4 0*1 2*1 0*1 25*5 0*1 2*1 20*1 0*1 7*4");
+    ExpectEveryValue(3, "uses SysUtils;\r{ brace }\r(* paren *) // line\rtype\r"
+                        "  TFoo = class\r    property P: Integer read F write G stored True "
+                        "default 0;\r  end;\rexports Foo index 1 name 'x' resident;\r"
+                        "const A = #13#$0d + $1F + 1.5;\r");
+}
+
+TEST(Languages, VisualBasicScript) {
+    // "Sub" opens a line as value 20; after another word it is a reserved word.
+    EXPECT_EQ(Row(4, "Sub Foo()\r  x = 1 Sub\r", 0), "20*3 32*1 30*3 55*2 31*1");
+    EXPECT_EQ(Row(4, "Sub Foo()\r  x = 1 Sub\r", 1),
+              "31*2 30*1 32*1 55*1 32*1 51*1 32*1 53*3 31*1");
+    EXPECT_EQ(Row(4, "x = \"a\" ' note\r"), "30*1 32*1 55*1 32*1 50*3 32*1 33*6 31*1");
+    ExpectEveryValue(4, "Attribute Module=x\rAttribute Form=B\rAttribute Class=C\r"
+                        "Public Sub A()\rPrivate Sub B()\rFunction C()\rPublic Function D()\r"
+                        "Private Function E()\rProperty Get F()\rProperty Let G()\r"
+                        "Property Set H()\rSub I()\r  Dim x: x = &HFF + $1F + #12 + 1.5\r"
+                        "  s = \"str\" ' comment\r  Rem old\r  y = a.b(1) <> c\r"
+                        "  x = 1: End Sub\r  x = 1: End Function\r  x = 1: End Property\r"
+                        "End Sub\r");
+}
+
+TEST(Languages, Html) {
+    // After "<" a tag name moves into the tag; its attributes are words there; ">" leaves.
+    EXPECT_EQ(Row(5, "<table align=\"x\">table"), "22*1 163*5 25*1 29*5 0*1 27*3 23*1 26*5");
+    EXPECT_EQ(Highlighted(Language(5), "<!-- a\r--> &amp; &x;"), "24*7|24*3 25*1 180*5 25*1 180*3");
+    EXPECT_EQ(Row(5, "see http://x.org/a. now"), "26*3 25*1 31*14 0*1 25*1 26*3");
+    // Tags and attributes may run over lines.
+    EXPECT_EQ(Highlighted(Language(5), "<b\r src=\"a\">"),
+              "22*1 103*1 25*1|25*1 26*3 0*1 27*3 23*1");
+    std::string sample = "<body bgcolor=red><td background=x>mailto:me@x.org 12 &nbsp;\r"
+                         "<!-- note --> <a href=\"x\" name=y>http://a.b/c</a>\r";
+    for (const auto& w : Language(5).Keywords().Words())
+        if (w.Value >= 100 && w.Value <= 173)
+            sample += "<" + w.Text + ">\r";
+    ExpectEveryValue(5, sample);
+}
+
+TEST(Languages, PlainText) {
+    // A line up to its break is one token, the break another; byte 255 is plain.
+    EXPECT_EQ(Highlighted(Language(6), "any text\r\r\xFFy\r"), "1*8 2*1|2*1|0*1 1*1 2*1");
+    ExpectEveryValue(6, "line\r");
+}
+
+TEST(Languages, IncrementalEqualsFull) {
+    const std::vector<std::string> common = {"\r", " ", "x", "'", "\"", "/*", "*/", "//", ";"};
+    struct TCase {
+        int Language;
+        std::string Text;
+        std::vector<std::string> Pieces;
+    };
+    const TCase cases[] = {
+        {1,
+         "start:\tmovlw\t0x1F\t; load\r\tdb\t\"t\", 'c', $FF\r/* b */ goto start\r",
+         {"movlw", "0x", "$", "#", "1", "(", ")"}},
+        {2,
+         "int f(void) { return 0x1f; } /* c */\r#define X 1\r  s = \"a\";\r",
+         {"while", "0x", "#", "{", "}", "1.5"}},
+        {3,
+         "property P: Integer read F write G;\r{ c } (* d *) s := 'a';\rexports F index 1;\r",
+         {"{", "}", "(*", "*)", "property", "read", "#", "$"}},
+        {4,
+         "Sub A()\r  x = \"s\" ' c\rEnd Sub\rPublic Function F()\r",
+         {"Sub", "End Sub", "&H", "Public ", "\t", "Rem"}},
+        {5,
+         "<table align=\"x\">text &amp; <!-- c -->\r<a href=http://a.b>x</a>\r",
+         {"<", ">", "<!--", "-->", "&", "align", "<td ", "http://"}},
+        {6, "plain text\r\rmore\r", {"\xFF", "a"}},
+    };
+    for (const TCase& c : cases) {
+        std::string text;
+        for (int i = 0; i < 40; ++i)
+            text += c.Text;
+        std::vector<std::string> pieces = common;
+        pieces.insert(pieces.end(), c.Pieces.begin(), c.Pieces.end());
+        SCOPED_TRACE("language " + std::to_string(c.Language));
+        test::IncrementalEqualsFull(Language(c.Language), text, pieces, 10000,
+                                    1000 + static_cast<uint32_t>(c.Language));
+    }
+}
+
+} // namespace
+} // namespace kvx
