@@ -93,14 +93,22 @@ void TKeywords::Add(std::string_view text, bool caseSensitive, int value, const 
         nodes_[cur].Union |= states;
         node = parent = cur;
     }
-    nodes_[node].Endings.push_back({states, followIndex, static_cast<uint8_t>(value)});
+    TSet256 followSet;
+    for (int c = 0; c < 256; ++c)
+        if (follow.Contains(static_cast<uint8_t>(c)))
+            followSet.Include(c);
+    nodes_[node].Endings.push_back({states, followSet, followIndex, static_cast<uint8_t>(value)});
     words_.push_back({word, followIndex, states, static_cast<uint8_t>(value)});
 }
 
 template <class Cursor> TKeywords::TMatch TKeywords::Walk(Cursor& in, const TSet256& states) const {
-    TMatch best;
     if (in.AtEnd())
-        return best;
+        return {};
+    // The best match so far lives in plain locals: building the result field by field in
+    // memory and reading it back whole stalls the store-to-load forwarding, which cost the
+    // scanner a good part of its time.
+    int bestLength = 0;
+    unsigned bestValue = 0;
     int length = 0;
     int32_t node = first_[Fold(in.Current())];
     while (node != kNone && nodes_[node].Union.Meets(states)) {
@@ -109,8 +117,9 @@ template <class Cursor> TKeywords::TMatch TKeywords::Walk(Cursor& in, const TSet
         const bool atEnd = in.AtEnd();
         const unsigned char next = atEnd ? 0 : in.Current();
         for (const TEnding& e : nodes_[node].Endings) {
-            if (e.States.Meets(states) && (e.Follow == 0 || classes_.At(e.Follow).Contains(next))) {
-                best = {true, length, e.Value};
+            if (e.States.Meets(states) && (e.Follow == 0 || e.FollowSet.Has(next))) {
+                bestLength = length;
+                bestValue = e.Value;
                 break;
             }
         }
@@ -118,7 +127,9 @@ template <class Cursor> TKeywords::TMatch TKeywords::Walk(Cursor& in, const TSet
             break;
         node = FindChild(nodes_[node].Child, Fold(next));
     }
-    return best;
+    if (bestLength == 0)
+        return {};
+    return {true, bestLength, static_cast<uint8_t>(bestValue)};
 }
 
 TKeywords::TMatch TKeywords::Match(TCharCursor& in, const TSet256& states) const {

@@ -122,6 +122,7 @@ class TKeywords {
     static constexpr int32_t kNone = -1;
     struct TEnding {
         TSet256 States;
+        TSet256 FollowSet; // the following class as a plain set: one test per lookup
         uint16_t Follow = 0;
         uint8_t Value = 0;
     };

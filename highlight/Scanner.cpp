@@ -6,7 +6,6 @@
 #include "SyntaxEd.h"
 
 #include <algorithm>
-#include <deque>
 #include <optional>
 
 namespace kvx {
@@ -84,6 +83,11 @@ void TSyntaxMemoParser::EnterStates(const TSet256& states) {
     scan_.Busy = false;
     if (!scan_.ClassesReady || scan_.Classes.size() != size_t(keywords_->Classes().Count()))
         PrepareClasses();
+    scan_.HasTables = !settings_->KeywordTables().empty();
+    StatesChanged();
+}
+
+void TSyntaxMemoParser::StatesChanged() {
     ChooseTable();
     settings_->KeywordLookup().CurrentStates = scan_.Current;
 }
@@ -367,7 +371,7 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
     // Words of the language, then of its additional keyword tables.
     TKeywords::TMatch word = keywords_->Match(in, scan_.Current);
     bool fromTable = false;
-    if (!word.Found && !settings_->KeywordTables().empty()) {
+    if (!word.Found && scan_.HasTables) {
         in.SetPos(start);
         TKeywords& lookup = settings_->KeywordLookup();
         word = lookup.Match(in, lookup.CurrentStates);
@@ -483,16 +487,15 @@ void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& l
             pop();
         else if (info->StackFlags & sfPushAfter)
             scan_.Stack.push_back(scan_.Current);
-        ChooseTable();
-        settings_->KeywordLookup().CurrentStates = scan_.Current;
+        if (info->StackFlags || !info->NoTransition)
+            StatesChanged();
     }
     length = in.Pos() - start;
 
     if (scan_.ContainerMode) {
         if (in.Pos() >= scan_.ContainerEnd || in.AtEnd()) {
             scan_.Current = scan_.Saved;
-            ChooseTable();
-            settings_->KeywordLookup().CurrentStates = scan_.Current;
+            StatesChanged();
         }
         scan_.ContainerMode = in.Pos() < scan_.ContainerEnd;
     } else if (info && info->Container) {
@@ -550,35 +553,28 @@ namespace {
 // finished, whether its bytes came out different from what the row held.
 class TRowWriter {
   public:
-    explicit TRowWriter(const TRowFinger& first) : first_(first), row_(first) {}
+    explicit TRowWriter(const TRowFinger& first) : first_(first), row_(first) { Enter(); }
 
     void Write(TextOffset start, int32_t length, uint8_t value, bool keepWhenZero) {
+        const TextOffset end = start + length;
+        if (keepWhenZero && value == 0)
+            return;
+        // Nearly every token lies inside the row written last.
+        if (start >= row_.Offset && end <= row_.Offset + rowLength_) {
+            Fill(start - row_.Offset, end - row_.Offset, value);
+            return;
+        }
         while (start < row_.Offset) {
             row_.Row = row_.Row->Prev();
             row_.Offset -= row_.Row->Length();
             --row_.Index;
+            Enter();
         }
-        while (start >= row_.Offset + row_.Row->Length() && row_.Row->Next())
+        while (start >= row_.Offset + rowLength_ && row_.Row->Next())
             StepForward();
-        const TextOffset end = start + length;
         for (TextOffset p = start; p < end;) {
-            const size_t k = static_cast<size_t>(row_.Index - first_.Index);
-            if (k >= changed_.size())
-                changed_.push_back(!row_.Row->Styles());
-            uint8_t* bytes = row_.Row->Styles();
-            if (!bytes)
-                bytes = row_.Row->AllocStyles();
-            const int32_t from = p - row_.Offset;
-            const int32_t to = std::min<int32_t>(end - row_.Offset, row_.Row->Length());
-            if (!(keepWhenZero && value == 0)) {
-                bool differs = false;
-                for (int32_t i = from; i < to; ++i) {
-                    differs |= bytes[i] != value;
-                    bytes[i] = value;
-                }
-                if (differs)
-                    changed_[k] = true;
-            }
+            const int32_t to = std::min<int32_t>(end - row_.Offset, rowLength_);
+            Fill(p - row_.Offset, to, value);
             p = row_.Offset + to;
             if (p < end) {
                 if (!row_.Row->Next())
@@ -590,25 +586,57 @@ class TRowWriter {
 
     // The oldest row not yet finished, and whether its bytes changed.
     const TRowFinger& First() const { return first_; }
-    bool FirstChanged() const { return !changed_.empty() && changed_.front(); }
+    bool FirstChanged() const { return head_ < changed_.size() && changed_[head_]; }
     void FinishFirst() {
-        if (!changed_.empty())
-            changed_.pop_front();
+        if (head_ < changed_.size() && ++head_ == changed_.size()) {
+            changed_.clear();
+            head_ = 0;
+        }
         first_.Offset += first_.Row->Length();
         first_.Row = first_.Row->Next();
         ++first_.Index;
+        if (row_.Index < first_.Index)
+            row_ = first_, Enter();
     }
 
   private:
+    void Fill(int32_t from, int32_t to, uint8_t value) {
+        bool differs = false;
+        for (int32_t i = from; i < to; ++i) {
+            differs |= bytes_[i] != value;
+            bytes_[i] = value;
+        }
+        if (differs)
+            changed_[head_ + static_cast<size_t>(row_.Index - first_.Index)] = 1;
+    }
+    // Makes the row being written ready: its bytes, and its place in the changed flags. A
+    // row never highlighted counts as changed.
+    void Enter() {
+        if (!row_.Row)
+            return;
+        rowLength_ = row_.Row->Length();
+        const size_t k = head_ + static_cast<size_t>(row_.Index - first_.Index);
+        if (k >= changed_.size())
+            changed_.resize(k + 1, 0);
+        bytes_ = row_.Row->Styles();
+        if (!bytes_) {
+            bytes_ = row_.Row->AllocStyles();
+            changed_[k] = 1;
+        }
+    }
     void StepForward() {
-        row_.Offset += row_.Row->Length();
+        row_.Offset += rowLength_;
         row_.Row = row_.Row->Next();
         ++row_.Index;
+        Enter();
     }
 
     TRowFinger first_;
     TRowFinger row_;
-    std::deque<bool> changed_;
+    int32_t rowLength_ = 0;
+    uint8_t* bytes_ = nullptr;
+    std::vector<uint8_t> changed_;
+    size_t head_ = 0;
 };
 
 TRowFinger PreviousRow(const TRowFinger& f) {
@@ -698,6 +726,7 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     TRowCursor in(at, store.TextLength());
     in.SetPos(at.Offset + index);
     TRowWriter rows(at);
+    TextOffset firstEnd = at.Offset + at.Row->Length();
     int32_t firstChanged = -1;
     int32_t lastChanged = -1;
     bool stop = false;
@@ -718,8 +747,7 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
             in.SetPos(start);
             continue;
         }
-        while (!scan_.ContainerMode &&
-               in.Pos() >= rows.First().Offset + rows.First().Row->Length()) {
+        while (!scan_.ContainerMode && in.Pos() >= firstEnd) {
             TLineNode* row = rows.First().Row;
             const int32_t rowIndex = rows.First().Index;
             const bool changed = rows.FirstChanged();
@@ -746,6 +774,7 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
             stop = !whole && !changed && rowIndex >= from.Index && !bound && !wasBound &&
                    next->Styles();
             rows.FinishFirst();
+            firstEnd = rows.First().Offset + rows.First().Row->Length();
             if (stop)
                 break;
         }

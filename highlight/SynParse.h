@@ -228,12 +228,15 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
         // Every character class as a plain bit set, so that a test is one load.
         std::vector<TSet256> Classes;
         bool ClassesReady = false;
+        bool HasTables = false; // the language has additional keyword tables
     };
 
     void MoveTablesFrom(TSyntaxMemoParser& other);
     void PrepareClasses();
     bool InClass(uint16_t index, unsigned char c) const;
     void ChooseTable();
+    // The active rule table and the keyword tables follow the current states.
+    void StatesChanged();
     const TTokenRule* RuleFor(unsigned char c) const;
     void EnterStates(const TSet256& states);
     bool CallFunction(int32_t fn, TRowCursor& in, int32_t& length, int32_t tokenStart);

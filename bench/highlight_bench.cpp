@@ -1,0 +1,236 @@
+// Highlighting speed with the built-in languages: a full pass over 50 MB of assembler and
+// of C next to `wc -l` on the same file in the same run (the speed of merely reading it),
+// one keystroke in the middle of a 1,000,000-row C file, and a 20 MB file that is a single
+// line.
+//
+//     bench_highlight            (writes its files under $TMPDIR or /tmp and removes them)
+
+#include "AsmSource.h"
+#include "Languages.h"
+#include "SynParse.h"
+#include "SyntaxEd.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+constexpr size_t kFileBytes = size_t(50) * 1000 * 1000;
+constexpr double kMB = 1000.0 * 1000.0;
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+const fs::path& Folder() {
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / ("kvx-hl-bench-" + std::to_string(::getpid()));
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+// C of about 30 bytes a line: statements, strings, numbers, line comments, and a block
+// comment over three lines every twenty lines. With `breaks` false the lines are joined
+// by blanks into one line.
+std::string CSource(size_t bytes, bool breaks = true) {
+    const char* nl = breaks ? "\n" : " ";
+    std::string s;
+    s.reserve(bytes + 128);
+    uint64_t r = 88172645463325252ull;
+    char line[160];
+    for (unsigned i = 0; s.size() < bytes; ++i) {
+        r ^= r << 13, r ^= r >> 7, r ^= r << 17;
+        const unsigned v = unsigned(r >> 20) % 1000;
+        int n;
+        switch (i % 20) {
+        case 0:
+            n = std::snprintf(line, sizeof line, "/* step %u of the\n * loop body%s */%s", v,
+                              breaks ? "\n" : "", nl);
+            if (!breaks)
+                for (int k = 0; k < n; ++k)
+                    if (line[k] == '\n')
+                        line[k] = ' ';
+            break;
+        case 1:
+            n = std::snprintf(line, sizeof line, "int f%u(int a, char *s) {%s", v, nl);
+            break;
+        case 5:
+            n = std::snprintf(line, sizeof line, "    if (a > %u) return 0x%x;%s", v, v, nl);
+            break;
+        case 9:
+            // A line comment would swallow the rest of a file that is one line.
+            n = breaks ? std::snprintf(line, sizeof line, "    s = \"text %%d\"; // %u\n", v)
+                       : std::snprintf(line, sizeof line, "    s = \"text %u\"; ", v);
+            break;
+        case 19:
+            n = std::snprintf(line, sizeof line, "}%s", nl);
+            break;
+        default:
+            n = std::snprintf(line, sizeof line, "    x%u = y + %u.5 * a;%s", v % 50, v, nl);
+        }
+        s.append(line, size_t(n));
+    }
+    s.resize(bytes);
+    return s;
+}
+
+const fs::path& SourceFile(int language) {
+    static fs::path files[2];
+    fs::path& f = files[language == 1 ? 0 : 1];
+    if (f.empty()) {
+        f = Folder() / (language == 1 ? "source.asm" : "source.c");
+        kvx::bench::TAsmStyle style;
+        style.Break = "\n";
+        std::ofstream(f, std::ios::binary)
+            << (language == 1 ? kvx::bench::AsmSource(kFileBytes, style) : CSource(kFileBytes));
+    }
+    return f;
+}
+
+// Full highlight of a 50 MB file (language 1 or 2), with `wc -l` on it in the same run.
+void BM_FullHighlightVersusWc(benchmark::State& state) {
+    const int language = static_cast<int>(state.range(0));
+    const fs::path& file = SourceFile(language);
+    const double mb = double(fs::file_size(file)) / kMB;
+    kvx::TSyntaxMemoParser parser;
+    kvx::LoadLanguage(parser, language);
+    kvx::TCustomSyntaxMemo memo;
+    memo.LoadFromFile(file.string());
+    memo.SetHighlighter(&parser);
+    double wcS = 0, hlS = 0;
+    int64_t rows = 0;
+    for (auto _ : state) {
+        const std::string cmd = "wc -l '" + file.string() + "' > /dev/null";
+        auto t0 = Clock::now();
+        if (std::system(cmd.c_str()) != 0)
+            state.SkipWithError("wc failed");
+        auto t1 = Clock::now();
+        // Every row's bytes are rewritten: the first pass fills them, the later ones
+        // compare and rewrite them, which costs the same.
+        parser.HighlightAll(memo);
+        auto t2 = Clock::now();
+        wcS += Seconds(t0, t1);
+        hlS += Seconds(t1, t2);
+        rows = parser.RowsScanned;
+    }
+    const double n = double(state.iterations());
+    state.counters["rows"] = double(rows);
+    state.counters["highlight_MB_s"] = mb / (hlS / n);
+    state.counters["wc_MB_s"] = mb / (wcS / n);
+    state.SetLabel(language == 1 ? "assembler" : "C");
+}
+BENCHMARK(BM_FullHighlightVersusWc)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
+// Types `text` key by key at the middle of a highlighted document, each key followed by
+// the change notification that re-highlights; reports the mean time per key and the mean
+// rows each pass wrote.
+void TypeInTheMiddle(benchmark::State& state, kvx::TCustomSyntaxMemo& memo,
+                     kvx::TSyntaxMemoParser& parser, const std::string& text) {
+    const kvx::TextOffset middle = memo.Store().RowByIndex(memo.Store().RowCount() / 2).Offset + 4;
+    double seconds = 0;
+    int64_t keys = 0, rows = 0;
+    for (auto _ : state) {
+        memo.SetSelection(middle, middle);
+        for (const char c : text) {
+            auto t0 = Clock::now();
+            memo.KeyChar(static_cast<unsigned char>(c));
+            memo.ChangeNotification();
+            seconds += Seconds(t0, Clock::now());
+            rows += parser.RowsScanned;
+            ++keys;
+        }
+        state.PauseTiming();
+        memo.SetSelection(middle, middle + kvx::TextOffset(text.size()));
+        memo.ReplaceSelection("");
+        memo.ChangeNotification();
+        state.ResumeTiming();
+    }
+    state.counters["us_per_key"] = seconds / double(keys) * 1e6;
+    state.counters["rows_per_key"] = double(rows) / double(keys);
+}
+
+// One keystroke in the middle of a 1,000,000-row C file: an ordinary word, and typing
+// "/*", which must re-highlight until the comment closes.
+void BM_KeystrokeMillionRows(benchmark::State& state) {
+    static kvx::TSyntaxMemoParser parser;
+    static kvx::TCustomSyntaxMemo memo;
+    if (memo.Store().RowCount() == 0) {
+        kvx::LoadLanguage(parser, 2);
+        std::string text = CSource(size_t(40) * 1000 * 1000);
+        text.resize(text.rfind('\n') + 1);
+        size_t lines = 0;
+        for (const char c : text)
+            lines += c == '\n';
+        while (lines > 1000000)
+            text.resize(text.rfind('\n', text.size() - 2) + 1), --lines;
+        memo.SetWholeText(text);
+        memo.SetHighlighter(&parser);
+        memo.ChangeNotification();
+    }
+    state.SetLabel(std::to_string(memo.Store().RowCount()) + " rows");
+    TypeInTheMiddle(state, memo, parser, state.range(0) == 0 ? "value" : "/*");
+}
+BENCHMARK(BM_KeystrokeMillionRows)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A 20 MB file that is one line: load plus full highlight, then keystrokes in its middle.
+void BM_SingleLineFile(benchmark::State& state) {
+    static const fs::path file = [] {
+        fs::path f = Folder() / "oneline.c";
+        std::ofstream(f, std::ios::binary) << CSource(size_t(20) * 1000 * 1000, false);
+        return f;
+    }();
+    kvx::TSyntaxMemoParser parser;
+    kvx::LoadLanguage(parser, 2);
+    kvx::TCustomSyntaxMemo memo;
+    double loadS = 0;
+    for (auto _ : state) {
+        auto t0 = Clock::now();
+        memo.LoadFromFile(file.string());
+        memo.SetHighlighter(&parser);
+        memo.ChangeNotification();
+        loadS += Seconds(t0, Clock::now());
+    }
+    state.counters["load_and_highlight_s"] = loadS / double(state.iterations());
+    state.counters["rows"] = double(memo.Store().RowCount());
+}
+BENCHMARK(BM_SingleLineFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_SingleLineKeystroke(benchmark::State& state) {
+    static kvx::TSyntaxMemoParser parser;
+    static kvx::TCustomSyntaxMemo memo;
+    if (memo.Store().RowCount() == 0) {
+        kvx::LoadLanguage(parser, 2);
+        memo.SetWholeText(CSource(size_t(20) * 1000 * 1000, false));
+        memo.SetHighlighter(&parser);
+        memo.ChangeNotification();
+    }
+    TypeInTheMiddle(state, memo, parser, "value");
+}
+BENCHMARK(BM_SingleLineKeystroke)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    fs::remove_all(Folder(), ec);
+    return 0;
+}
