@@ -780,6 +780,8 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
         }
     }
     scan_.Busy = false;
+    // Everything from the rescan-from row on is done; a later edit records its own row.
+    memo.Rescan = {};
     if (memo.OnTokenSeen) {
         int none = -2;
         memo.OnTokenSeen(memo, none, -2, -2);
