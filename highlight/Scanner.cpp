@@ -148,8 +148,9 @@ bool TSyntaxMemoParser::CallFunction(int32_t fn, TRowCursor& in, int32_t& length
         }
         return in.Pos() > numberStart;
     };
-    // A quoted string with a backslash escape, ending before an unclosed line's break.
-    auto quoted = [&](unsigned char quote) {
+    // A quoted string ending before the break of a line where it is not closed. C strings
+    // take the character after a backslash; in Pascal strings a doubled quote stands for one.
+    auto quoted = [&](unsigned char quote, bool pascal) {
         if (in.AtEnd() || in.Current() != quote)
             return false;
         take();
@@ -158,10 +159,13 @@ bool TSyntaxMemoParser::CallFunction(int32_t fn, TRowCursor& in, int32_t& length
             if (c == kCR)
                 break;
             take();
-            if (c == quote)
-                break;
-            if (c == '\\' && !in.AtEnd())
+            if (c == quote) {
+                if (!pascal || in.AtEnd() || in.Current() != quote)
+                    break;
                 take();
+            } else if (c == '\\' && !pascal && !in.AtEnd()) {
+                take();
+            }
         }
         return true;
     };
@@ -215,29 +219,13 @@ bool TSyntaxMemoParser::CallFunction(int32_t fn, TRowCursor& in, int32_t& length
         return true;
     case 11:
         return number() || fail();
-    case 12: { // Pascal string: a doubled quote stands for one
-        if (in.AtEnd() || in.Current() != '\'')
-            return false;
-        take();
-        while (!in.AtEnd()) {
-            const unsigned char c = in.Current();
-            if (c == kCR)
-                break;
-            take();
-            if (c == '\'') {
-                if (!in.AtEnd() && in.Current() == '\'')
-                    take();
-                else
-                    break;
-            }
-        }
-        return true;
-    }
+    case 12:
+        return quoted('\'', true);
     case 13:
-        return quoted('"');
+        return quoted('"', false);
     case 14:
     case 20:
-        return quoted('\'');
+        return quoted('\'', false);
     case 15:
         if (!in.AtEnd() && (in.Current() == '+' || in.Current() == '-'))
             take();
@@ -506,7 +494,6 @@ void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& l
 }
 
 uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, int32_t& length) {
-    Attach(editor);
     length = 0;
     TTextStore& store = editor.Store();
     if (!store.FirstRow() || in.AtEnd())
@@ -528,6 +515,8 @@ uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, i
     return value;
 }
 
+// Only an editor that took this parser as its highlighter is remembered: it tells the
+// parser when it goes away. One that is merely scanned once must not be kept.
 void TSyntaxMemoParser::Attach(TCustomSyntaxMemo& editor) {
     if (std::find(editors_.begin(), editors_.end(), &editor) == editors_.end())
         editors_.push_back(&editor);
@@ -694,7 +683,6 @@ void TSyntaxMemoParser::HighlightAll(TCustomSyntaxMemo& memo) {
 }
 
 void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
-    Attach(memo);
     RowsScanned = 0;
     TTextStore& store = memo.Store();
     if (!store.FirstRow())
