@@ -89,6 +89,8 @@ void TKeywords::Add(std::string_view text, bool caseSensitive, int value, const 
             cur = index;
             if (k == 0 && first_[c] == kNone)
                 first_[c] = index;
+            if (parent != kNone)
+                nodes_[parent].ChildChars.Include(c);
         }
         nodes_[cur].Union |= states;
         node = parent = cur;
@@ -101,14 +103,11 @@ void TKeywords::Add(std::string_view text, bool caseSensitive, int value, const 
     words_.push_back({word, followIndex, states, static_cast<uint8_t>(value)});
 }
 
-template <class Cursor> TKeywords::TMatch TKeywords::Walk(Cursor& in, const TSet256& states) const {
+template <class Cursor>
+int TKeywords::Walk(Cursor& in, const TSet256& states, uint8_t& value) const {
     if (in.AtEnd())
-        return {};
-    // The best match so far lives in plain locals: building the result field by field in
-    // memory and reading it back whole stalls the store-to-load forwarding, which cost the
-    // scanner a good part of its time.
-    int bestLength = 0;
-    unsigned bestValue = 0;
+        return 0;
+    int best = 0;
     int length = 0;
     int32_t node = first_[Fold(in.Current())];
     while (node != kNone && nodes_[node].Union.Meets(states)) {
@@ -118,30 +117,36 @@ template <class Cursor> TKeywords::TMatch TKeywords::Walk(Cursor& in, const TSet
         const unsigned char next = atEnd ? 0 : in.Current();
         for (const TEnding& e : nodes_[node].Endings) {
             if (e.States.Meets(states) && (e.Follow == 0 || e.FollowSet.Has(next))) {
-                bestLength = length;
-                bestValue = e.Value;
+                best = length;
+                value = e.Value;
                 break;
             }
         }
-        if (atEnd)
+        const unsigned char folded = Fold(next);
+        if (atEnd || !nodes_[node].ChildChars.Has(folded))
             break;
-        node = FindChild(nodes_[node].Child, Fold(next));
+        node = FindChild(nodes_[node].Child, folded);
     }
-    if (bestLength == 0)
-        return {};
-    return {true, bestLength, static_cast<uint8_t>(bestValue)};
+    return best;
+}
+
+template <class Cursor>
+TKeywords::TMatch TKeywords::Found(Cursor& in, const TSet256& states) const {
+    uint8_t value = 0;
+    const int length = Walk(in, states, value);
+    return length ? TMatch{true, length, value} : TMatch{};
 }
 
 TKeywords::TMatch TKeywords::Match(TCharCursor& in, const TSet256& states) const {
-    return Walk(in, states);
+    return Found(in, states);
 }
 
 TKeywords::TMatch TKeywords::Match(TStringCursor& in, const TSet256& states) const {
-    return Walk(in, states);
+    return Found(in, states);
 }
 
-TKeywords::TMatch TKeywords::Match(TRowCursor& in, const TSet256& states) const {
-    return Walk(in, states);
+int TKeywords::MatchLength(TRowCursor& in, const TSet256& states, uint8_t& value) const {
+    return Walk(in, states, value);
 }
 
 namespace {
@@ -162,7 +167,7 @@ class TStreamCursor {
 TKeywords::TMatch TKeywords::Match(TEdStream& in, const TSet256& states) const {
     const TextOffset start = in.Pos();
     TStreamCursor cursor(in);
-    const TMatch m = Walk(cursor, states);
+    const TMatch m = Found(cursor, states);
     in.SetPosition(start + m.Length);
     return m;
 }

@@ -103,8 +103,10 @@ class TKeywords {
     TMatch Match(TStringCursor& in, const TSet256& states) const;
     // Over the document: the stream ends after the word, or one character past the start.
     TMatch Match(TEdStream& in, const TSet256& states) const;
-    // Over rows, for the scanner: the cursor is left wherever the search stopped reading.
-    TMatch Match(TRowCursor& in, const TSet256& states) const;
+    // Over rows, for the scanner: the length of the word found (0 for none) and its value.
+    // The cursor is left wherever the search stopped reading. A length and a value in
+    // registers cost the scanner less than a result built in memory, once per token.
+    int MatchLength(TRowCursor& in, const TSet256& states, uint8_t& value) const;
 
     void Clear();
 
@@ -132,12 +134,14 @@ class TKeywords {
         int32_t Child = kNone;
         std::vector<TEnding> Endings;
         TSet256 Union;
+        TSet256 ChildChars; // the characters of the children: most walks end on a miss
     };
     unsigned char Fold(unsigned char c) const;
     int32_t FindChild(int32_t first, unsigned char c) const;
     // The walk itself, once per kind of cursor, so that a known cursor costs no virtual
     // call per character.
-    template <class Cursor> TMatch Walk(Cursor& in, const TSet256& states) const;
+    template <class Cursor> int Walk(Cursor& in, const TSet256& states, uint8_t& value) const;
+    template <class Cursor> TMatch Found(Cursor& in, const TSet256& states) const;
 
     std::vector<TNode> nodes_;
     int32_t root_ = kNone;

@@ -47,10 +47,14 @@ void TSyntaxMemoParser::PrepareClasses() {
     scan_.ClassesReady = true;
 }
 
-bool TSyntaxMemoParser::InClass(uint16_t index, unsigned char c) const {
+const TSet256& TSyntaxMemoParser::ClassSet(uint16_t index) const {
     if (index >= scan_.Classes.size())
         throw ESyntaxMemo(0, "Invalid Set ID (" + std::to_string(index) + ")");
-    return scan_.Classes[index].Has(c);
+    return scan_.Classes[index];
+}
+
+bool TSyntaxMemoParser::InClass(uint16_t index, unsigned char c) const {
+    return ClassSet(index).Has(c);
 }
 
 void TSyntaxMemoParser::ChooseTable() {
@@ -347,6 +351,35 @@ bool TSyntaxMemoParser::BodyTakes(const TStartPart& body, TRowCursor& in, int32_
 
 // ---- One token -------------------------------------------------------------------------
 
+// Most bodies are a class of characters with an end of one class or none (comments,
+// blanks, numbers in a base): this runs them without a call per character. It follows the
+// general loop exactly: 1 the token is complete, 0 a miss, -1 another shape.
+int TSyntaxMemoParser::ClassRun(const TStartPart& body, const TEndPart& end, bool checkEnd,
+                                TRowCursor& in) const {
+    if (body.IsFunction || body.IsMatch || end.IsFunction || end.IsMatch || end.Count > 1)
+        return -1;
+    const TSet256& bodySet = ClassSet(body.Class);
+    const TSet256* endSet = end.Count ? &ClassSet(end.Classes[0]) : nullptr;
+    for (;;) {
+        if (checkEnd) {
+            if (!endSet)
+                return 1;
+            // 0 past the end of the text, as in the general end test.
+            if (endSet->Has(in.Current())) {
+                if (end.Include)
+                    in.Advance();
+                return 1;
+            }
+        }
+        checkEnd = true;
+        if (in.AtEnd() || !bodySet.Has(in.Current()))
+            return 0;
+        in.Advance();
+        if (!endSet || in.AtEnd())
+            return 1;
+    }
+}
+
 uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
     length = 0;
     if (scan_.Busy && !scan_.ContainerMode)
@@ -357,18 +390,19 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
     const unsigned char c = in.Current();
 
     // Words of the language, then of its additional keyword tables.
-    TKeywords::TMatch word = keywords_->Match(in, scan_.Current);
+    uint8_t wordValue = 0;
+    int wordLength = keywords_->MatchLength(in, scan_.Current, wordValue);
     bool fromTable = false;
-    if (!word.Found && scan_.HasTables) {
+    if (wordLength == 0 && scan_.HasTables) {
         in.SetPos(start);
         TKeywords& lookup = settings_->KeywordLookup();
-        word = lookup.Match(in, lookup.CurrentStates);
-        fromTable = word.Found;
+        wordLength = lookup.MatchLength(in, lookup.CurrentStates, wordValue);
+        fromTable = wordLength > 0;
     }
-    in.SetPos(start + word.Length);
-    length = word.Length;
-    int32_t value = word.Found ? word.Value : 0;
-    bool matched = word.Found;
+    bool matched = wordLength > 0;
+    length = matched ? wordLength : 1;
+    in.SetPos(start + length);
+    int32_t value = matched ? wordValue : 0;
     bool done = false;
 
     auto miss = [&] {
@@ -382,27 +416,34 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
     if (const auto& h = Handlers[static_cast<size_t>(value)]) {
         const bool endEmpty = h->End.Count == 0 && !h->End.IsFunction && !h->End.IsMatch;
         bool checkEnd = h->Body.Flag && !endEmpty;
-        for (;;) {
-            if (checkEnd && EndMatches(h->End, in, length, start, value)) {
+        if (const int run = ClassRun(h->Body, h->End, checkEnd, in); run >= 0) {
+            if (run)
                 done = true;
-                break;
-            }
-            checkEnd = !endEmpty;
-            if (h->Body.IsFunction && !h->Body.IsMatch && h->Body.Function >= 10 &&
-                h->Body.Function <= 20) {
-                if (CallFunction(h->Body.Function, in, length, start))
-                    done = true;
-                else
-                    miss();
-                break;
-            }
-            if (!BodyTakes(h->Body, in, length, start, value)) {
+            else
                 miss();
-                break;
-            }
-            if (endEmpty || in.AtEnd()) {
-                done = true;
-                break;
+        } else {
+            for (;;) {
+                if (checkEnd && EndMatches(h->End, in, length, start, value)) {
+                    done = true;
+                    break;
+                }
+                checkEnd = !endEmpty;
+                if (h->Body.IsFunction && !h->Body.IsMatch && h->Body.Function >= 10 &&
+                    h->Body.Function <= 20) {
+                    if (CallFunction(h->Body.Function, in, length, start))
+                        done = true;
+                    else
+                        miss();
+                    break;
+                }
+                if (!BodyTakes(h->Body, in, length, start, value)) {
+                    miss();
+                    break;
+                }
+                if (endEmpty || in.AtEnd()) {
+                    done = true;
+                    break;
+                }
             }
         }
     }
@@ -421,19 +462,26 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
                 in.SetPos(start + 1);
                 length = 1;
                 bool checkEnd = r->Body.Flag;
-                for (;;) {
-                    if (checkEnd && EndMatches(r->End, in, length, start, r->Value)) {
+                if (const int run = ClassRun(r->Body, r->End, checkEnd, in); run >= 0) {
+                    if (run)
                         value = r->Value;
-                        break;
-                    }
-                    checkEnd = true;
-                    if (!BodyTakes(r->Body, in, length, start, r->Value)) {
+                    else
                         miss();
-                        break;
-                    }
-                    if (in.AtEnd()) {
-                        value = r->Value;
-                        break;
+                } else {
+                    for (;;) {
+                        if (checkEnd && EndMatches(r->End, in, length, start, r->Value)) {
+                            value = r->Value;
+                            break;
+                        }
+                        checkEnd = true;
+                        if (!BodyTakes(r->Body, in, length, start, r->Value)) {
+                            miss();
+                            break;
+                        }
+                        if (in.AtEnd()) {
+                            value = r->Value;
+                            break;
+                        }
                     }
                 }
             }

@@ -233,7 +233,9 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
 
     void MoveTablesFrom(TSyntaxMemoParser& other);
     void PrepareClasses();
+    const TSet256& ClassSet(uint16_t index) const;
     bool InClass(uint16_t index, unsigned char c) const;
+    int ClassRun(const TStartPart& body, const TEndPart& end, bool checkEnd, TRowCursor& in) const;
     void ChooseTable();
     // The active rule table and the keyword tables follow the current states.
     void StatesChanged();
