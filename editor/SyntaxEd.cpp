@@ -649,6 +649,7 @@ void TCustomSyntaxMemo::ChangeNotification() {
         return;
     RescanHighlighting();
     Rescan = {};
+    RescanLast = {};
     if (changeBits_ && OnChange)
         OnChange(*this);
     changeBits_ = 0;

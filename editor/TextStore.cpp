@@ -115,6 +115,7 @@ void TStoreView::AttachStore(TTextStore* store) {
     Top = {};
     TopLine = 0;
     Rescan = {};
+    RescanLast = {};
     if (store_)
         store_->AttachView(this);
 }
@@ -370,6 +371,7 @@ std::pair<TLineNode*, TLineNode*> TTextStore::Splice(TLineNode* first, int32_t o
     for (TStoreView* v : views_) {
         fix(v->Top);
         fix(v->Rescan);
+        fix(v->RescanLast);
     }
     if (rowCount_ == 0) {
         assert(extras_.empty());
@@ -573,9 +575,12 @@ unsigned char TTextStore::CharAt(TextOffset offset) {
 void TTextStore::NoteRescan(TLineNode* row, TextOffset offset, int32_t index) {
     if (!row)
         return;
-    for (TStoreView* v : views_)
+    for (TStoreView* v : views_) {
         if (!v->Rescan.Row || v->Rescan.Offset > offset)
             v->Rescan = {row, offset, index};
+        if (!v->RescanLast.Row || v->RescanLast.Offset < offset)
+            v->RescanLast = {row, offset, index};
+    }
 }
 
 void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count) {
@@ -664,6 +669,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
             v->Top = {};
             v->TopLine = 0;
             v->Rescan = {};
+            v->RescanLast = {};
         }
         BookmarkColumns.fill(0);
         for (TStoreListener* l : listeners_)
@@ -713,6 +719,7 @@ void TTextStore::Clear() {
         v->Top = {};
         v->TopLine = 0;
         v->Rescan = {};
+        v->RescanLast = {};
     }
     for (TStoreListener* l : listeners_)
         l->StoreEmptied();

@@ -152,6 +152,9 @@ class TStoreView {
     TRowFinger Top;      // first visible row (the store keeps it valid across edits)
     int32_t TopLine = 0; // saved first visible line number, used when Top is unknown
     TRowFinger Rescan;   // first row that needs rescanning; Row null when none
+    // Last row an edit changed since the last highlighting pass: the pass must reach it even
+    // when unchanged rows lie between (a replace-all makes many edits before one pass).
+    TRowFinger RescanLast;
     TTabSettings Tabs;
 
     // The calling control's text-change event: +n after an insertion, -n after a deletion.

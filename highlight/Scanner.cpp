@@ -761,6 +761,9 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     }
     TRowCursor in(at, store.TextLength());
     in.SetPos(at.Offset + index);
+    // The pass may stop only below every row edited since the last one.
+    const int32_t lastEdited =
+        memo.RescanLast.Row ? std::max(from.Index, memo.RescanLast.Index) : from.Index;
     TRowWriter rows(at);
     TextOffset firstEnd = at.Offset + at.Row->Length();
     int32_t firstChanged = -1;
@@ -807,7 +810,7 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
             // A row that came out as it was ends the pass, unless the states at its end,
             // now or when it was last scanned, are ones whose effect the token bytes do not
             // show, or the next row has never been scanned (an edit freed its bytes).
-            stop = !whole && !changed && rowIndex >= from.Index && !bound && !wasBound &&
+            stop = !whole && !changed && rowIndex >= lastEdited && !bound && !wasBound &&
                    next->Styles();
             rows.FinishFirst();
             firstEnd = rows.First().Offset + rows.First().Row->Length();
@@ -818,6 +821,7 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     scan_.Busy = false;
     // Everything from the rescan-from row on is done; a later edit records its own row.
     memo.Rescan = {};
+    memo.RescanLast = {};
     if (memo.OnTokenSeen) {
         int none = -2;
         memo.OnTokenSeen(memo, none, -2, -2);

@@ -202,6 +202,40 @@ TEST(Scanner, PassRestartsAtAnchorsAndStopsWhenRowsSettle) {
     EXPECT_EQ(memo.Store().RowByIndex(15).Row->Styles()[0], 2);
 }
 
+// Several edits far apart before one change notification (as a replace-all makes them),
+// and the undo of a block indent, which restarts from the top: the pass reaches every
+// edited row, however many unchanged rows lie between.
+TEST(Scanner, PassReachesEveryEditedRow) {
+    TSyntaxMemoParser p;
+    CompileScript(p, "%%words '/*' '' 2\r%%handlers 2 '[^]' * '*/' 1\r%%tokens 3 10\r");
+    TCustomSyntaxMemo memo;
+    std::string text;
+    for (int i = 0; i < 60; ++i)
+        text += "word " + std::to_string(i) + "\r";
+    memo.SetWholeText(text);
+    memo.SetHighlighter(&p);
+    memo.ChangeNotification();
+    for (const int row : {50, 30, 5}) {
+        const TextOffset at = memo.Store().RowByIndex(row).Offset;
+        memo.SetSelection(at, at + 4);
+        memo.ReplaceSelection("/**/x");
+    }
+    memo.ChangeNotification();
+    TCustomSyntaxMemo full;
+    full.SetWholeText(memo.Text());
+    p.HighlightAll(full);
+    EXPECT_EQ(Runs(memo), Runs(full));
+
+    memo.SetSelection(memo.Store().RowByIndex(40).Offset, memo.Store().RowByIndex(45).Offset);
+    memo.IndentBlock(2, false);
+    memo.ChangeNotification();
+    memo.ExecuteCommand(caUNDO);
+    memo.ChangeNotification();
+    full.SetWholeText(memo.Text());
+    p.HighlightAll(full);
+    EXPECT_EQ(Runs(memo), Runs(full));
+}
+
 TEST(Scanner, TokenSeenEventAndStyleRequests) {
     TSyntaxMemoParser p;
     CompileScript(p, "%%tokens 3 10\r");
