@@ -1166,7 +1166,8 @@ void TSYM_Compiler::Effects() {
 void TSYM_Compiler::Keys() {
     parser_.StatementLabel = "%%Keys";
     TKeyboardActionContoller& map = parser_.Settings().KeyMap();
-    map.Keys().Clear();
+    // A language's key map is what its script says: bindings and descriptions both.
+    map.Reset();
     while (IsExprStart() || Is(wKeys)) {
         if (Is(wKeys)) {
             Next();

@@ -2,6 +2,8 @@
 // compile of their scripts, the token values of their constructs, and incremental
 // highlighting equal to a full pass under random editing.
 #include "Languages.h"
+#include "KeyMap.h"
+#include "Macros.h"
 #include "TextFile.h"
 #include "TokenRuns.h"
 
@@ -106,6 +108,86 @@ TEST(Languages, ChosenByExtension) {
     EXPECT_EQ(LanguageCaption(1), "Assembler");
     EXPECT_EQ(LanguageCaption(6), "Text");
     EXPECT_EQ(LanguageCaption(0), "");
+}
+
+// What each language carries besides its tables: the editor settings row, the key map,
+// the template and auto-correct lists.
+TEST(Languages, SettingsKeyMapsAndWordLists) {
+    struct TRow {
+        int32_t Options, Margin, WrapAt, GutterColor, SelBack;
+        bool Flags;
+    };
+    const TRow rows[kLanguageCount] = {
+        {0x3FFDBF0, 2, 0, clBtnFace, 0x800000, false},
+        {0x3FFDBF0, 2, 0, clBtnFace, 0x800000, false},
+        {0x3FFDBF0, 8, 0, 0x00FFFF, 0xFF0000, true},
+        {0x3FFDBF0, 2, 0, clBtnFace, 0x800000, false},
+        {0x407DBF0, 2, 60, clBtnFace, 0x800000, false},
+        {0x3FFDBF0, 2, 0, clBtnFace, 0x800000, false},
+    };
+    const TKeyboardActionContoller& standard = TKeyboardActionContoller::Default();
+    // The commands with a description and their texts (an empty text is none).
+    auto Described = [](const TKeyboardActionContoller& map) {
+        std::vector<std::pair<int32_t, std::string>> out;
+        for (const auto& [command, text] : map.Descriptions())
+            if (!text.empty())
+                out.emplace_back(command, text);
+        return out;
+    };
+    for (int n = 1; n <= kLanguageCount; ++n) {
+        SCOPED_TRACE(kScripts[n - 1]);
+        const TSM_Settings& s = Language(n).Settings();
+        const TRow& r = rows[n - 1];
+        EXPECT_EQ(s.OptionWord, r.Options);
+        EXPECT_EQ(s.Margin, r.Margin);
+        EXPECT_EQ(s.RightMargin, 80);
+        EXPECT_EQ(s.WrapAtColumn, r.WrapAt);
+        EXPECT_EQ(s.Gutter, 34);
+        EXPECT_EQ(s.IndentStep, 1);
+        EXPECT_EQ(s.TabDefault, 4);
+        EXPECT_EQ(s.MarginColor, 0xFFFFFF);
+        EXPECT_EQ(s.GutterColor, r.GutterColor);
+        EXPECT_EQ(s.SelTextColor, 0xFFFFFF);
+        EXPECT_EQ(s.SelTextBack, r.SelBack);
+        EXPECT_EQ(s.MarginUsesBackColor && s.SysSelTextColor && s.SysSelBackColor &&
+                      s.SysGutterColor,
+                  r.Flags);
+        EXPECT_EQ(s.FontName, "Courier New");
+        EXPECT_EQ(s.FontSize, 10);
+        EXPECT_EQ(s.Charset, 204);
+        EXPECT_EQ(s.WrapOverride, ">|:");
+        EXPECT_EQ(s.Templates().Trigger, scCtrl | 'J');
+        EXPECT_EQ(s.AutoReplace().TriggerText(), TAutoReplace::kInitialTriggers);
+        const size_t templates = n == 1 ? 12 : n == 3 ? 2 : 0;
+        EXPECT_EQ(s.Templates().Entries().size(), templates);
+        EXPECT_EQ(s.AutoReplace().Entries().size(), n == 3 ? 4u : 0u);
+        if (n != 3) { // the standard map, descriptions included
+            EXPECT_EQ(s.KeyMap().Keys().Bindings(), standard.Keys().Bindings());
+            EXPECT_EQ(Described(s.KeyMap()), Described(standard));
+        }
+    }
+    EXPECT_TRUE(Language(1).Settings().Templates().Entries().count("picstart"));
+
+    // Pascal's own map: no descriptions for 40, 43 and 45; the standard bindings without
+    // Ctrl+Y, Ctrl+Backspace and Ctrl+Delete, with Ctrl+Insert copying and Shift+Insert
+    // pasting.
+    const TKeyboardActionContoller& pascal = Language(3).Settings().KeyMap();
+    EXPECT_EQ(Described(pascal).size(), 43u);
+    for (const int command : {40, 43, 45})
+        EXPECT_EQ(pascal.Description(command), "");
+    const auto bindings = pascal.Keys().Bindings();
+    EXPECT_EQ(bindings.size(), 45u);
+    auto commandOf = [&](TShortcut key) {
+        for (const auto& b : bindings)
+            if (b.First == key && b.Second == 0)
+                return b.Command;
+        return -1;
+    };
+    EXPECT_EQ(commandOf(scCtrl | vkInsert), 13);
+    EXPECT_EQ(commandOf(scShift | vkInsert), 14);
+    EXPECT_EQ(commandOf(scCtrl | 'Y'), -1);
+    EXPECT_EQ(commandOf(scCtrl | vkBack), -1);
+    EXPECT_EQ(commandOf(scCtrl | vkDelete), -1);
 }
 
 TEST(Languages, Assembler) {
