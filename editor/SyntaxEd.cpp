@@ -639,17 +639,26 @@ void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
         highlighter_->Attach(*this);
 }
 
+bool TCustomSyntaxMemo::HighlightDue() const {
+    return highlighter_ && Rescan.Row && (Rescan.Row->RowFlags() & (rfRescan | rfScanStart));
+}
+
 void TCustomSyntaxMemo::RescanHighlighting() {
-    if (highlighter_ && Rescan.Row && (Rescan.Row->RowFlags() & (rfRescan | rfScanStart)))
+    if (HighlightDue())
         highlighter_->Rehighlight(*this);
 }
 
 void TCustomSyntaxMemo::ChangeNotification() {
     if (paintLock_ > 0)
         return;
+    // A highlighting pass forgets the rows it handled itself; one that an event handler's
+    // edit cut short keeps that edit's rows for the next pass.
+    const bool highlighting = HighlightDue();
     RescanHighlighting();
-    Rescan = {};
-    RescanLast = {};
+    if (!highlighting) {
+        Rescan = {};
+        RescanLast = {};
+    }
     if (changeBits_ && OnChange)
         OnChange(*this);
     changeBits_ = 0;

@@ -330,6 +330,7 @@ class TCustomSyntaxMemo : public TStoreView {
     void StoreDestroyed() override { AttachTextStore(nullptr); }
     // Runs the highlighter from the rescan-from row when that row is marked for it.
     virtual void RescanHighlighting();
+    bool HighlightDue() const;
 
   private:
     // Shows `store` (null: none), taking over the freed-name callback of its positions.

@@ -258,6 +258,7 @@ TLineNode* TTextStore::NewRow(const char* text, int length, uint32_t flags) {
 }
 
 void TTextStore::FreeRow(TLineNode* row) {
+    ++rowsFreed_;
     if (row->hasExtras_)
         extras_.erase(row);
     CountRow(row->length_, -1);

@@ -202,6 +202,9 @@ class TTextStore {
     TLineNode* LastRow() const { return last_; }
     int32_t RowCount() const { return rowCount_; }
     TextOffset TextLength() const { return textLength_; }
+    // Counts every row ever freed. Code that holds bare row pointers across a call into
+    // other code (an event handler) compares it before and after to know they still hold.
+    uint64_t RowsFreed() const { return rowsFreed_; }
     // Length of the longest row; 0 for an empty document.
     int32_t LongestRow() const { return longest_; }
 
@@ -309,6 +312,7 @@ class TTextStore {
     TLineNode* last_ = nullptr;
     int32_t rowCount_ = 0;
     TextOffset textLength_ = 0;
+    uint64_t rowsFreed_ = 0;
     int32_t longest_ = 0;
     std::array<int32_t, MaxRowLength + 1> lengthCount_{};
     bool utf8_ = true;

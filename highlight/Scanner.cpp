@@ -299,6 +299,16 @@ bool TSyntaxMemoParser::CustomParse(int32_t id, TRowCursor& in, int32_t& length,
     int32_t len = length;
     int32_t v = value;
     const bool taken = OnCustomParse(*this, id, s, len, v);
+    if (scan_.Store && scan_.Store->RowsFreed() != scan_.RowsFreed) {
+        // The handler edited the document: the cursor's row may be gone. Take nothing and
+        // let the caller end its pass; the edit has recorded where to scan again.
+        scan_.DocumentChanged = true;
+        TTextStore& store = *scan_.Store;
+        in = store.FirstRow() ? TRowCursor({store.FirstRow(), 0, 0}, store.TextLength())
+                              : TRowCursor();
+        in.SetPos(s.Pos());
+        return false;
+    }
     if (taken) {
         in.SetPos(s.Pos());
         length = std::max(len, length);
@@ -551,14 +561,19 @@ uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, i
     TRowCursor cursor(store.RowAt(&editor, in.Pos()), store.TextLength());
     cursor.SetPos(in.Pos());
     scan_.Stream = &in;
+    scan_.Store = &store;
+    scan_.RowsFreed = store.RowsFreed();
+    scan_.DocumentChanged = false;
     uint8_t value;
     try {
         value = ScanToken(cursor, length);
     } catch (...) {
         scan_.Stream = nullptr;
+        scan_.Store = nullptr;
         throw;
     }
     scan_.Stream = nullptr;
+    scan_.Store = nullptr;
     in.SetPosition(cursor.Pos());
     return value;
 }
@@ -735,6 +750,12 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     TTextStore& store = memo.Store();
     if (!store.FirstRow())
         return;
+    if (memo.OnTokenSeen) {
+        int none = -1;
+        memo.OnTokenSeen(memo, none, -1, -1);
+        if (!store.FirstRow())
+            return;
+    }
     const TRowFinger from =
         whole || !memo.Rescan.Row ? TRowFinger{store.FirstRow(), 0, 0} : memo.Rescan;
     TRowFinger at{store.FirstRow(), 0, 0};
@@ -750,15 +771,17 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     if (UsesMatch && OnCustomParse)
         stream.emplace(memo);
     scan_.Stream = stream ? &*stream : nullptr;
+    scan_.Store = &store;
+    scan_.RowsFreed = store.RowsFreed();
+    scan_.DocumentChanged = false;
     struct TStreamReset {
         TScanState& scan;
-        ~TStreamReset() { scan.Stream = nullptr; }
+        ~TStreamReset() {
+            scan.Stream = nullptr;
+            scan.Store = nullptr;
+        }
     } reset{scan_};
 
-    if (memo.OnTokenSeen) {
-        int none = -1;
-        memo.OnTokenSeen(memo, none, -1, -1);
-    }
     TRowCursor in(at, store.TextLength());
     in.SetPos(at.Offset + index);
     // The pass may stop only below every row edited since the last one.
@@ -774,12 +797,21 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
         const bool inContainer = scan_.ContainerMode;
         int32_t length = 0;
         int token = ScanToken(in, length);
+        if (scan_.DocumentChanged)
+            break;
         if (length <= 0) { // a scanner that is waiting for another editor takes nothing
             in.SetPos(start + 1);
             length = 1;
         }
-        if (memo.OnTokenSeen)
+        if (memo.OnTokenSeen) {
             memo.OnTokenSeen(memo, token, start, start + length);
+            // A handler that edits the document ends the pass: the rows it holds may be
+            // gone. The edit has recorded its own rows for the next pass.
+            if (store.RowsFreed() != scan_.RowsFreed) {
+                scan_.DocumentChanged = true;
+                break;
+            }
+        }
         rows.Write(start, length, static_cast<uint8_t>(token), inContainer);
         if (!inContainer && scan_.ContainerMode) {
             // The container's text is scanned again, token by token, in its own states.
@@ -820,8 +852,10 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     }
     scan_.Busy = false;
     // Everything from the rescan-from row on is done; a later edit records its own row.
-    memo.Rescan = {};
-    memo.RescanLast = {};
+    if (!scan_.DocumentChanged) {
+        memo.Rescan = {};
+        memo.RescanLast = {};
+    }
     if (memo.OnTokenSeen) {
         int none = -2;
         memo.OnTokenSeen(memo, none, -2, -2);

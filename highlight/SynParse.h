@@ -225,6 +225,12 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
         int32_t ContainerEnd = 0;
         bool Busy = false;
         TEdStream* Stream = nullptr; // for `match` functions during a call
+        // The document being scanned, and its count of freed rows when the scan began: an
+        // OnCustomParse handler that edits the document ends the pass, since the pass
+        // holds rows the edit may have freed.
+        TTextStore* Store = nullptr;
+        uint64_t RowsFreed = 0;
+        bool DocumentChanged = false;
         // Every character class as a plain bit set, so that a test is one load.
         std::vector<TSet256> Classes;
         bool ClassesReady = false;

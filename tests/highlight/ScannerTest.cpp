@@ -269,6 +269,52 @@ TEST(Scanner, TokenSeenEventAndStyleRequests) {
     EXPECT_EQ(Runs(memo), "3*2 0*1 3*2 0*1|3*1");
 }
 
+// Event handlers that edit the document in the middle of a pass end it safely: the pass
+// holds rows the edit frees. The next notification highlights what the edit changed.
+TEST(Scanner, HandlersThatEditThePassEndIt) {
+    TSyntaxMemoParser p;
+    CompileScript(p, "%%tokens 9 '@' match (3)\r 3 10\r");
+    TCustomSyntaxMemo memo;
+    std::string text;
+    for (int i = 0; i < 200; ++i)
+        text += "word @x word\r";
+    memo.SetWholeText(text);
+    memo.SetHighlighter(&p);
+    int edits = 0;
+    p.OnCustomParse = [&](TSyntaxMemoParser&, int32_t, TEdStream& in, int32_t& length, int32_t&) {
+        if (edits++ == 3) {
+            memo.SetSelection(0, memo.TextLength());
+            memo.ReplaceSelection("fresh @y text\rmore\r");
+        }
+        in.Next();
+        ++length;
+        return true;
+    };
+    memo.ChangeNotification();
+    p.OnCustomParse = [](TSyntaxMemoParser&, int32_t, TEdStream& in, int32_t& length, int32_t&) {
+        in.Next();
+        ++length;
+        return true;
+    };
+    memo.ChangeNotification();
+    EXPECT_EQ(Runs(memo), "3*5 0*1 9*2 0*1 3*4 0*1|3*4 0*1");
+
+    int cuts = 0;
+    memo.OnTokenSeen = [&](TCustomSyntaxMemo& m, int& v, TextOffset s, TextOffset) {
+        if (v == 3 && s > 0 && cuts++ == 0) {
+            m.SetSelection(0, 0);
+            m.ReplaceSelection("x");
+        }
+    };
+    memo.SetSelection(5, 5);
+    memo.ReplaceSelection("/");
+    memo.ChangeNotification();
+    memo.OnTokenSeen = nullptr;
+    memo.ChangeNotification();
+    EXPECT_EQ(cuts, 1);
+    EXPECT_EQ(Runs(memo), "3*6 0*2 9*2 0*1 3*4 0*1|3*4 0*1");
+}
+
 // Two editors share one parser: a pass of one never waits on, or is spoiled by, the
 // other's state, even when that one stopped inside a container.
 TEST(Scanner, EditorsSharingAParser) {
