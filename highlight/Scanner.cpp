@@ -299,16 +299,10 @@ bool TSyntaxMemoParser::CustomParse(int32_t id, TRowCursor& in, int32_t& length,
     int32_t len = length;
     int32_t v = value;
     const bool taken = OnCustomParse(*this, id, s, len, v);
-    if (scan_.Store && scan_.Store->RowsFreed() != scan_.RowsFreed) {
-        // The handler edited the document: the cursor's row may be gone. Take nothing and
-        // let the caller end its pass; the edit has recorded where to scan again.
-        scan_.DocumentChanged = true;
-        TTextStore& store = *scan_.Store;
-        in = store.FirstRow() ? TRowCursor({store.FirstRow(), 0, 0}, store.TextLength())
-                              : TRowCursor();
-        in.SetPos(s.Pos());
-        return false;
-    }
+    // The handler edited the document or replaced the tables: the cursor's row and the
+    // rule being followed may be gone, so nothing more is read from them.
+    if (HandlerChangedThings())
+        throw ECutShort{};
     if (taken) {
         in.SetPos(s.Pos());
         length = std::max(len, length);
@@ -551,29 +545,42 @@ void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& l
     scan_.Busy = scan_.ContainerMode;
 }
 
+void TSyntaxMemoParser::BeginScan(TTextStore& store) {
+    guard_ = {true, &store, store.RowsFreed(), tablesVersion_};
+}
+
+bool TSyntaxMemoParser::HandlerChangedThings() const {
+    return (guard_.Store && guard_.Store->RowsFreed() != guard_.RowsFreed) ||
+           guard_.Tables != tablesVersion_;
+}
+
 uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, int32_t& length) {
     length = 0;
     TTextStore& store = editor.Store();
-    if (!store.FirstRow() || in.AtEnd())
+    // Asked from a handler while a scan runs: the parser is busy.
+    if (guard_.Running || !store.FirstRow() || in.AtEnd())
         return 0;
     if (!scan_.ClassesReady)
         EnterStates(StartStates);
     TRowCursor cursor(store.RowAt(&editor, in.Pos()), store.TextLength());
     cursor.SetPos(in.Pos());
     scan_.Stream = &in;
-    scan_.Store = &store;
-    scan_.RowsFreed = store.RowsFreed();
-    scan_.DocumentChanged = false;
-    uint8_t value;
+    BeginScan(store);
+    struct TEnd {
+        TSyntaxMemoParser& p;
+        ~TEnd() {
+            p.scan_.Stream = nullptr;
+            p.guard_ = {};
+        }
+    } end{*this};
+    uint8_t value = 0;
     try {
         value = ScanToken(cursor, length);
-    } catch (...) {
-        scan_.Stream = nullptr;
-        scan_.Store = nullptr;
-        throw;
+    } catch (const ECutShort&) {
+        // A `match` handler edited the document or the tables under the scan: no token.
+        length = 0;
+        return 0;
     }
-    scan_.Stream = nullptr;
-    scan_.Store = nullptr;
     in.SetPosition(cursor.Pos());
     return value;
 }
@@ -746,10 +753,20 @@ void TSyntaxMemoParser::HighlightAll(TCustomSyntaxMemo& memo) {
 }
 
 void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
-    RowsScanned = 0;
     TTextStore& store = memo.Store();
-    if (!store.FirstRow())
+    // A handler asked for a pass while one runs: the running pass, or the next change
+    // notification, takes care of it.
+    if (guard_.Running || !store.FirstRow())
         return;
+    RowsScanned = 0;
+    guard_.Running = true;
+    struct TEnd {
+        TSyntaxMemoParser& p;
+        ~TEnd() {
+            p.scan_.Stream = nullptr;
+            p.guard_ = {};
+        }
+    } end{*this};
     if (memo.OnTokenSeen) {
         int none = -1;
         memo.OnTokenSeen(memo, none, -1, -1);
@@ -771,16 +788,7 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     if (UsesMatch && OnCustomParse)
         stream.emplace(memo);
     scan_.Stream = stream ? &*stream : nullptr;
-    scan_.Store = &store;
-    scan_.RowsFreed = store.RowsFreed();
-    scan_.DocumentChanged = false;
-    struct TStreamReset {
-        TScanState& scan;
-        ~TStreamReset() {
-            scan.Stream = nullptr;
-            scan.Store = nullptr;
-        }
-    } reset{scan_};
+    BeginScan(store);
 
     TRowCursor in(at, store.TextLength());
     in.SetPos(at.Offset + index);
@@ -792,23 +800,28 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     int32_t firstChanged = -1;
     int32_t lastChanged = -1;
     bool stop = false;
+    bool cutShort = false;
     while (!stop && !in.AtEnd()) {
         const TextOffset start = in.Pos();
         const bool inContainer = scan_.ContainerMode;
         int32_t length = 0;
-        int token = ScanToken(in, length);
-        if (scan_.DocumentChanged)
+        int token = 0;
+        try {
+            token = ScanToken(in, length);
+        } catch (const ECutShort&) {
+            cutShort = true;
             break;
+        }
         if (length <= 0) { // a scanner that is waiting for another editor takes nothing
             in.SetPos(start + 1);
             length = 1;
         }
         if (memo.OnTokenSeen) {
             memo.OnTokenSeen(memo, token, start, start + length);
-            // A handler that edits the document ends the pass: the rows it holds may be
-            // gone. The edit has recorded its own rows for the next pass.
-            if (store.RowsFreed() != scan_.RowsFreed) {
-                scan_.DocumentChanged = true;
+            // A handler that edits the document or the tables ends the pass: the rows and
+            // rules it holds may be gone.
+            if (HandlerChangedThings()) {
+                cutShort = true;
                 break;
             }
         }
@@ -851,10 +864,19 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
         }
     }
     scan_.Busy = false;
-    // Everything from the rescan-from row on is done; a later edit records its own row.
-    if (!scan_.DocumentChanged) {
+    guard_ = {};
+    if (!cutShort) {
+        // Everything from the rescan-from row on is done; a later edit records its own row.
         memo.Rescan = {};
         memo.RescanLast = {};
+    } else if (TLineNode* first = store.FirstRow()) {
+        // Where the handler's edit went is not known any more (a notification it ran may
+        // have forgotten it), and after a recompile every row is stale: the next
+        // notification highlights the whole document. Handlers that edit during a pass
+        // are rare enough for that.
+        first->AddRowFlags(rfRescan);
+        memo.Rescan = {first, 0, 0};
+        memo.RescanLast = store.RowByIndex(store.RowCount() - 1);
     }
     if (memo.OnTokenSeen) {
         int none = -2;

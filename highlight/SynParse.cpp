@@ -219,6 +219,7 @@ TSyntaxMemoParser::~TSyntaxMemoParser() {
 void TSyntaxMemoParser::Reset() {
     // The scanning state points into the tables: the next scan starts afresh.
     scan_ = {};
+    ++tablesVersion_;
     for (auto& t : TokenInfo)
         t.reset();
     for (auto& h : Handlers)
@@ -241,6 +242,7 @@ void TSyntaxMemoParser::Reset() {
 
 void TSyntaxMemoParser::MoveTablesFrom(TSyntaxMemoParser& other) {
     scan_ = {};
+    ++tablesVersion_;
     TokenInfo = other.TokenInfo;
     Handlers = other.Handlers;
     TokenRules = other.TokenRules;

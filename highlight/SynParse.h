@@ -225,12 +225,6 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
         int32_t ContainerEnd = 0;
         bool Busy = false;
         TEdStream* Stream = nullptr; // for `match` functions during a call
-        // The document being scanned, and its count of freed rows when the scan began: an
-        // OnCustomParse handler that edits the document ends the pass, since the pass
-        // holds rows the edit may have freed.
-        TTextStore* Store = nullptr;
-        uint64_t RowsFreed = 0;
-        bool DocumentChanged = false;
         // Every character class as a plain bit set, so that a test is one load.
         std::vector<TSet256> Classes;
         bool ClassesReady = false;
@@ -260,7 +254,24 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
     void Pass(TCustomSyntaxMemo& memo, bool whole);
     void DetachAll();
 
+    // A scan holds rows of the document and entries of the tables while it calls event
+    // handlers (OnCustomParse, OnTokenSeen). A handler may edit the document, recompile
+    // the parser or ask for another pass; the guard notices the first two afterwards, and
+    // refuses the third while a scan runs. It is kept apart from the scanning state,
+    // which a recompile resets.
+    struct TScanGuard {
+        bool Running = false;
+        TTextStore* Store = nullptr;
+        uint64_t RowsFreed = 0;
+        uint64_t Tables = 0;
+    };
+    struct ECutShort {}; // thrown through the scanner when a handler changed what it holds
+    void BeginScan(TTextStore& store);
+    bool HandlerChangedThings() const;
+
     TScanState scan_;
+    TScanGuard guard_;
+    uint64_t tablesVersion_ = 0; // counts every reset or replacement of the tables
     std::vector<TCustomSyntaxMemo*> editors_;
 
     std::unique_ptr<TSyntaxKeywords> keywords_;

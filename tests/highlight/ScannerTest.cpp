@@ -313,6 +313,48 @@ TEST(Scanner, HandlersThatEditThePassEndIt) {
     memo.ChangeNotification();
     EXPECT_EQ(cuts, 1);
     EXPECT_EQ(Runs(memo), "3*6 0*2 9*2 0*1 3*4 0*1|3*4 0*1");
+
+    // Handlers that edit below the row the pass started from and ask for a pass at once,
+    // or that recompile the parser: nothing held is used again, and the next notification
+    // highlights what changed.
+    auto expectFull = [&] {
+        TCustomSyntaxMemo full;
+        full.SetWholeText(memo.Text());
+        p.HighlightAll(full);
+        EXPECT_EQ(Runs(memo), Runs(full));
+    };
+    memo.SetWholeText("a\rb\rc\rd\re\rf\r");
+    memo.ChangeNotification();
+    cuts = 0;
+    memo.OnTokenSeen = [&](TCustomSyntaxMemo& m, int&, TextOffset s, TextOffset) {
+        if (s == 4 && cuts++ == 0) {
+            m.SetSelection(8, 9);
+            m.ReplaceSelection("word");
+            m.ChangeNotification();
+        }
+    };
+    memo.SetSelection(0, 1);
+    memo.ReplaceSelection("x");
+    memo.SetSelection(4, 5);
+    memo.ReplaceSelection("y");
+    memo.ChangeNotification();
+    memo.OnTokenSeen = nullptr;
+    memo.ChangeNotification();
+    EXPECT_EQ(cuts, 1);
+    expectFull();
+
+    cuts = 0;
+    memo.OnTokenSeen = [&](TCustomSyntaxMemo&, int&, TextOffset s, TextOffset) {
+        if (s == 2 && cuts++ == 0)
+            CompileScript(p, "%%words 'word' '' 8\r%%tokens 3 10\r");
+    };
+    memo.SetSelection(0, 0);
+    memo.ReplaceSelection("z");
+    memo.ChangeNotification();
+    memo.OnTokenSeen = nullptr;
+    p.HighlightAll(memo);
+    EXPECT_EQ(cuts, 1);
+    expectFull();
 }
 
 // Two editors share one parser: a pass of one never waits on, or is spoiled by, the
