@@ -11,13 +11,12 @@ namespace kvx {
 class TRowCursor {
   public:
     TRowCursor() = default;
-    // At `at` (a row, its offset and index) with the document `length` characters long.
+    // At `at` (a row and its offset) with the document `length` characters long.
     TRowCursor(const TRowFinger& at, TextOffset length) { Reset(at, length); }
 
     void Reset(const TRowFinger& at, TextOffset length) {
         row_ = at.Row;
         rowOffset_ = at.Offset;
-        rowIndex_ = at.Index;
         pos_ = at.Offset;
         end_ = length;
         Load();
@@ -25,7 +24,6 @@ class TRowCursor {
 
     unsigned char Current() const { return pos_ < end_ ? text_[pos_ - rowOffset_] : 0; }
     bool AtEnd() const { return pos_ >= end_; }
-    bool AtStart() const { return pos_ <= 0; }
     void Advance() {
         if (pos_ >= end_)
             return;
@@ -60,9 +58,6 @@ class TRowCursor {
     }
 
     TextOffset Pos() const { return pos_; }
-    TextOffset End() const { return end_; }
-    // The row holding the position (the last row at the end of the document).
-    TRowFinger Finger() const { return {row_, rowOffset_, rowIndex_}; }
 
   private:
     void Load() {
@@ -72,12 +67,10 @@ class TRowCursor {
     void StepForward() {
         rowOffset_ += len_;
         row_ = row_->Next();
-        ++rowIndex_;
         Load();
     }
     void StepBack() {
         row_ = row_->Prev();
-        --rowIndex_;
         Load();
         rowOffset_ -= len_;
     }
@@ -86,7 +79,6 @@ class TRowCursor {
     const unsigned char* text_ = nullptr;
     int32_t len_ = 0;
     TextOffset rowOffset_ = 0;
-    int32_t rowIndex_ = 0;
     TextOffset pos_ = 0;
     TextOffset end_ = 0;
 };
