@@ -6,6 +6,8 @@
 
 #include "SyntaxEd.h"
 
+#include "BenchFiles.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -19,18 +21,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using kvx::bench::Clock;
+using kvx::bench::Folder;
+using kvx::bench::kMB;
+using kvx::bench::Seconds;
 constexpr size_t kFileBytes = size_t(100) * 1000 * 1000;
-constexpr double kMB = 1000.0 * 1000.0;
-
-const fs::path& Folder() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("kvx-bench-" + std::to_string(::getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
 
 // Assembler-like lines of about 30 bytes with CR LF breaks and some TABs.
 const fs::path& SourceFile() {
@@ -50,10 +45,6 @@ const fs::path& SourceFile() {
         return f;
     }();
     return file;
-}
-
-double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
 }
 
 void BM_LoadSaveVersusCp(benchmark::State& state) {
@@ -92,10 +83,5 @@ BENCHMARK(BM_LoadSaveVersusCp)->Unit(benchmark::kMillisecond)->Iterations(3)->Us
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ec;
-    fs::remove_all(Folder(), ec);
-    return 0;
+    return kvx::bench::RunBenchmarks(argc, argv);
 }

@@ -10,6 +10,8 @@
 #include "SynParse.h"
 #include "SyntaxEd.h"
 
+#include "BenchFiles.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -23,22 +25,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using kvx::bench::Clock;
+using kvx::bench::Folder;
+using kvx::bench::kMB;
+using kvx::bench::Seconds;
 constexpr size_t kFileBytes = size_t(50) * 1000 * 1000;
-constexpr double kMB = 1000.0 * 1000.0;
-
-double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
-
-const fs::path& Folder() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("kvx-hl-bench-" + std::to_string(::getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
 
 // C of about 30 bytes a line: statements, strings, numbers, line comments, and a block
 // comment over three lines every twenty lines. With `breaks` false the lines are joined
@@ -227,10 +218,5 @@ BENCHMARK(BM_SingleLineKeystroke)->Unit(benchmark::kMicrosecond)->UseRealTime();
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ec;
-    fs::remove_all(Folder(), ec);
-    return 0;
+    return kvx::bench::RunBenchmarks(argc, argv);
 }

@@ -1,0 +1,43 @@
+// What the benchmarks that work on files share: a scratch folder of their own, wall-clock
+// seconds, and a main that removes the folder when the benchmarks are done.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+namespace kvx::bench {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kMB = 1000.0 * 1000.0;
+
+inline double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+// A folder under $TMPDIR (or /tmp) named for this process, made on first use.
+inline const std::filesystem::path& Folder() {
+    static const std::filesystem::path dir = [] {
+        std::filesystem::path d =
+            std::filesystem::temp_directory_path() / ("kvx-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+// Runs the benchmarks the command line selects, then removes the scratch folder.
+inline int RunBenchmarks(int argc, char** argv) {
+    ::benchmark::Initialize(&argc, argv);
+    ::benchmark::RunSpecifiedBenchmarks();
+    ::benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(Folder(), ec);
+    return 0;
+}
+
+} // namespace kvx::bench
