@@ -160,71 +160,11 @@ bool IsDigit(int c) {
 bool IsWordChar(int c) {
     return IsLetter(c) || IsDigit(c) || c == '_';
 }
-int HexValue(int c) {
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 [[noreturn]] void RangeError(int low, int high) {
     char text[80];
     std::snprintf(text, sizeof text, "Range error, value outwith %d .. %d", low, high);
     throw ESyntaxMemo(0, text);
-}
-
-// Reads the digits of a numeric escape starting at raw[i] (as many as follow); values
-// above 255 cannot be a character.
-int EscapeNumber(const std::string& raw, size_t& i, int base) {
-    uint32_t v = 0;
-    bool any = false;
-    while (i < raw.size()) {
-        const int d = base == 16 ? HexValue(static_cast<unsigned char>(raw[i]))
-                                 : (raw[i] >= '0' && raw[i] <= '7' ? raw[i] - '0' : -1);
-        if (d < 0)
-            break;
-        v = v * uint32_t(base) + uint32_t(d);
-        if (v > 255)
-            RangeError(0, 255);
-        any = true;
-        ++i;
-    }
-    return any ? static_cast<int>(v) : 0;
-}
-
-// One character of a specifier, escapes included; i moves past it.
-int SpecChar(const std::string& raw, size_t& i) {
-    const auto c = static_cast<unsigned char>(raw[i++]);
-    if (c != '\\' || i >= raw.size())
-        return c;
-    const auto e = static_cast<unsigned char>(raw[i]);
-    if (e >= '0' && e <= '7')
-        return EscapeNumber(raw, i, 8);
-    ++i;
-    switch (e) {
-    case 'b':
-        return 8;
-    case 'e':
-        return 27;
-    case 'n':
-        return 13;
-    case 'r':
-        return 10;
-    case 's':
-        return 32;
-    case 't':
-        return 9;
-    case 'u':
-    case 'U':
-    case 'x':
-    case 'X':
-        return EscapeNumber(raw, i, 16);
-    default:
-        return e;
-    }
 }
 
 // How a setting is named in the label shown with an error.
@@ -283,98 +223,6 @@ TSet256 StandardStart(int function) {
 }
 
 } // namespace
-
-// ---- Strings and specifiers ------------------------------------------------------------
-
-std::string TSYM_Compiler::Decode(const std::string& raw) {
-    std::string out;
-    for (size_t i = 0; i < raw.size();) {
-        const char c = raw[i++];
-        if (c != '\\') {
-            out.push_back(c);
-            continue;
-        }
-        if (i >= raw.size())
-            break; // a lone backslash at the very end is dropped
-        const char e = raw[i];
-        if (e >= '0' && e <= '7') {
-            out.push_back(static_cast<char>(EscapeNumber(raw, i, 8)));
-            continue;
-        }
-        ++i;
-        switch (e) {
-        case 'n':
-            out.push_back('\r');
-            break;
-        case 'r':
-            out.push_back('\n');
-            break;
-        case 'b':
-            out.push_back('\b');
-            break;
-        case 'e':
-            out.push_back('\x1B');
-            break;
-        case 's':
-            out.push_back(' ');
-            break;
-        case 't':
-            out.push_back('\t');
-            break;
-        case 'x':
-        case 'X':
-            out.push_back(static_cast<char>(EscapeNumber(raw, i, 16)));
-            break;
-        default:
-            out.push_back(e);
-            break;
-        }
-    }
-    return out;
-}
-
-std::vector<TSM_CharGroup> TSYM_Compiler::Specifiers(const std::string& raw) {
-    std::vector<TSM_CharGroup> out;
-    if (raw.empty()) {
-        out.emplace_back();
-        return out;
-    }
-    for (size_t i = 0; i < raw.size();) {
-        if (raw[i] != '[') {
-            TSet256 s;
-            s.Include(SpecChar(raw, i));
-            out.emplace_back(s);
-            continue;
-        }
-        ++i;
-        bool negated = false;
-        if (i < raw.size() && raw[i] == '^') {
-            negated = true;
-            ++i;
-        }
-        TSet256 s;
-        while (true) {
-            if (i >= raw.size())
-                throw ESyntaxMemo(0, "']' expected");
-            if (raw[i] == ']') {
-                ++i;
-                break;
-            }
-            const int low = SpecChar(raw, i);
-            int high = low;
-            if (i + 1 < raw.size() && raw[i] == '-' && raw[i + 1] != ']') {
-                ++i;
-                high = SpecChar(raw, i);
-                if (high < low)
-                    throw ESyntaxMemo(0, "Characters not in correct order for range specifier");
-            }
-            for (int c = low; c <= high; ++c)
-                s.Include(c);
-        }
-        out.emplace_back(s, negated);
-    }
-    return out;
-}
 
 // ---- Token reader ----------------------------------------------------------------------
 
@@ -584,7 +432,7 @@ uint8_t TSYM_Compiler::FontStyle() {
 }
 
 TSM_CharGroup TSYM_Compiler::OneSpecifier(const std::string& raw) {
-    const std::vector<TSM_CharGroup> s = Specifiers(raw);
+    const std::vector<TSM_CharGroup> s = ScriptSpecifiers(raw);
     if (s.size() != 1)
         Error("Single character specifier expected");
     return s[0];
@@ -677,7 +525,7 @@ void TSYM_Compiler::Words() {
             Next();
             continue;
         }
-        std::string word = Decode(ExpectString());
+        std::string word = DecodeScriptString(ExpectString());
         if (!parser_.CaseSensitive)
             word = AsciiLower(word);
         const std::string followRaw = ExpectString();
@@ -732,7 +580,7 @@ void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended)
         end.IsFunction = end.IsMatch = 1;
         matchNumber(end.Function);
     } else if (tok_.Kind == tkString) {
-        const std::vector<TSM_CharGroup> classes = Specifiers(ExpectString());
+        const std::vector<TSM_CharGroup> classes = ScriptSpecifiers(ExpectString());
         if (classes.size() > 4)
             Error("Maximum of 4 character specifier allowed");
         end.Count = static_cast<uint8_t>(classes.size());
@@ -888,7 +736,7 @@ TShortcut TSYM_Compiler::KeyBinding(TShortcut& second) {
     }
     auto key = [&]() -> TShortcut {
         if (tok_.Kind == tkString) {
-            const std::string s = Decode(ExpectString());
+            const std::string s = DecodeScriptString(ExpectString());
             if (s.size() != 1)
                 Error("Single character specifier expected");
             char c = s[0];
@@ -941,7 +789,7 @@ void TSYM_Compiler::LanguageSetting(int word) {
     };
     switch (word) {
     case wName:
-        set.LanguageName = Decode(ExpectString()).substr(0, 35);
+        set.LanguageName = DecodeScriptString(ExpectString()).substr(0, 35);
         break;
     case wCase:
         parser_.CaseSensitive = Expression() != 0;
@@ -950,12 +798,12 @@ void TSYM_Compiler::LanguageSetting(int word) {
         set.OptionWord = Expression();
         break;
     case wExampletext:
-        set.ExampleText = Decode(ExpectString());
+        set.ExampleText = DecodeScriptString(ExpectString());
         break;
     case wEditablestyles:
         while (true) {
             Expect(wOpen, "'(' expected");
-            const std::string name = Decode(ExpectString());
+            const std::string name = DecodeScriptString(ExpectString());
             Expect(wComma, "',' expected");
             const int32_t style = Expression();
             if (style < 0 || style > 255)
@@ -983,7 +831,7 @@ void TSYM_Compiler::LanguageSetting(int word) {
         set.IndentStep = Value(0, 20);
         break;
     case wWrapoverride:
-        set.WrapOverride = Decode(ExpectString()).substr(0, 35);
+        set.WrapOverride = DecodeScriptString(ExpectString()).substr(0, 35);
         break;
     case wStartstate:
         if (Is(wOpenSet)) {
@@ -1020,7 +868,7 @@ void TSYM_Compiler::LanguageSetting(int word) {
         set.FontSize = Expression();
         break;
     case wFontname:
-        set.FontName = Decode(ExpectString());
+        set.FontName = DecodeScriptString(ExpectString());
         break;
     case wFontcharset:
         set.Charset = static_cast<uint8_t>(Value(0, 255));
@@ -1061,7 +909,7 @@ void TSYM_Compiler::LanguageSetting(int word) {
         parser_.BoundStates = Set();
         break;
     case wGutterFontName:
-        set.GutterFont.Name = Decode(ExpectString());
+        set.GutterFont.Name = DecodeScriptString(ExpectString());
         break;
     case wGutterFontSize:
         set.GutterFont.Size = Expression();
@@ -1151,7 +999,7 @@ void TSYM_Compiler::Effects() {
             style.UseDefaultBack = 1;
             Next();
         }
-        if (tok_.Kind == tkString && AsciiLower(Decode(tok_.Text)) == "hotspot") {
+        if (tok_.Kind == tkString && AsciiLower(DecodeScriptString(tok_.Text)) == "hotspot") {
             style.IsHyperlink = 1;
             Next();
         }
@@ -1193,7 +1041,7 @@ void TSYM_Compiler::Keys() {
             Expect(wClose, "')' expected");
         }
         if (tok_.Kind == tkString) {
-            const std::string name = Decode(ExpectString());
+            const std::string name = DecodeScriptString(ExpectString());
             if (name.empty())
                 Error("Key function name cannot be blank");
             map.AddDescription(command, name);
@@ -1213,9 +1061,9 @@ void TSYM_Compiler::AutoReplace() {
             Expect(wEquals, "'=' expected");
             list.SetTriggerText(ExpectString());
         } else {
-            const std::string keyword = Decode(ExpectString());
+            const std::string keyword = DecodeScriptString(ExpectString());
             Expect(wEquals, "'=' expected");
-            const std::string replacement = Decode(ExpectString());
+            const std::string replacement = DecodeScriptString(ExpectString());
             try {
                 list.AddReplacement(keyword, replacement);
             } catch (const EKeywords& e) {
@@ -1240,15 +1088,15 @@ void TSYM_Compiler::Templates() {
             list.Trigger = KeyBinding(second);
             Expect(wClose, "')' expected");
         } else {
-            const std::string name = Decode(ExpectString());
+            const std::string name = DecodeScriptString(ExpectString());
             std::string description;
             if (Is(wOpen)) {
                 Next();
-                description = Decode(ExpectString());
+                description = DecodeScriptString(ExpectString());
                 Expect(wClose, "')' expected");
             }
             Expect(wEquals, "'=' expected");
-            const std::string text = Decode(ExpectString());
+            const std::string text = DecodeScriptString(ExpectString());
             try {
                 list.AddTemplate(name, description, text);
             } catch (const EKeywords& e) {

@@ -4,6 +4,7 @@
 
 #include "CharGroups.h"
 #include "ScriptReader.h"
+#include "ScriptStrings.h"
 #include "SynParse.h"
 
 #include <cstdint>
@@ -22,13 +23,6 @@ class TSYM_Compiler {
     // Where reading stopped (0-based), for the parser to keep.
     int32_t Line() const { return reader_.Line(); }
     int32_t Column() const { return reader_.Column(); }
-
-    // ---- The script's strings, exposed for tests and the settings' tab-stop text --------
-    // The value of a raw string: "\n" is 13 and "\r" is 10; hexadecimal and octal escapes
-    // above 255 raise the range error.
-    static std::string Decode(const std::string& raw);
-    // The character classes written in a raw string (an empty string gives one empty class).
-    static std::vector<TSM_CharGroup> Specifiers(const std::string& raw);
 
   private:
     enum TKind { tkEnd, tkReserved, tkNumber, tkString };

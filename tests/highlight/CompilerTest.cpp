@@ -160,9 +160,9 @@ TEST(Compiler, ExpressionsSetsAndStrings) {
               "** ERROR near line 1, Column 17: Identifier \"names\" Unknown");
     EXPECT_EQ(Error("%%map -1 2"), "** ERROR near line 1, Column 8: Script syntax error");
 
-    EXPECT_EQ(TSYM_Compiler::Decode("a\\nb\\rc\\t\\x41\\101\\q\\"), "a\rb\nc\tAAq");
-    EXPECT_THROW(TSYM_Compiler::Decode("\\x100"), ESyntaxMemo);
-    const auto classes = TSYM_Compiler::Specifiers("[^a-c\\]]\\n\\x41");
+    EXPECT_EQ(DecodeScriptString("a\\nb\\rc\\t\\x41\\101\\q\\"), "a\rb\nc\tAAq");
+    EXPECT_THROW(DecodeScriptString("\\x100"), ESyntaxMemo);
+    const auto classes = ScriptSpecifiers("[^a-c\\]]\\n\\x41");
     ASSERT_EQ(classes.size(), 3u);
     EXPECT_TRUE(classes[0].Negated());
     EXPECT_TRUE(classes[0].Members().Has(']') && classes[0].Members().Has('b'));

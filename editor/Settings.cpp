@@ -1,6 +1,6 @@
 #include "Settings.h"
 
-#include "Compiler.h"
+#include "ScriptStrings.h"
 #include "Stream.h"
 
 #include <algorithm>
@@ -45,7 +45,7 @@ TSM_CharGroup FollowClass(const std::string& wordChars) {
                 word.Include(c);
         return TSM_CharGroup(word, true);
     }
-    const std::vector<TSM_CharGroup> classes = TSYM_Compiler::Specifiers(wordChars);
+    const std::vector<TSM_CharGroup> classes = ScriptSpecifiers(wordChars);
     return classes.front();
 }
 
@@ -136,7 +136,7 @@ void TSM_Settings::RebuildLookup() {
     for (const TKeywordTable& t : tables_) {
         const TSM_CharGroup follow = FollowClass(t.WordChars);
         for (const auto& [word, value] : t.Words)
-            lookup.Add(TSYM_Compiler::Decode(word), t.CaseSensitive, value, t.States, follow);
+            lookup.Add(DecodeScriptString(word), t.CaseSensitive, value, t.States, follow);
     }
     lookup_ = std::move(lookup);
 }
