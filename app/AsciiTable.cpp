@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kvx {
 namespace {
@@ -72,21 +73,23 @@ Tascii::Tascii(QWidget* parent) : QWidget(parent, Qt::Window) {
     sg1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sg1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sg1_->setWordWrap(false);
-    // A fixed-pitch face keeps the code, the spaces and the character of every cell in
-    // line from row to row.
-    QFont font = sg1_->font();
-    font.setFamily(QStringLiteral("monospace"));
-    font.setStyleHint(QFont::TypeWriter);
-    sg1_->setFont(font);
-    const int rowHeight = sg1_->fontMetrics().height() + 6;
+    sg1_->setTextElideMode(Qt::ElideNone);
+    // The columns are 50 and 30 pixels wide with the usual dialog font; a larger font
+    // (or a screen scaled up) widens them so the widest cell ("255   " and a letter)
+    // still shows whole.
+    const QFontMetrics fm = sg1_->fontMetrics();
+    const int columnWidth =
+        std::max(kColumnWidth, fm.horizontalAdvance(QStringLiteral("255   W")) + 8);
+    const int firstWidth =
+        std::max(kFirstColumnWidth, fm.horizontalAdvance(QStringLiteral("00")) + 10);
+    const int rowHeight = fm.height() + 6;
     for (int i = 0; i < kCells; ++i) {
-        sg1_->setColumnWidth(i, i == 0 ? kFirstColumnWidth : kColumnWidth);
+        sg1_->setColumnWidth(i, i == 0 ? firstWidth : columnWidth);
         sg1_->setRowHeight(i, rowHeight);
     }
     // The whole grid shows, as the window is made for it: no scrolling.
     const int frame = 2 * sg1_->frameWidth();
-    sg1_->setFixedSize(kFirstColumnWidth + (kCells - 1) * kColumnWidth + frame,
-                       kCells * rowHeight + frame);
+    sg1_->setFixedSize(firstWidth + (kCells - 1) * columnWidth + frame, kCells * rowHeight + frame);
     for (int r = 0; r < kCells; ++r) {
         for (int c = 0; c < kCells; ++c) {
             auto* item = new QTableWidgetItem;

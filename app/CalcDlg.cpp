@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -62,24 +61,28 @@ TCalculatorDlg::TCalculatorDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Calculator"));
     beep_ = [] { QApplication::beep(); };
 
-    display_ = new QLineEdit;
+    // A label, not a line edit: there is nothing to select or edit in it. It takes the
+    // focus so typing starts there, and its keys go to the calculator (eventFilter).
+    display_ = new QLabel;
     display_->setObjectName(QStringLiteral("Display"));
-    display_->setReadOnly(true);
-    display_->setAlignment(Qt::AlignRight);
+    display_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    display_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    display_->setBackgroundRole(QPalette::Base);
+    display_->setAutoFillBackground(true);
+    display_->setFocusPolicy(Qt::StrongFocus);
     display_->setAccessibleName(QStringLiteral("Display"));
+    display_->setMargin(4);
     QFont big = display_->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     display_->setFont(big);
-    // Its own menu replaces the line edit's, so the clipboard goes through the engine's
-    // number check.
     display_->setContextMenuPolicy(Qt::CustomContextMenu);
+    display_->installEventFilter(this);
     connect(display_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);
         menu.addAction(QStringLiteral("&Copy"), this, &TCalculatorDlg::Copy);
         menu.addAction(QStringLiteral("&Paste"), this, &TCalculatorDlg::Paste);
         menu.exec(display_->mapToGlobal(at));
     });
-    display_->installEventFilter(this);
     memory_ = new QLabel;
     memory_->setObjectName(QStringLiteral("MemoryIndicator"));
     memory_->setToolTip(QStringLiteral("A number is in the memory"));
@@ -169,15 +172,20 @@ void TCalculatorDlg::accept() {
     QDialog::accept();
 }
 
+void TCalculatorDlg::showEvent(QShowEvent* event) {
+    Refresh();
+    display_->setFocus(); // typing goes to the calculator, not to OK
+    QDialog::showEvent(event);
+}
+
 void TCalculatorDlg::keyPressEvent(QKeyEvent* event) {
     if (!HandleKey(event))
         QDialog::keyPressEvent(event);
 }
 
 bool TCalculatorDlg::eventFilter(QObject* watched, QEvent* event) {
-    // The display has the focus while typing; its own keys (copy of a selection, cursor
-    // moves) would swallow the calculator's, so the calculator reads them first. Tab
-    // still moves on to the buttons.
+    // A label keeps Ctrl+C for itself; the calculator reads the display's keys first.
+    // Tab still moves on to the buttons.
     if (watched == display_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab)

@@ -11,7 +11,6 @@
 #include <functional>
 
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 namespace kvx {
@@ -37,6 +36,7 @@ class TCalculatorDlg : public QDialog {
     void accept() override;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -52,7 +52,7 @@ class TCalculatorDlg : public QDialog {
     TCalculatorEngine engine_;
     std::function<void(const QString&)> result_;
     std::function<void()> beep_;
-    QLineEdit* display_;
+    QLabel* display_;
     QLabel* memory_;
     std::vector<std::pair<TCalcCommand, QPushButton*>> buttons_;
     QPushButton* ok_;

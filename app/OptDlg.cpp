@@ -100,20 +100,10 @@ TOptDlg::TOptDlg(QWidget* parent) : QDialog(parent) {
     tn_[0]->setText(QString::fromUtf8(TToolTable::kFirstCaption));
     tn_[0]->setReadOnly(true);
     tn_[0]->setFocusPolicy(Qt::NoFocus);
-    // Row by row, as the eye reads the table.
-    QWidget* previous = nullptr;
-    for (size_t i = 0; i < tn_.size(); ++i) {
-        for (QWidget* w :
-             {static_cast<QWidget*>(tn_[i]), static_cast<QWidget*>(fn_[i]),
-              static_cast<QWidget*>(browse_buttons_[i]), static_cast<QWidget*>(fp_[i])}) {
-            if (w->focusPolicy() == Qt::NoFocus)
-                continue;
-            if (previous)
-                setTabOrder(previous, w);
-            previous = w;
-        }
-    }
-
+    // Read-only shows: the box takes the colour of the dialog behind it.
+    QPalette fixed = tn_[0]->palette();
+    fixed.setColor(QPalette::Base, fixed.color(QPalette::Window));
+    tn_[0]->setPalette(fixed);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     box->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("OKBtn"));
     box->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("CancelBtn"));
@@ -127,6 +117,19 @@ TOptDlg::TOptDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(box);
     layout->setSizeConstraint(QLayout::SetFixedSize);    // a fixed dialog border
     box->button(QDialogButtonBox::Ok)->setDefault(true); // takes once inside the dialog
+    // Row by row, as the eye reads the table; set once every control is in the dialog.
+    QWidget* previous = nullptr;
+    for (size_t i = 0; i < tn_.size(); ++i) {
+        for (QWidget* w :
+             {static_cast<QWidget*>(tn_[i]), static_cast<QWidget*>(fn_[i]),
+              static_cast<QWidget*>(browse_buttons_[i]), static_cast<QWidget*>(fp_[i])}) {
+            if (w->focusPolicy() == Qt::NoFocus)
+                continue;
+            if (previous)
+                setTabOrder(previous, w);
+            previous = w;
+        }
+    }
     fn_[0]->setFocus();
 }
 

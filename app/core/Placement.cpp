@@ -1,5 +1,6 @@
 #include "Placement.h"
 
+#include "ShellPaths.h"
 #include "ShellStrings.h"
 
 #include <algorithm>
@@ -29,6 +30,10 @@ std::string_view TrimBlanks(std::string_view s) {
 }
 
 } // namespace
+
+std::string PlacementIniFile() {
+    return JoinPath(ConfigFolder(), kPlacementIniName);
+}
 
 std::string ScreenSuffix(int width, int height) {
     return "(" + std::to_string(width) + "x" + std::to_string(height) + ")";

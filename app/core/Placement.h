@@ -17,6 +17,9 @@ namespace kvx {
 
 inline constexpr const char* kPlacementSection = "Params";
 
+// kvxl.ini in the configuration folder.
+std::string PlacementIniFile();
+
 struct TRect {
     int Left = 0, Top = 0, Right = 0, Bottom = 0;
     long long Width() const { return static_cast<long long>(Right) - Left; }

@@ -20,7 +20,7 @@ bool IsSpecialFile(const std::string& name) {
 } // namespace
 
 void TRecentFiles::Add(std::string_view fileName) {
-    if (fileName.empty() || !TIniFile::CanStoreValue(fileName))
+    if (fileName.empty() || fileName.size() > kMaxNameLength || !TIniFile::CanStoreValue(fileName))
         return;
     const std::string name(fileName);
     std::erase(names_, name);

@@ -14,10 +14,13 @@ class TRecentFiles {
   public:
     static constexpr size_t kCapacity = 10;
     static constexpr const char* kSection = "TMainForm.MRU";
+    // No path on Linux is longer (PATH_MAX); a longer entry is damage.
+    static constexpr size_t kMaxNameLength = 4096;
 
     // Puts a name at the top; a name already listed moves there instead of appearing
     // twice. File names on Linux differ by letter case, so "a.asm" and "A.asm" are two
-    // files. Names that cannot be stored (see TIniFile::CanStoreValue) are not taken.
+    // files. Names that cannot be stored (see TIniFile::CanStoreValue) or are longer than
+    // any path are not taken.
     void Add(std::string_view fileName);
     void Clear() { names_.clear(); }
     const std::vector<std::string>& Names() const { return names_; }

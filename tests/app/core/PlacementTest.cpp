@@ -32,6 +32,7 @@ TEST(RecentFiles, OrderCapacityAndDuplicates) {
 
     mru.Add("");
     mru.Add("/src/a\nb.asm"); // cannot be stored, so it is not listed either
+    mru.Add("/" + std::string(TRecentFiles::kMaxNameLength, 'x')); // longer than any path
     EXPECT_EQ(mru.Names()[0], "/src/F9.asm");
 }
 
@@ -112,6 +113,9 @@ TEST(Placement, KeysAreWrittenTwiceAndReadPerScreen) {
     // A damaged suffixed value falls back too.
     ini.WriteString("Params", "NormPos(1920x1080)", "10,20");
     EXPECT_EQ(ReadPlacement(ini, 1920, 1080).NormPos, p.NormPos);
+
+    test::ScopedEnv config("XDG_CONFIG_HOME", "/tmp/cfg");
+    EXPECT_EQ(PlacementIniFile(), "/tmp/cfg/kovex/kvxl.ini");
 
     const TShellSettings s = ReadShellSettings(ini);
     EXPECT_EQ(s.FontSizeText, "12");
