@@ -69,15 +69,6 @@ struct TRunFixture {
     bool WaitForEnd(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(10000); }
 };
 
-std::vector<std::string> Recorded(const std::string& file) {
-    std::vector<std::string> fields;
-    const std::string bytes = test::ReadAll(file);
-    size_t pos = 0;
-    for (size_t nul; (nul = bytes.find('\0', pos)) != std::string::npos; pos = nul + 1)
-        fields.push_back(bytes.substr(pos, nul - pos));
-    return fields;
-}
-
 // Our splitting is Qt's: the same arguments for the same parameter text.
 TEST(ToolRunner, SplittingAgreesWithQProcess) {
     const char* commands[] = {
@@ -128,7 +119,7 @@ TEST(ToolRunner, RunsInTheDocumentsFolderWithVerbatimArguments) {
     EXPECT_EQ(finished.at(0).at(0).toInt(), 3);
 
     const std::string base = folder + "/a b;$(touch pwned)`id`'\"";
-    EXPECT_EQ(Recorded(dir / "argv"),
+    EXPECT_EQ(test::ReadNulSeparated(dir / "argv"),
               (std::vector<std::string>{folder, "-l", base + ".lst", "-D NAME=" + base, "-v"}));
     EXPECT_FALSE(test::fs::exists(test::fs::path(folder) / "pwned"));
     ASSERT_FALSE(f.status.empty());
@@ -173,7 +164,7 @@ TEST(ToolRunner, AnEmptyParameterIsTheFileName) {
     QSignalSpy finished(&f.runner, &TToolRunner::finished);
     ASSERT_TRUE(f.runner.Run({"x", KVX_TOOL_PROBE, ""}, doc));
     ASSERT_TRUE(f.WaitForEnd(finished));
-    EXPECT_EQ(Recorded(dir / "argv"),
+    EXPECT_EQ(test::ReadNulSeparated(dir / "argv"),
               (std::vector<std::string>{dir.Path().string(), dir / "my file.asm"}));
     EXPECT_EQ(f.Lines().back(), "Exit code 0");
 }
@@ -216,7 +207,7 @@ TEST(ToolRunner, AnUnnamedDocumentIsSavedFirst) {
     QSignalSpy finished(&f.runner, &TToolRunner::finished);
     ASSERT_TRUE(f.runner.Run({"x", KVX_TOOL_PROBE, "$EDFILW.o"}, doc));
     ASSERT_TRUE(f.WaitForEnd(finished));
-    EXPECT_EQ(Recorded(dir / "argv"),
+    EXPECT_EQ(test::ReadNulSeparated(dir / "argv"),
               (std::vector<std::string>{dir.Path().string(), dir / "saved.o"}));
 }
 

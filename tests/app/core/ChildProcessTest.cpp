@@ -25,15 +25,6 @@ void WaitForEnd(TChildProcess& p, std::string& out, std::string& err) {
     p.ReadOutput(out, err);
 }
 
-std::vector<std::string> Recorded(const std::string& file) {
-    std::vector<std::string> fields;
-    std::string bytes = ReadAll(file);
-    size_t pos = 0;
-    for (size_t nul; (nul = bytes.find('\0', pos)) != std::string::npos; pos = nul + 1)
-        fields.push_back(bytes.substr(pos, nul - pos));
-    return fields;
-}
-
 TEST(ChildProcess, ArgumentsReachTheProgramVerbatimInItsFolder) {
     TempDir dir;
     const std::string folder = dir / "a folder; with $(odd) name";
@@ -57,7 +48,7 @@ TEST(ChildProcess, ArgumentsReachTheProgramVerbatimInItsFolder) {
     EXPECT_EQ(err, "boot.asm:3: error: bad operand\n");
     std::vector<std::string> expected = {folder};
     expected.insert(expected.end(), args.begin(), args.end());
-    EXPECT_EQ(Recorded(dir / "argv"), expected);
+    EXPECT_EQ(test::ReadNulSeparated(dir / "argv"), expected);
     EXPECT_FALSE(test::fs::exists(test::fs::path(folder) / "x")); // no shell ran anything
     // Nothing is left behind in the temporary folders: the output files had no names.
     std::string more, moreErr;

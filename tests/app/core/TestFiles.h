@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace kvx::test {
 
@@ -21,6 +22,17 @@ inline std::string ReadAll(const fs::path& p) {
 inline void WriteAll(const fs::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary);
     out << bytes;
+}
+
+// The NUL-terminated fields of a file, as the stand-in tool records its folder and
+// arguments.
+inline std::vector<std::string> ReadNulSeparated(const fs::path& p) {
+    std::vector<std::string> fields;
+    const std::string bytes = ReadAll(p);
+    size_t pos = 0;
+    for (size_t nul; (nul = bytes.find('\0', pos)) != std::string::npos; pos = nul + 1)
+        fields.push_back(bytes.substr(pos, nul - pos));
+    return fields;
 }
 
 // A folder of its own for each test, removed afterwards.
