@@ -156,7 +156,15 @@ int TCustomSyntaxMemo::PixelX(const TLineNode* row, int index) {
                 ++col;
         }
     }
-    return platform_->TextWidth(expanded);
+    const std::string utf8 = ToUtf8(expanded, Store().Utf8());
+    const auto chars = std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    if (chars == 0)
+        return 0;
+    std::vector<Pixel> edges(static_cast<size_t>(chars));
+    platform_->MeasureWidths(utf8, 0, edges);
+    return edges.back();
 }
 
 int TCustomSyntaxMemo::IndexAtPixel(const TLineNode* row, int x) {
@@ -446,9 +454,11 @@ void TCustomSyntaxMemo::CopyToClipboard() {
         return;
     std::string text = Store().GetText(Sel.Start(), Sel.End());
     std::replace(text.begin(), text.end(), '\r', '\n');
-    platform_->SetClipboardText(ToUtf8(text, Store().Utf8()));
+    TClipboardData data;
+    data.Text = ToUtf8(text, Store().Utf8());
     if (hooks_)
-        hooks_->CopyRichFormats(*this);
+        hooks_->AddRichFormats(*this, data);
+    platform_->SetClipboard(data);
 }
 
 void TCustomSyntaxMemo::CutToClipboard() {

@@ -3,6 +3,7 @@
 #include "Bookmarks.h"
 #include "KeyMap.h"
 #include "MemoStrings.h"
+#include "Settings.h"
 
 #include "Encoding.h"
 #include "Stream.h"
@@ -20,7 +21,12 @@ TCustomSyntaxMemo::TCustomSyntaxMemo(TEditorPlatform* platform)
     ShowStore(ownStore_.get());
     recording_ = true;
     ownStore_->OwnUndoLog().ClearAndMarkSaved();
-    ownKeyMap_ = std::make_unique<TKeyboardActionContoller>(TKeyboardActionContoller::Default());
+    // The settings the control makes for itself are made now, so they take the desktop's
+    // selection colours rather than the default palette's.
+    ownSettings_ = std::make_unique<TSM_Settings>();
+    ownSettings_->SelTextColor = platform_->SystemColorValue(scxHighlightText);
+    ownSettings_->SelTextBack = platform_->SystemColorValue(scxHighlight);
+    settings_ = ownSettings_.get();
     SetKeyMap(nullptr);
 }
 
@@ -204,6 +210,15 @@ void TCustomSyntaxMemo::SetFirstColumn(int column) {
         return;
     firstColumn_ = column;
     Changed(chView);
+    platform_->InvalidateRows(0, -1);
+}
+
+void TCustomSyntaxMemo::UseSettings(TSM_Settings* settings) {
+    TSM_Settings* next = settings ? settings : ownSettings_.get();
+    if (next == settings_)
+        return;
+    settings_ = next;
+    Changed(chSettings);
     platform_->InvalidateRows(0, -1);
 }
 
@@ -659,8 +674,13 @@ void TCustomSyntaxMemo::ChangeNotification() {
         Rescan = {};
         RescanLast = {};
     }
-    if (changeBits_ && OnChange)
-        OnChange(*this);
+    // The widget hears first, so that the application's handler finds the view up to date;
+    // the handler may still ask ChangeBits what changed.
+    if (changeBits_) {
+        platform_->ViewChanged(changeBits_);
+        if (OnChange)
+            OnChange(*this);
+    }
     changeBits_ = 0;
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "EdConsts.h"
+#include "HeadlessPlatform.h"
+#include "Platform.h"
 #include "TextStore.h"
 #include "UndoStack.h"
 
@@ -20,30 +22,9 @@ class TCustomSyntaxMemo;
 class TSyntaxMemoStrings;
 class TKeyboardActionContoller;
 class TEdStream;
+class TSM_Settings;
 
 enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
-
-// Everything the control needs from the window system. The defaults describe a window that
-// shows nothing: a fixed-pitch font, no rows on screen, no clipboard.
-class TEditorPlatform {
-  public:
-    virtual ~TEditorPlatform() = default;
-    // Rows [first, last] need repainting; last -1 means to the end of the document.
-    virtual void InvalidateRows(int32_t /*first*/, int32_t /*last*/) {}
-    // Width in pixels of text without TABs, in the document's encoding.
-    virtual int TextWidth(std::string_view text) {
-        return CharWidth() * static_cast<int>(text.size());
-    }
-    virtual int CharWidth() { return 8; }
-    virtual bool FixedPitch() { return true; }
-    virtual int VisibleRows() { return 0; }
-    virtual int VisibleColumns() { return 0; }
-    // Plain text in UTF-8 with LF line breaks.
-    virtual void SetClipboardText(const std::string& /*utf8*/) {}
-    virtual bool ClipboardText(std::string& /*utf8*/) { return false; }
-    virtual void Beep() {}
-    virtual void CaretShapeChanged(bool /*block*/) {}
-};
 
 // Commands whose behaviour lives in the bookmark, printing and export code. Until one is
 // installed those commands do nothing.
@@ -77,8 +58,9 @@ class TEditorHooks {
         return false;
     }
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
-    // Puts the selection on the clipboard in the rich formats (RTF, HTML) as chosen.
-    virtual void CopyRichFormats(TCustomSyntaxMemo& /*memo*/) {}
+    // Adds the selection in the rich formats (RTF, HTML) as chosen to what a copy puts on
+    // the clipboard; the plain text is already there.
+    virtual void AddRichFormats(TCustomSyntaxMemo& /*memo*/, TClipboardData& /*data*/) {}
     // Text for a paste when the clipboard has no plain text (HTML reduced to text).
     virtual bool PasteFallback(TCustomSyntaxMemo& /*memo*/, std::string& /*utf8*/) { return false; }
     // Pixel position of an offset's character and the offset at a pixel position (-1 when
@@ -184,12 +166,25 @@ class TCustomSyntaxMemo : public TStoreView {
     // The text as a list of lines, made on first use and kept for the control's life.
     TSyntaxMemoStrings& Lines();
 
+    // ---- Settings ------------------------------------------------------------------------
+    // The settings in use: the control's own, or the ones handed to UseSettings (a
+    // language's). The style resolver reads them; the editing properties (options, tabs,
+    // indent step, key map) are still the control's own fields.
+    TSM_Settings& Settings() { return *settings_; }
+    const TSM_Settings& Settings() const { return *settings_; }
+    // Null goes back to the control's own settings. The settings must outlive their use
+    // here; the view repaints with them.
+    void UseSettings(TSM_Settings* settings);
+    // The settings the control made for itself, with the desktop's selection colours.
+    TSM_Settings& OwnSettings() { return *ownSettings_; }
+
     // ---- Keys ----------------------------------------------------------------------------
     // A key pressed (virtual key code and modifiers). Keys of the key map run their command
     // (Shift extends the selection for the movement keys) and the first key of a sequence
     // waits for the second; true when the key was used, so that it is not also typed.
     bool KeyDown(uint8_t key, TShiftState shift);
-    // The key map in use: the settings' map, or the control's own copy of the default map.
+    // The key map in use: one set with SetKeyMap, or the default map of the control's own
+    // settings.
     TKeyboardActionContoller& KeyMap();
     // Null goes back to the control's own map. The map must outlive its use here.
     void SetKeyMap(TKeyboardActionContoller* map);
@@ -381,13 +376,14 @@ class TCustomSyntaxMemo : public TStoreView {
     void InvalidateSelectionRows(const TSelectionRange& range);
     TUndoStack* Log() const { return recording_ ? TStoreView::Store()->UndoLog() : nullptr; }
 
-    TEditorPlatform defaultPlatform_;
+    THeadlessPlatform defaultPlatform_;
     TEditorPlatform* platform_;
     TEditorHooks* hooks_ = nullptr;
     THighlighter* highlighter_ = nullptr;
     std::unique_ptr<TTextStore> ownStore_;
     std::unique_ptr<TSyntaxMemoStrings> lines_;
-    std::unique_ptr<TKeyboardActionContoller> ownKeyMap_;
+    std::unique_ptr<TSM_Settings> ownSettings_;
+    TSM_Settings* settings_ = nullptr;
     TKeyboardActionContoller* keyMap_ = nullptr;
     TKeyMacros* templates_ = nullptr;
     TKeyMacros* autoReplace_ = nullptr;

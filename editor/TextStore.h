@@ -4,6 +4,7 @@
 #pragma once
 
 #include "EdConsts.h"
+#include "EdTypes.h"
 #include "RowPool.h"
 #include "TextFile.h"
 
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace kvx {
-
-using TextOffset = int32_t;
 
 class TTextStore;
 class TLineNode;

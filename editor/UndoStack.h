@@ -3,6 +3,7 @@
 #pragma once
 
 #include "EdConsts.h"
+#include "EdTypes.h"
 
 #include <cstdint>
 #include <deque>
@@ -10,8 +11,6 @@
 #include <string>
 
 namespace kvx {
-
-using TextOffset = int32_t;
 
 struct TUndoRecord {
     enum TKind : uint8_t { Selection, Text, Marker };
