@@ -1,5 +1,6 @@
 // The numbered editing commands, typing, block indent and the plain-text clipboard.
 #include "Encoding.h"
+#include "RowLayout.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 
@@ -12,10 +13,6 @@ namespace kvx {
 namespace {
 bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t';
-}
-// Characters of a row before its line break.
-int ContentLength(const TLineNode* row) {
-    return row ? row->Length() - (row->EndsWithBreak() ? 1 : 0) : 0;
 }
 } // namespace
 
@@ -118,7 +115,7 @@ TextOffset TCustomSyntaxMemo::NextCharOffset(TextOffset offset) {
 }
 
 int TCustomSyntaxMemo::LineEndColumn(const TCaretRow& at) {
-    return at.Row ? Store().ColumnOfIndex(at.Row, ContentLength(at.Row), Tabs) : 0;
+    return at.Row ? Store().ColumnOfIndex(at.Row, at.ContentLength(), Tabs) : 0;
 }
 
 std::string TCustomSyntaxMemo::FillText(int from, int to) const {
@@ -142,49 +139,15 @@ void TCustomSyntaxMemo::MoveTo(TextOffset caret, bool extend) {
 }
 
 int TCustomSyntaxMemo::PixelX(const TLineNode* row, int index) {
-    // TABs are measured as the spaces they stand for.
-    std::string expanded;
-    int col = 0;
-    for (int i = 0; i < index && i < ContentLength(row); ++i) {
-        if (row->At(i) == '\t') {
-            const int next = Tabs.NextTabStop(col);
-            expanded.append(static_cast<size_t>(next - col), ' ');
-            col = next;
-        } else {
-            expanded.push_back(static_cast<char>(row->At(i)));
-            if (Store().IsCharStart(row, i))
-                ++col;
-        }
-    }
-    const std::string utf8 = ToUtf8(expanded, Store().Utf8());
-    const auto chars = std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    });
-    if (chars == 0)
-        return 0;
-    std::vector<Pixel> edges(static_cast<size_t>(chars));
-    platform_->MeasureWidths(utf8, 0, edges);
-    return edges.back();
+    TRowLayout layout;
+    layout.Build(TRowLayout::RowInput(Store(), *row), Tabs, *platform_);
+    return layout.XOf(index);
 }
 
 int TCustomSyntaxMemo::IndexAtPixel(const TLineNode* row, int x) {
-    std::vector<int> starts;
-    const int end = ContentLength(row);
-    for (int i = 0; i < end; i = Store().NextCharStart(row, i))
-        starts.push_back(i);
-    starts.push_back(end);
-    // The first start at or past x, then whichever of it and its predecessor is nearer.
-    size_t lo = 0, hi = starts.size() - 1;
-    while (lo < hi) {
-        const size_t mid = (lo + hi) / 2;
-        if (PixelX(row, starts[mid]) < x)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo > 0 && x - PixelX(row, starts[lo - 1]) <= PixelX(row, starts[lo]) - x)
-        --lo;
-    return starts[lo];
+    TRowLayout layout;
+    layout.Build(TRowLayout::RowInput(Store(), *row), Tabs, *platform_);
+    return layout.ByteAtX(x);
 }
 
 void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
@@ -231,10 +194,10 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
     }
     if (CaretAfterEOLActive()) {
         const int want = virtualColumn_;
-        const int endCol = s.ColumnOfIndex(target, ContentLength(target), Tabs);
+        const int endCol = s.ColumnOfIndex(target, target->ContentLength(), Tabs);
         const TextOffset caret =
             targetOffset +
-            (endCol >= want ? s.IndexOfColumn(target, want, Tabs) : ContentLength(target));
+            (endCol >= want ? s.IndexOfColumn(target, want, Tabs) : target->ContentLength());
         PlaceSelection(extend ? Sel.Anchor : caret, caret);
         inVirtual_ = endCol < want;
         virtualColumn_ = want;
@@ -299,7 +262,7 @@ void TCustomSyntaxMemo::RunCommand(int command, bool extend) {
         break;
     case caLINEEND: {
         const TCaretRow at = Locate(caret);
-        int i = ContentLength(at.Row);
+        int i = at.ContentLength();
         while (i > 0 && IsBlank(at.Row->At(i - 1)))
             --i;
         MoveTo(at.RowOffset + i, extend);
@@ -539,7 +502,7 @@ void TCustomSyntaxMemo::TypeChar(std::string_view bytes, bool isBreak) {
     int indent = 0;
     if (isBreak && HasOption(smoAutoIndent)) {
         const TCaretRow at = Locate(Sel.Caret);
-        const int content = ContentLength(at.Row);
+        const int content = at.ContentLength();
         int lead = 0;
         while (lead < content && lead < at.InRow && IsBlank(at.Row->At(lead)))
             ++lead;
@@ -552,7 +515,7 @@ void TCustomSyntaxMemo::TypeChar(std::string_view bytes, bool isBreak) {
                 // A blank line takes the indentation of the nearest line above with text.
                 const TLineNode* r = at.Row ? at.Row->Prev() : s.LastRow();
                 for (; r; r = r->Prev()) {
-                    const int n = ContentLength(r);
+                    const int n = r->ContentLength();
                     int i = 0;
                     while (i < n && IsBlank(r->At(i)))
                         ++i;
@@ -584,7 +547,7 @@ void TCustomSyntaxMemo::TabKey() {
     if (HasOption(smoTabToColumn)) {
         // Line up with the next word of the nearest line above that reaches this far.
         for (const TLineNode* r = at.Row ? at.Row->Prev() : s.LastRow(); r; r = r->Prev()) {
-            const int n = ContentLength(r);
+            const int n = r->ContentLength();
             if (s.ColumnOfIndex(r, n, Tabs) <= start)
                 continue;
             int i = s.IndexOfColumn(r, start, Tabs);

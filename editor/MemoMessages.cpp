@@ -130,11 +130,6 @@ std::string WithCrLf(std::string text) {
     return out;
 }
 
-// Characters of a row before its line break.
-int ContentLength(const TLineNode* row) {
-    return row ? row->Length() - (row->EndsWithBreak() ? 1 : 0) : 0;
-}
-
 // 13: the first size - 1 bytes of the whole text as SelLineStyle writes it, and a zero. Each
 // stored character gives at least one byte, so no more of the document than fits is copied.
 intptr_t GetTextInto(TCustomSyntaxMemo& m, intptr_t size, char* buffer) {
@@ -162,7 +157,7 @@ intptr_t GetLineInto(TCustomSyntaxMemo& m, intptr_t line, char* buffer) {
     if (line < 0 || line >= s.RowCount())
         return 0;
     const TLineNode* row = s.RowByIndex(static_cast<int32_t>(line)).Row;
-    const int n = std::min<int>(ContentLength(row), size);
+    const int n = std::min<int>(row->ContentLength(), size);
     std::memcpy(buffer, row->Text(), static_cast<size_t>(n));
     if (n < size)
         buffer[n] = '\0';
@@ -192,7 +187,7 @@ intptr_t LineLength(TCustomSyntaxMemo& m, intptr_t offset) {
         offset = m.Selection().Caret;
     if (offset < 0 || offset > m.TextLength())
         return 0;
-    return ContentLength(m.Locate(static_cast<TextOffset>(offset)).Row);
+    return m.Locate(static_cast<TextOffset>(offset)).ContentLength();
 }
 
 // 214: pixel position packed as the standard request packs it, 16 bits per coordinate. A

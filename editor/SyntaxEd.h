@@ -314,6 +314,8 @@ class TCustomSyntaxMemo : public TStoreView {
         int32_t Index = 0;
         int InRow = 0;
         bool AfterFinalBreak = false;
+        // The row's characters before its break; 0 on the line after a final break.
+        int ContentLength() const { return Row ? Row->ContentLength() : 0; }
     };
     TCaretRow Locate(TextOffset offset);
     int ColumnOf(TextOffset offset);

@@ -68,6 +68,8 @@ class TLineNode {
     std::string_view View() const { return {Text(), length_}; }
     unsigned char At(int i) const { return static_cast<unsigned char>(Text()[i]); }
     bool EndsWithBreak() const { return length_ > 0 && Text()[length_ - 1] == '\r'; }
+    // The characters before the line break.
+    int ContentLength() const { return length_ - (EndsWithBreak() ? 1 : 0); }
 
     // Token bytes, one per character; null until the scanner has written them.
     uint8_t* Styles() { return hasStyles_ ? StyleBytes() : nullptr; }
