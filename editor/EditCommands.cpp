@@ -1,6 +1,5 @@
 // The numbered editing commands, typing, block indent and the plain-text clipboard.
 #include "Encoding.h"
-#include "RowLayout.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 
@@ -138,18 +137,6 @@ void TCustomSyntaxMemo::MoveTo(TextOffset caret, bool extend) {
     virtualColumn_ = ColumnOf(Sel.Caret);
 }
 
-int TCustomSyntaxMemo::PixelX(const TLineNode* row, int index) {
-    TRowLayout layout;
-    layout.Build(TRowLayout::RowInput(Store(), *row), Tabs, *platform_);
-    return layout.XOf(index);
-}
-
-int TCustomSyntaxMemo::IndexAtPixel(const TLineNode* row, int x) {
-    TRowLayout layout;
-    layout.Build(TRowLayout::RowInput(Store(), *row), Tabs, *platform_);
-    return layout.ByteAtX(x);
-}
-
 void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
     TTextStore& s = Store();
     if (!s.FirstRow())
@@ -160,7 +147,7 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
         const int32_t target =
             std::clamp<int64_t>(int64_t(at.Index) + int64_t(delta) * n, 0, s.RowCount() - 1);
         SetFirstVisibleLine(static_cast<int32_t>(
-            std::clamp<int64_t>(int64_t(TopLine) + int64_t(delta) * n, 0, INT32_MAX)));
+            std::clamp<int64_t>(int64_t(view_.TopRow()) + int64_t(delta) * n, 0, INT32_MAX)));
         // Page moves keep the preferred column like line moves; a Shift+page move extends.
         verticalMove_ = !extend;
         inVirtual_ = false;
@@ -207,7 +194,7 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
     if (platform_->FixedPitch())
         index = s.IndexOfColumn(target, ColumnOf(Sel.Caret), Tabs);
     else
-        index = IndexAtPixel(target, at.Row ? PixelX(at.Row, at.InRow) : 0);
+        index = view_.ByteAtX(*target, at.Row ? view_.XOf(*at.Row, at.InRow) : 0);
     verticalMove_ = !extend;
     MoveTo(targetOffset + index, extend);
 }

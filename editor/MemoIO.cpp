@@ -148,9 +148,7 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
     }
     recording_ = wasRecording;
     Sel = {0, 0};
-    Top = {};
-    TopLine = 0;
-    firstColumn_ = 0;
+    view_.Reset();
     inVirtual_ = false;
     virtualColumn_ = preferredColumn_ = 0;
     Rescan = s.FirstRow() ? TRowFinger{s.FirstRow(), 0, 0} : TRowFinger{};

@@ -294,21 +294,6 @@ intptr_t RowStyles(TCustomSyntaxMemo& m, intptr_t rangeArg, uint8_t* buffer, boo
     return static_cast<intptr_t>(used);
 }
 
-// 3105: the row the highlighting rescans from. A rescan already due from an earlier row
-// keeps that row, or the rows between would never be scanned. The row is marked as a
-// scan start, so that the change notification that follows runs the pass even when no
-// text changed.
-intptr_t SetRescanRow(TCustomSyntaxMemo& m, intptr_t rowArg) {
-    TTextStore& s = m.Store();
-    if (s.RowCount() == 0)
-        return 0;
-    const int32_t row = std::clamp(ToInt32(rowArg), 0, s.RowCount() - 1);
-    if (!m.Rescan.Row || m.Rescan.Index > row)
-        m.Rescan = s.RowByIndex(row);
-    m.Rescan.Row->AddRowFlags(rfScanStart);
-    return 1;
-}
-
 } // namespace
 
 intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lParam) {
@@ -521,7 +506,7 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
             if (!set)
                 return Rescan.Row ? Rescan.Index : -1;
             changes = true;
-            return SetRescanRow(*this, lParam);
+            return RescanFromRow(ToInt32(lParam));
         case smmTEXTSTORE:
             if (!set)
                 return reinterpret_cast<intptr_t>(&Store());

@@ -21,6 +21,7 @@ void TRowLayout::Build(const TInput& in, const TTabSettings& tabs, TEditorPlatfo
     runs_.clear();
     display_.clear();
     const auto length = static_cast<ByteIndex>(in.Text.size());
+    charWidth_ = platform.CharWidth();
     breakSelected_ = in.SelFrom <= length && in.SelTo > length;
 
     // Characters split as the text store splits them: a lead byte takes the continuation
@@ -74,12 +75,11 @@ void TRowLayout::Build(const TInput& in, const TTabSettings& tabs, TEditorPlatfo
             (last ? static_cast<uint32_t>(display_.size()) : runs_[r + 1].Text) - run.Text;
     }
     if (platform.FixedPitch()) {
-        const Pixel w = platform.CharWidth();
         for (TChar& c : chars_)
-            c.X = c.Column * w;
+            c.X = c.Column * charWidth_;
         for (TLayoutRun& run : runs_) {
-            run.X = run.Column * w;
-            run.Width = run.Columns * w;
+            run.X = run.Column * charWidth_;
+            run.Width = run.Columns * charWidth_;
         }
         return;
     }
@@ -120,6 +120,22 @@ size_t TRowLayout::CharAt(ByteIndex i) const {
     const auto it = std::upper_bound(chars_.begin(), chars_.end(), i,
                                      [](ByteIndex b, const TChar& c) { return b < c.Byte; });
     return static_cast<size_t>(it - chars_.begin()) - 1;
+}
+
+Pixel TRowLayout::XOfColumn(DisplayColumn column) const {
+    if (column <= 0)
+        return 0;
+    if (column >= Columns())
+        return Width() + (column - Columns()) * charWidth_;
+    const auto it =
+        std::upper_bound(chars_.begin(), chars_.end(), column,
+                         [](DisplayColumn c, const TChar& ch) { return c < ch.Column; });
+    const TChar& at = *std::prev(it);
+    if (at.Column == column)
+        return at.X;
+    // Inside a TAB: its spaces are equally wide.
+    const TChar& next = *it;
+    return at.X + (next.X - at.X) * (column - at.Column) / (next.Column - at.Column);
 }
 
 ByteIndex TRowLayout::ByteAtColumn(DisplayColumn column) const {

@@ -75,6 +75,10 @@ class TRowLayout {
     // or past Length(), the start for a negative i.
     DisplayColumn ColumnOf(ByteIndex i) const { return chars_[CharAt(i)].Column; }
     Pixel XOf(ByteIndex i) const { return chars_[CharAt(i)].X; }
+    // The x where a display column starts: inside a TAB's span its spaces share the TAB's
+    // width, and past the row's end every column is CharWidth wide (the caret may stand
+    // there, and a scrolled view starts there).
+    Pixel XOfColumn(DisplayColumn column) const;
     // The character drawn at a display column (a TAB's whole span gives the TAB); Length()
     // past the last column.
     ByteIndex ByteAtColumn(DisplayColumn column) const;
@@ -96,6 +100,7 @@ class TRowLayout {
     std::vector<TLayoutRun> runs_;
     std::string display_;
     std::vector<Pixel> edges_; // scratch for measuring
+    Pixel charWidth_ = 0;      // the platform's average width, for columns past the end
     bool breakSelected_ = false;
 };
 

@@ -57,7 +57,8 @@ void TCustomSyntaxMemo::ShowStore(TTextStore* store) {
 void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
     ShowStore(store ? store : ownStore_.get());
     inVirtual_ = false;
-    virtualColumn_ = preferredColumn_ = firstColumn_ = 0;
+    virtualColumn_ = preferredColumn_ = 0;
+    view_.ResetColumn();
     replacementOpen_ = false;
     platform_->InvalidateRows(0, -1);
 }
@@ -193,26 +194,6 @@ void TCustomSyntaxMemo::SetCaretPos(int column, int line) {
     virtualColumn_ = ColumnOf(caret);
 }
 
-void TCustomSyntaxMemo::SetFirstVisibleLine(int32_t line) {
-    const int32_t rows = Store().RowCount();
-    line = std::clamp(line, 0, std::max(rows - 1, 0));
-    if (line == TopLine && (Top.Row || rows == 0))
-        return;
-    TopLine = line;
-    Top = rows ? Store().RowByIndex(line) : TRowFinger{};
-    Changed(chView);
-    platform_->InvalidateRows(0, -1);
-}
-
-void TCustomSyntaxMemo::SetFirstColumn(int column) {
-    column = std::clamp(column, 0, MaxRowLength);
-    if (column == firstColumn_)
-        return;
-    firstColumn_ = column;
-    Changed(chView);
-    platform_->InvalidateRows(0, -1);
-}
-
 void TCustomSyntaxMemo::UseSettings(TSM_Settings* settings) {
     TSM_Settings* next = settings ? settings : ownSettings_.get();
     if (next == settings_)
@@ -228,27 +209,6 @@ void TCustomSyntaxMemo::RefreshSettings() {
         Store().RewrapRange(nullptr, nullptr);
     Changed(chSettings);
     platform_->InvalidateRows(0, -1);
-}
-
-void TCustomSyntaxMemo::ScrollCaretIntoView() {
-    const TCaretRow at = Locate(Sel.Caret);
-    const int visible = std::max(platform_->VisibleRows(), 1);
-    int32_t top = TopLine;
-    if (at.Index < top)
-        top = at.Index;
-    else if (at.Index >= top + visible)
-        top = at.Index - visible + 1;
-    SetFirstVisibleLine(top);
-    const int columns = platform_->VisibleColumns();
-    if (columns > 0) {
-        const int col = inVirtual_ ? virtualColumn_ : ColumnOf(Sel.Caret);
-        int first = firstColumn_;
-        if (col < first)
-            first = col;
-        else if (col >= first + columns)
-            first = col - columns + 1;
-        SetFirstColumn(first);
-    }
 }
 
 // ---- Text changes ----------------------------------------------------------------------
@@ -621,7 +581,7 @@ void TCustomSyntaxMemo::SetOptionWord(uint32_t word) {
     const bool wrapChanged = (word ^ optionWord_) & OptionBit(smoWordWrap);
     optionWord_ = word;
     if (wrapChanged) {
-        firstColumn_ = 0;
+        view_.ResetColumn();
         Store().RewrapRange(nullptr, nullptr);
     }
     Changed(chOptions);
@@ -654,6 +614,30 @@ void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
         highlighter_->Attach(*this);
 }
 
+void TCustomSyntaxMemo::RescanWholeDocument() {
+    TTextStore& s = Store();
+    TLineNode* first = s.FirstRow();
+    if (!first)
+        return ForgetRescan();
+    first->AddRowFlags(rfRescan);
+    Rescan = {first, 0, 0};
+    RescanLast = s.RowByIndex(s.RowCount() - 1);
+}
+
+bool TCustomSyntaxMemo::RescanFromRow(RowIndex row) {
+    TTextStore& s = Store();
+    if (s.RowCount() == 0)
+        return false;
+    row = std::clamp(row, 0, s.RowCount() - 1);
+    // A rescan already due from an earlier row keeps that row, or the rows between would
+    // never be scanned. The scan-start mark makes the next notification run the pass even
+    // when no text changed.
+    if (!Rescan.Row || Rescan.Index > row)
+        Rescan = s.RowByIndex(row);
+    Rescan.Row->AddRowFlags(rfScanStart);
+    return true;
+}
+
 bool TCustomSyntaxMemo::HighlightDue() const {
     return highlighter_ && Rescan.Row && (Rescan.Row->RowFlags() & (rfRescan | rfScanStart));
 }
@@ -670,10 +654,8 @@ void TCustomSyntaxMemo::ChangeNotification() {
     // edit cut short keeps that edit's rows for the next pass.
     const bool highlighting = HighlightDue();
     RescanHighlighting();
-    if (!highlighting) {
-        Rescan = {};
-        RescanLast = {};
-    }
+    if (!highlighting)
+        ForgetRescan();
     // The widget hears first, so that the application's handler finds the view up to date;
     // the handler may still ask ChangeBits what changed.
     if (changeBits_) {

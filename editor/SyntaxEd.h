@@ -5,6 +5,7 @@
 
 #include "EdConsts.h"
 #include "HeadlessPlatform.h"
+#include "MemoView.h"
 #include "Platform.h"
 #include "TextStore.h"
 #include "UndoStack.h"
@@ -131,7 +132,6 @@ class TCustomSyntaxMemo : public TStoreView {
         inVirtual_ = false;
         PlaceSelection(anchor, caret, noRepaint);
     }
-    TSelectionRange Selection() const { return Sel; }
     TextOffset SelStart() const { return Sel.Start(); }
     void SetSelStart(TextOffset value) { SetSelection(value, value); }
     int32_t SelLength();
@@ -265,10 +265,11 @@ class TCustomSyntaxMemo : public TStoreView {
     bool InVirtualSpace() const { return inVirtual_; }
     int VirtualColumn() const { return virtualColumn_; }
     int PreferredColumn() const { return preferredColumn_; }
-    int32_t FirstVisibleLine() const { return TopLine; }
-    void SetFirstVisibleLine(int32_t line);
-    int FirstColumn() const { return firstColumn_; }
-    void SetFirstColumn(int column);
+    // Scrolling, as the view does it (View()).
+    int32_t FirstVisibleLine() const { return view_.TopRow(); }
+    void SetFirstVisibleLine(int32_t line) { view_.SetTopRow(line); }
+    int FirstColumn() const { return view_.FirstColumn(); }
+    void SetFirstColumn(int column) { view_.SetFirstColumn(column); }
 
     // ---- Requests by number -------------------------------------------------------------
     // The standard edit-control requests and the control's own (3072 on); pointers travel
@@ -294,6 +295,16 @@ class TCustomSyntaxMemo : public TStoreView {
     void Changed(uint32_t bits) { changeBits_ |= bits; }
     // Rescans and raises OnChange when anything changed, then forgets the changes.
     void ChangeNotification();
+    // The highlighting pass handled every row from the rescan-from row on.
+    void ForgetRescan() {
+        Rescan = {};
+        RescanLast = {};
+    }
+    // The next pass goes over the whole document.
+    void RescanWholeDocument();
+    // Request 3105: the pass starts at `row` (clamped) or at an earlier row already due, and
+    // runs even when no text changed.
+    bool RescanFromRow(RowIndex row);
     void LockPaint() { ++paintLock_; }
     void UnlockPaint();
     bool PaintLocked() const { return paintLock_ > 0; }
@@ -305,7 +316,9 @@ class TCustomSyntaxMemo : public TStoreView {
     // The previous highlighter is detached; the rows keep their token bytes until the next
     // pass rewrites them.
     void SetHighlighter(THighlighter* highlighter);
-    void ScrollCaretIntoView();
+    void ScrollCaretIntoView() { view_.ScrollCaretIntoView(); }
+    // What the control shows and how: scrolling, row layouts, points and offsets.
+    TMemoView& View() { return view_; }
     // Row and in-row index of an offset (the empty line after a final break has row
     // RowCount and no node).
     struct TCaretRow {
@@ -361,8 +374,6 @@ class TCustomSyntaxMemo : public TStoreView {
     TextOffset NextCharOffset(TextOffset offset);
     void MoveTo(TextOffset caret, bool extend);
     void MoveVertical(int rows, bool extend, bool page);
-    int PixelX(const TLineNode* row, int index);
-    int IndexAtPixel(const TLineNode* row, int x);
     int LineEndColumn(const TCaretRow& at);
     std::string FillText(int from, int to) const;
     void TypeChar(std::string_view bytes, bool isBreak);
@@ -398,7 +409,7 @@ class TCustomSyntaxMemo : public TStoreView {
     int virtualColumn_ = 0;
     bool inVirtual_ = false;
     bool verticalMove_ = false;
-    int firstColumn_ = 0;
+    TMemoView view_{*this};
 
     bool recording_ = true;
     bool applying_ = false;

@@ -136,8 +136,11 @@ struct TTabSettings {
     }
 };
 
-// What the store keeps per control showing it. The editor control derives from it; the
-// store calls the virtual hooks to tell the control what happened.
+// What the store keeps per control showing it: the selection its edits work on, the rows
+// it wants kept valid across edits (the first visible row, the rows to rescan) and its tab
+// settings. The editor control derives from it; the store calls the virtual hooks to tell the
+// control what happened. The fields are the store's and the control's business: everyone
+// else reads them.
 class TStoreView {
   public:
     TStoreView() = default;
@@ -149,14 +152,13 @@ class TStoreView {
     void AttachStore(TTextStore* store);
     TTextStore* Store() const { return store_; }
 
-    TSelectionRange Sel;
-    TRowFinger Top;      // first visible row (the store keeps it valid across edits)
-    int32_t TopLine = 0; // saved first visible line number, used when Top is unknown
-    TRowFinger Rescan;   // first row that needs rescanning; Row null when none
-    // Last row an edit changed since the last highlighting pass: the pass must reach it even
-    // when unchanged rows lie between (a replace-all makes many edits before one pass).
-    TRowFinger RescanLast;
-    TTabSettings Tabs;
+    TSelectionRange Selection() const { return Sel; }
+    const TRowFinger& TopFinger() const { return Top; }
+    // The first row the highlighting must rescan (Row null when none), and the last row an
+    // edit changed since the last highlighting pass.
+    const TRowFinger& RescanFrom() const { return Rescan; }
+    const TRowFinger& RescanLastEdited() const { return RescanLast; }
+    const TTabSettings& TabSettings() const { return Tabs; }
 
     // The calling control's text-change event: +n after an insertion, -n after a deletion.
     virtual void StoreTextChanged(TextOffset /*offset*/, int32_t /*delta*/) {}
@@ -167,7 +169,25 @@ class TStoreView {
     // The store this view shows is being destroyed by its owner.
     virtual void StoreDestroyed() { AttachStore(nullptr); }
 
+  protected:
+    // For views that drive the store's primitives themselves.
+    void SetStoreSelection(TSelectionRange range) { Sel = range; }
+    void SetTopFinger(const TRowFinger& top) { Top = top; }
+
   private:
+    friend class TTextStore;
+    friend class TCustomSyntaxMemo;
+    friend class TMemoView;
+    friend class TEdStream;
+
+    TSelectionRange Sel;
+    TRowFinger Top;      // first visible row (the store keeps it valid across edits)
+    int32_t TopLine = 0; // saved first visible line number, used when Top is unknown
+    TRowFinger Rescan;   // first row that needs rescanning; Row null when none
+    // Last row an edit changed since the last highlighting pass: the pass must reach it even
+    // when unchanged rows lie between (a replace-all makes many edits before one pass).
+    TRowFinger RescanLast;
+    TTabSettings Tabs;
     TTextStore* store_ = nullptr;
 };
 

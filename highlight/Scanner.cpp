@@ -774,7 +774,7 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
             return;
     }
     const TRowFinger from =
-        whole || !memo.Rescan.Row ? TRowFinger{store.FirstRow(), 0, 0} : memo.Rescan;
+        whole || !memo.RescanFrom().Row ? TRowFinger{store.FirstRow(), 0, 0} : memo.RescanFrom();
     TRowFinger at{store.FirstRow(), 0, 0};
     int32_t index = 0;
     uint8_t value = 0;
@@ -793,8 +793,8 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     TRowCursor in(at, store.TextLength());
     in.SetPos(at.Offset + index);
     // The pass may stop only below every row edited since the last one.
-    const int32_t lastEdited =
-        memo.RescanLast.Row ? std::max(from.Index, memo.RescanLast.Index) : from.Index;
+    const TRowFinger& edited = memo.RescanLastEdited();
+    const int32_t lastEdited = edited.Row ? std::max(from.Index, edited.Index) : from.Index;
     TRowWriter rows(at);
     TextOffset firstEnd = at.Offset + at.Row->Length();
     int32_t firstChanged = -1;
@@ -867,16 +867,13 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     guard_ = {};
     if (!cutShort) {
         // Everything from the rescan-from row on is done; a later edit records its own row.
-        memo.Rescan = {};
-        memo.RescanLast = {};
-    } else if (TLineNode* first = store.FirstRow()) {
+        memo.ForgetRescan();
+    } else if (store.FirstRow()) {
         // Where the handler's edit went is not known any more (a notification it ran may
         // have forgotten it), and after a recompile every row is stale: the next
         // notification highlights the whole document. Handlers that edit during a pass
         // are rare enough for that.
-        first->AddRowFlags(rfRescan);
-        memo.Rescan = {first, 0, 0};
-        memo.RescanLast = store.RowByIndex(store.RowCount() - 1);
+        memo.RescanWholeDocument();
     }
     if (memo.OnTokenSeen) {
         int none = -2;

@@ -273,7 +273,7 @@ TEST_F(Bookmarks, FollowTheirLinesThroughEdits) {
     platform.visibleRows = 4;
     memo.SetFirstVisibleLine(0);
     memo.GotoBookmark(1);
-    EXPECT_EQ(memo.TopLine, 7 - 2);
+    EXPECT_EQ(memo.FirstVisibleLine(), 7 - 2);
 
     // Deleting a whole line from its start takes the bookmark to the line that moves up.
     const TextOffset start = static_cast<TextOffset>(memo.Text().find("line 5"));

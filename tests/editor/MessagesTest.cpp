@@ -46,8 +46,8 @@ class TScanMemo : public TCustomSyntaxMemo {
 
   protected:
     void RescanHighlighting() override {
-        if (Rescan.Row)
-            scans.push_back(Rescan.Index);
+        if (RescanFrom().Row)
+            scans.push_back(RescanFrom().Index);
     }
 };
 
