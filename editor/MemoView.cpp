@@ -1,5 +1,6 @@
 #include "MemoView.h"
 
+#include "StyleResolver.h"
 #include "SyntaxEd.h"
 
 #include <algorithm>
@@ -74,12 +75,17 @@ const TRowLayout& TMemoView::Layout(const TLineNode& row, ByteIndex selFrom, Byt
     const uint8_t* tokens = row.Styles();
     const bool fixed = platform.FixedPitch();
     const Pixel width = platform.CharWidth();
+    // Only a proportional font measures bold and italic runs differently.
+    const TFontStyleTable fonts =
+        fixed ? TFontStyleTable{}
+              : FontStyles(memo_.Settings(), memo_.HasOption(smoSyntaxHighlight));
     // A row is kept by its address, but rows are edited in place and freed rows' memory is
     // reused: what it holds is compared as well.
     auto same = [&](const TKept& k) {
         return k.Row == &row && k.Generation == generation_ && k.SelFrom == selFrom &&
                k.SelTo == selTo && k.Utf8 == s.Utf8() && k.Fixed == fixed && k.CharWidth == width &&
-               k.TabDefault == tabs.TabDefault && k.TabColumns == tabs.Columns && k.Text == text &&
+               k.Fonts == fonts && k.TabDefault == tabs.TabDefault &&
+               k.TabColumns == tabs.Columns && k.Text == text &&
                k.HadTokens == (tokens != nullptr) &&
                (!tokens || std::memcmp(k.Tokens.data(), tokens, text.size()) == 0);
     };
@@ -96,6 +102,7 @@ const TRowLayout& TMemoView::Layout(const TLineNode& row, ByteIndex selFrom, Byt
     k.Utf8 = s.Utf8();
     k.Fixed = fixed;
     k.CharWidth = width;
+    k.Fonts = fonts;
     k.TabDefault = tabs.TabDefault;
     k.TabColumns = tabs.Columns;
     k.Text.assign(text);
@@ -107,6 +114,7 @@ const TRowLayout& TMemoView::Layout(const TLineNode& row, ByteIndex selFrom, Byt
     TRowLayout::TInput in = TRowLayout::RowInput(s, row);
     in.SelFrom = selFrom;
     in.SelTo = selTo;
+    in.FontStyles = &k.Fonts;
     k.Layout.Build(in, tabs, platform);
     return k.Layout;
 }

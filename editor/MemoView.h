@@ -43,8 +43,9 @@ class TMemoView {
 
     // ---- Layout ------------------------------------------------------------------------
     // The layout of a row of the control's document with [selFrom, selTo) of its bytes
-    // selected. Recently built layouts are kept and handed out again while the row's
-    // characters, token bytes, the tab settings and the selection are what they were.
+    // selected, in the font styles of the settings in use. Recently built layouts are kept
+    // and handed out again while the row's characters, token bytes, the tab settings, the
+    // font styles and the selection are what they were.
     const TRowLayout& Layout(const TLineNode& row, ByteIndex selFrom = 0, ByteIndex selTo = 0);
     // Forgets every kept layout: the font or its metrics changed.
     void ForgetLayouts();
@@ -79,6 +80,7 @@ class TMemoView {
         bool Utf8 = true;
         bool Fixed = true;
         Pixel CharWidth = 0;
+        TFontStyleTable Fonts{};
         int TabDefault = 0;
         std::array<int32_t, MaxTabColumns> TabColumns{};
         uint64_t Generation = 0;
