@@ -443,7 +443,7 @@ uint16_t TSYM_Compiler::ClassIndex(const TSM_CharGroup& g) {
 }
 
 void TSYM_Compiler::NoteValid(int value, const TSet256& states) {
-    std::optional<TTokenInfo>& info = parser_.TokenInfo[value];
+    std::optional<TTokenInfo>& info = parser_.Tables.TokenInfo[value];
     if (info) {
         info->Valid |= states;
         return;
@@ -512,10 +512,10 @@ void TSYM_Compiler::Run() {
 }
 
 void TSYM_Compiler::Finish() {
-    for (TSet256& s : parser_.ContextStates)
+    for (TSet256& s : parser_.Tables.ContextStates)
         if (s.Empty())
-            s = parser_.StartStates;
-    parser_.NoStateTables = parser_.StatesWithRules.Empty();
+            s = parser_.Tables.StartStates;
+    parser_.Tables.NoStateTables = parser_.Tables.StatesWithRules.Empty();
 }
 
 void TSYM_Compiler::Words() {
@@ -526,7 +526,7 @@ void TSYM_Compiler::Words() {
             continue;
         }
         std::string word = DecodeScriptString(ExpectString());
-        if (!parser_.CaseSensitive)
+        if (!parser_.Tables.CaseSensitive)
             word = AsciiLower(word);
         const std::string followRaw = ExpectString();
         parser_.StatementLabel = "%%Words - " + followRaw;
@@ -540,7 +540,7 @@ void TSYM_Compiler::Words() {
             states = BracketList();
         }
         try {
-            parser_.Keywords().Add(word, parser_.CaseSensitive, value, states, follow);
+            parser_.Keywords().Add(word, parser_.Tables.CaseSensitive, value, states, follow);
         } catch (const EKeywords&) {
             Error("Duplicate entry in %%word table");
         }
@@ -555,7 +555,7 @@ void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended)
         Expect(wOpen, "'(' expected");
         function = Expression();
         Expect(wClose, "')' expected");
-        parser_.UsesMatch = true;
+        parser_.Tables.UsesMatch = true;
     };
     if (Is(wMatch)) {
         body.IsFunction = body.IsMatch = 1;
@@ -604,9 +604,9 @@ void TSYM_Compiler::HandlerSection() {
         THandler h;
         bool ended = false;
         ReadBodyAndEnd(h.Body, h.End, ended);
-        if (parser_.Handlers[value])
+        if (parser_.Tables.Handlers[value])
             Error("Duplicate entry in %%handler table");
-        parser_.Handlers[value] = h;
+        parser_.Tables.Handlers[value] = h;
     }
 }
 
@@ -621,9 +621,9 @@ void TSYM_Compiler::Tokens() {
             Next();
             const int32_t state = Value(0, 255);
             Expect(wOpen, "'(' expected");
-            if (!parser_.StateTokenRules[state])
-                parser_.StateTokenRules[state] = std::make_unique<TStateTable>();
-            parser_.StatesWithRules.Include(state);
+            if (!parser_.Tables.StateTokenRules[state])
+                parser_.Tables.StateTokenRules[state] = std::make_unique<TStateTable>();
+            parser_.Tables.StatesWithRules.Include(state);
             while (IsExprStart())
                 TokenEntry(state, TSet256{state});
             Expect(wClose, "')' expected");
@@ -659,7 +659,8 @@ void TSYM_Compiler::TokenEntry(int state, const TSet256& defaultStates) {
     }
     rule.Valid = states;
     NoteValid(value, states);
-    auto& table = state < 0 ? parser_.TokenRules : parser_.StateTokenRules[state]->Rules;
+    auto& table =
+        state < 0 ? parser_.Tables.TokenRules : parser_.Tables.StateTokenRules[state]->Rules;
     for (int c = 0; c < 256; ++c) {
         if (!start.Contains(static_cast<uint8_t>(c)))
             continue;
@@ -679,7 +680,7 @@ void TSYM_Compiler::States(bool containers) {
         }
         parser_.StatementLabel = std::string(name) + " - " + std::to_string(++statement_);
         const int32_t value = Value(0, 255);
-        std::optional<TTokenInfo>& info = parser_.TokenInfo[value];
+        std::optional<TTokenInfo>& info = parser_.Tables.TokenInfo[value];
         if (!info) {
             TTokenInfo t;
             t.Valid = {0};
@@ -792,7 +793,7 @@ void TSYM_Compiler::LanguageSetting(int word) {
         set.LanguageName = DecodeScriptString(ExpectString()).substr(0, 35);
         break;
     case wCase:
-        parser_.CaseSensitive = Expression() != 0;
+        parser_.Tables.CaseSensitive = Expression() != 0;
         break;
     case wOptions:
         set.OptionWord = Expression();
@@ -823,9 +824,9 @@ void TSYM_Compiler::LanguageSetting(int word) {
         set.Gutter = Expression();
         break;
     case wAnchor:
-        parser_.AnchorTokens = Set();
-        if (parser_.AnchorTokens.Empty())
-            parser_.AnchorTokens = {0};
+        parser_.Tables.AnchorTokens = Set();
+        if (parser_.Tables.AnchorTokens.Empty())
+            parser_.Tables.AnchorTokens = {0};
         break;
     case wIndentstep:
         set.IndentStep = Value(0, 20);
@@ -836,10 +837,10 @@ void TSYM_Compiler::LanguageSetting(int word) {
     case wStartstate:
         if (Is(wOpenSet)) {
             Next();
-            parser_.StartStates = BracketList();
+            parser_.Tables.StartStates = BracketList();
         } else {
-            parser_.StartStates = {0};
-            parser_.StartStates.Include(Value(0, 255));
+            parser_.Tables.StartStates = {0};
+            parser_.Tables.StartStates.Include(Value(0, 255));
         }
         break;
     case wSeltextcolor:
@@ -892,21 +893,21 @@ void TSYM_Compiler::LanguageSetting(int word) {
             }
             Expect(wClose, "')' expected");
             for (const int32_t t : values) {
-                if (!parser_.ContextStates[t].Empty())
+                if (!parser_.Tables.ContextStates[t].Empty())
                     throw ESyntaxMemo(0, "Token value " + std::to_string(t) +
                                              " re-specified in ContextState");
-                parser_.ContextStates[t] = states;
+                parser_.Tables.ContextStates[t] = states;
             }
             if (!Is(wComma))
                 break;
             Next();
         }
-        for (TSet256& s : parser_.ContextStates)
+        for (TSet256& s : parser_.Tables.ContextStates)
             if (s.Empty())
-                s = parser_.StartStates;
+                s = parser_.Tables.StartStates;
         break;
     case wBoundstates:
-        parser_.BoundStates = Set();
+        parser_.Tables.BoundStates = Set();
         break;
     case wGutterFontName:
         set.GutterFont.Name = DecodeScriptString(ExpectString());
@@ -957,7 +958,7 @@ void TSYM_Compiler::KeywordTables() {
         }
         Expect(wClose, "')' expected");
         try {
-            parser_.Settings().AddKeywordTable(states, ending, parser_.CaseSensitive, words);
+            parser_.Settings().AddKeywordTable(states, ending, parser_.Tables.CaseSensitive, words);
         } catch (const EKeywords& e) {
             Error(e.what());
         }

@@ -58,14 +58,14 @@ bool TSyntaxMemoParser::InClass(uint16_t index, unsigned char c) const {
 }
 
 void TSyntaxMemoParser::ChooseTable() {
-    scan_.Rules = &TokenRules;
+    scan_.Rules = &Tables.TokenRules;
     scan_.Ranges = nullptr;
-    if (NoStateTables)
+    if (Tables.NoStateTables)
         return;
-    const int state = scan_.Current.LowestCommon(StatesWithRules);
-    if (state >= 0 && StateTokenRules[state]) {
-        scan_.Rules = &StateTokenRules[state]->Rules;
-        scan_.Ranges = &StateTokenRules[state]->Ranges;
+    const int state = scan_.Current.LowestCommon(Tables.StatesWithRules);
+    if (state >= 0 && Tables.StateTokenRules[state]) {
+        scan_.Rules = &Tables.StateTokenRules[state]->Rules;
+        scan_.Ranges = &Tables.StateTokenRules[state]->Ranges;
     }
 }
 
@@ -417,7 +417,7 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
         fromTable = false;
     };
 
-    if (const auto& h = Handlers[static_cast<size_t>(value)]) {
+    if (const auto& h = Tables.Handlers[static_cast<size_t>(value)]) {
         const bool endEmpty = h->End.Count == 0 && !h->End.IsFunction && !h->End.IsMatch;
         bool checkEnd = h->Body.Flag && !endEmpty;
         if (const int run = ClassRun(h->Body, h->End, checkEnd, in); run >= 0) {
@@ -501,7 +501,8 @@ void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& l
                                     int32_t& value, bool fromTable) {
     if (!scan_.ContainerMode)
         scan_.Saved = scan_.Current;
-    const TTokenInfo* info = TokenInfo[static_cast<size_t>(value)] ? &*TokenInfo[value] : nullptr;
+    const TTokenInfo* info =
+        Tables.TokenInfo[static_cast<size_t>(value)] ? &*Tables.TokenInfo[value] : nullptr;
     if ((info && !fromTable && !info->Valid.Meets(scan_.Current)) || in.Pos() <= start) {
         // Not a token in these states: one plain character, and nothing changes.
         in.SetPos(start + 1);
@@ -561,7 +562,7 @@ uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, i
     if (guard_.Running || !store.FirstRow() || in.AtEnd())
         return 0;
     if (!scan_.ClassesReady)
-        EnterStates(StartStates);
+        EnterStates(Tables.StartStates);
     TRowCursor cursor(store.RowAt(&editor, in.Pos()), store.TextLength());
     cursor.SetPos(in.Pos());
     scan_.Stream = &in;
@@ -717,7 +718,7 @@ bool TSyntaxMemoParser::FindRestart(const TRowFinger& row, TRowFinger& at, int32
     int32_t i = -1;
     for (;;) {
         if (const uint8_t* bytes = r.Row->Styles()) {
-            for (i = r.Row->Length() - 1; i >= 0 && !AnchorTokens.Has(bytes[i]); --i) {
+            for (i = r.Row->Length() - 1; i >= 0 && !Tables.AnchorTokens.Has(bytes[i]); --i) {
             }
             if (i >= 0)
                 break;
@@ -781,11 +782,11 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     if (!whole && FindRestart(from, at, index, value))
         Restart(value);
     else
-        EnterStates(StartStates);
+        EnterStates(Tables.StartStates);
 
     // Only `match` functions read the document through a stream.
     std::optional<TEdStream> stream;
-    if (UsesMatch && OnCustomParse)
+    if (Tables.UsesMatch && OnCustomParse)
         stream.emplace(memo);
     scan_.Stream = stream ? &*stream : nullptr;
     BeginScan(store);

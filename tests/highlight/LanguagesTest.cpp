@@ -45,10 +45,10 @@ std::set<int> ProducibleValues(const TSyntaxMemoParser& p) {
     std::set<int> values;
     for (const auto& w : p.Keywords().Words())
         values.insert(w.Value);
-    for (const auto& r : p.TokenRules)
+    for (const auto& r : p.Tables.TokenRules)
         if (r)
             values.insert(r->Value);
-    for (const auto& t : p.StateTokenRules)
+    for (const auto& t : p.Tables.StateTokenRules)
         if (t)
             for (const auto& r : t->Rules)
                 if (r)
