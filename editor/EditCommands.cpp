@@ -437,14 +437,8 @@ void TCustomSyntaxMemo::PasteFromClipboard() {
         return;
     TGroupScope group(*this, ugPaste);
     TMemoryStream stream(std::move(text));
-    LockPaint();
-    try {
-        InsertStream(stream);
-    } catch (...) {
-        UnlockPaint();
-        throw;
-    }
-    UnlockPaint();
+    TPaintLock lock(*this);
+    InsertStream(stream);
 }
 
 // ---- Typing ----------------------------------------------------------------------------
@@ -596,7 +590,7 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
     TextOffset end = Sel.End();
     const bool caretAtEnd = Sel.Caret >= Sel.Anchor;
     TGroupScope group(*this, ugIndentBlock);
-    LockPaint();
+    TPaintLock lock(*this);
     try {
         for (TextOffset line = LogicalLineStart(start); line >= 0 && line < end;
              line = NextLogicalLineStart(line)) {
@@ -611,11 +605,9 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
         }
     } catch (...) {
         Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-        UnlockPaint();
         throw;
     }
     Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-    UnlockPaint();
 }
 
 void TCustomSyntaxMemo::UnindentBlock(int count) {
@@ -628,7 +620,7 @@ void TCustomSyntaxMemo::UnindentBlock(int count) {
     TextOffset end = Sel.End();
     const bool caretAtEnd = Sel.Caret >= Sel.Anchor;
     std::optional<TGroupScope> group;
-    LockPaint();
+    TPaintLock lock(*this);
     try {
         for (TextOffset line = LogicalLineStart(start); line >= 0 && line < end;
              line = NextLogicalLineStart(line)) {
@@ -663,11 +655,9 @@ void TCustomSyntaxMemo::UnindentBlock(int count) {
         }
     } catch (...) {
         Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-        UnlockPaint();
         throw;
     }
     Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-    UnlockPaint();
 }
 
 } // namespace kvx

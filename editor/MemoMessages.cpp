@@ -334,14 +334,8 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
             changes = true;
             // One undo step and one repaint however many pieces the stream is read in.
             TGroupScope group(*this, ugReplaceSelection);
-            LockPaint();
-            try {
-                InsertStream(*in);
-            } catch (...) {
-                UnlockPaint();
-                throw;
-            }
-            UnlockPaint();
+            TPaintLock lock(*this);
+            InsertStream(*in);
             return 1;
         }
         case smmWRITESTREAM:

@@ -3,6 +3,8 @@
 #include "SyntaxEd.h"
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 namespace kvx {
 
@@ -114,134 +116,133 @@ void TCustomSyntaxMemo::ApplyReplace(TextOffset from, TextOffset to, const std::
 namespace {
 const TUndoRecord& Expect(const TUndoRecord& r, TUndoRecord::TKind kind) {
     if (r.Kind != kind)
-        throw ESyntaxMemo(msgBadUndoStackState);
+        throw EUndoLogError(msgBadUndoStackState);
     return r;
 }
 } // namespace
 
-bool TCustomSyntaxMemo::UndoStep(TUndoStack& log, bool& groupActive, bool& resetRescan) {
-    const TUndoRecord marker = Expect(log.StepDown(), TUndoRecord::Marker);
+// One step of the log, undone or redone. A step is a group boundary (three records: marker,
+// selection, marker) or a replacement (six: marker, selection before, removed text,
+// inserted text, selection after, marker), read top down to undo and bottom up to redo.
+void TCustomSyntaxMemo::ReplayStep(TUndoStack& log, bool undo, bool& groupActive,
+                                   bool& resetRescan) {
+    const int64_t mark = log.CursorMark();
+    auto next = [&]() -> const TUndoRecord& { return undo ? log.StepDown() : log.StepUp(); };
+    const TUndoRecord marker = Expect(next(), TUndoRecord::Marker);
     if (marker.A >= 11) {
-        const TUndoRecord sel = Expect(log.StepDown(), TUndoRecord::Selection);
-        const TUndoRecord& close = Expect(log.StepDown(), TUndoRecord::Marker);
+        const TUndoRecord sel = Expect(next(), TUndoRecord::Selection);
+        const TUndoRecord& close = Expect(next(), TUndoRecord::Marker);
         if (close.A != marker.A || close.B != marker.B)
-            throw ESyntaxMemo(msgBadUndoStackState);
-        if (marker.B == TUndoRecord::GroupEnd) {
+            throw EUndoLogError(msgBadUndoStackState);
+        // Going backwards a group is entered at its end, going forwards at its begin.
+        if (marker.B == (undo ? TUndoRecord::GroupEnd : TUndoRecord::GroupBegin)) {
             groupActive = true;
-            resetRescan = marker.A == ugIndentBlock || marker.A == ugUnindentBlock;
+            if (undo)
+                resetRescan = marker.A == ugIndentBlock || marker.A == ugUnindentBlock;
         } else {
             groupActive = false;
             Sel = {std::clamp(sel.A, 0, Store().TextLength()),
                    std::clamp(sel.B, 0, Store().TextLength())};
         }
-        return true;
+        return;
     }
     if (marker.A != ugReplacement)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    const TUndoRecord after = Expect(log.StepDown(), TUndoRecord::Selection);
-    Expect(log.StepDown(), TUndoRecord::Text); // the inserted text
-    const TUndoRecord removed = Expect(log.StepDown(), TUndoRecord::Text);
-    const TUndoRecord before = Expect(log.StepDown(), TUndoRecord::Selection);
-    const TUndoRecord& close = Expect(log.StepDown(), TUndoRecord::Marker);
+        throw EUndoLogError(msgBadUndoStackState);
+    // Read in either direction, the second text is the one to put in: the removed text when
+    // undoing, the inserted one when redoing.
+    const TUndoRecord first = Expect(next(), TUndoRecord::Selection);
+    Expect(next(), TUndoRecord::Text);
+    const TUndoRecord text = Expect(next(), TUndoRecord::Text);
+    const TUndoRecord second = Expect(next(), TUndoRecord::Selection);
+    const TUndoRecord& close = Expect(next(), TUndoRecord::Marker);
     if (close.A != marker.A)
-        throw ESyntaxMemo(msgBadUndoStackState);
+        throw EUndoLogError(msgBadUndoStackState);
+    const TUndoRecord& before = undo ? second : first;
+    const TUndoRecord& after = undo ? first : second;
+    // Undo puts the removed text back over what was inserted; redo inserts it again over
+    // what it had removed.
     const TextOffset from = std::min(before.A, before.B);
-    const TextOffset to = std::max(after.A, after.B);
-    if (from < 0 || to > Store().TextLength() || from > to)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    ApplyReplace(from, to, removed.Chars);
-    Sel = {before.A, before.B};
-    return true;
+    const TextOffset to = undo ? std::max(after.A, after.B) : std::max(before.A, before.B);
+    const TextOffset length = Store().TextLength();
+    if (from < 0 || to > length || from > to)
+        throw EUndoLogError(msgBadUndoStackState);
+    try {
+        ApplyReplace(from, to, text.Chars);
+    } catch (...) {
+        // The store could not make the change (handlers' failures wait until the replay is
+        // over, so this is the store's own). While the text is as it was, the step goes
+        // back on the log; once it is half changed, no step of the log fits it any more.
+        if (Store().TextLength() == length)
+            log.RestoreCursor(mark);
+        else
+            log.Clear();
+        throw;
+    }
+    const TUndoRecord& land = undo ? before : after;
+    Sel = {land.A, land.B};
 }
 
-bool TCustomSyntaxMemo::RedoStep(TUndoStack& log, bool& groupActive) {
-    const TUndoRecord marker = Expect(log.StepUp(), TUndoRecord::Marker);
-    if (marker.A >= 11) {
-        const TUndoRecord sel = Expect(log.StepUp(), TUndoRecord::Selection);
-        const TUndoRecord& close = Expect(log.StepUp(), TUndoRecord::Marker);
-        if (close.A != marker.A || close.B != marker.B)
-            throw ESyntaxMemo(msgBadUndoStackState);
-        if (marker.B == TUndoRecord::GroupBegin) {
-            groupActive = true;
-        } else {
-            groupActive = false;
-            Sel = {std::clamp(sel.A, 0, Store().TextLength()),
-                   std::clamp(sel.B, 0, Store().TextLength())};
+void TCustomSyntaxMemo::Replay(bool undo) {
+    TUndoStack* log = Store().UndoLog();
+    auto more = [&] { return undo ? log->CanUndo() : log->CanRedo(); };
+    if (!log || !more())
+        return;
+    recording_ = false;
+    applying_ = true;
+    deferred_ = nullptr;
+    bool resetRescan = false;
+    // However the replay ends, the control records again and the caret is where the text
+    // now puts it.
+    auto finish = [&] {
+        if (resetRescan && Store().FirstRow())
+            Rescan = {Store().FirstRow(), 0, 0};
+        recording_ = true;
+        applying_ = false;
+        inVirtual_ = false;
+        preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
+        Changed(chText | chSelection);
+    };
+    {
+        TPaintLock lock(*this);
+        try {
+            bool groupActive = false;
+            do {
+                ReplayStep(*log, undo, groupActive, resetRescan);
+                if (groupActive) {
+                    try {
+                        RescanHighlighting();
+                    } catch (...) {
+                        KeepFirstFailure();
+                    }
+                }
+            } while (groupActive && more());
+        } catch (const EUndoLogError&) {
+            // A damaged log cannot be trusted any further; what was applied stays.
+            log->Clear();
+            platform_->Beep();
+        } catch (...) {
+            finish();
+            throw;
         }
-        return true;
+        finish();
     }
-    if (marker.A != ugReplacement)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    const TUndoRecord before = Expect(log.StepUp(), TUndoRecord::Selection);
-    Expect(log.StepUp(), TUndoRecord::Text); // the removed text
-    const TUndoRecord inserted = Expect(log.StepUp(), TUndoRecord::Text);
-    const TUndoRecord after = Expect(log.StepUp(), TUndoRecord::Selection);
-    const TUndoRecord& close = Expect(log.StepUp(), TUndoRecord::Marker);
-    if (close.A != marker.A)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    const TextOffset from = std::min(before.A, before.B);
-    const TextOffset to = std::max(before.A, before.B);
-    if (from < 0 || to > Store().TextLength())
-        throw ESyntaxMemo(msgBadUndoStackState);
-    ApplyReplace(from, to, inserted.Chars);
-    Sel = {after.A, after.B};
-    return true;
+    // A handler that failed while the steps were applied is heard now that the text and
+    // the log agree again.
+    if (std::exception_ptr failure = std::exchange(deferred_, nullptr))
+        std::rethrow_exception(failure);
+}
+
+void TCustomSyntaxMemo::KeepFirstFailure() {
+    if (!deferred_)
+        deferred_ = std::current_exception();
 }
 
 void TCustomSyntaxMemo::Undo() {
-    TUndoStack* log = Store().UndoLog();
-    if (!log || !log->CanUndo())
-        return;
-    recording_ = false;
-    applying_ = true;
-    LockPaint();
-    bool groupActive = false;
-    bool resetRescan = false;
-    try {
-        do {
-            UndoStep(*log, groupActive, resetRescan);
-            if (groupActive)
-                RescanHighlighting();
-        } while (groupActive && log->CanUndo());
-    } catch (...) {
-        // A damaged log cannot be trusted any further; what was applied stays.
-        log->Clear();
-        platform_->Beep();
-    }
-    if (resetRescan && Store().FirstRow())
-        Rescan = {Store().FirstRow(), 0, 0};
-    recording_ = true;
-    applying_ = false;
-    inVirtual_ = false;
-    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
-    Changed(chText | chSelection);
-    UnlockPaint();
+    Replay(true);
 }
 
 void TCustomSyntaxMemo::Redo() {
-    TUndoStack* log = Store().UndoLog();
-    if (!log || !log->CanRedo())
-        return;
-    recording_ = false;
-    applying_ = true;
-    LockPaint();
-    bool groupActive = false;
-    try {
-        do {
-            RedoStep(*log, groupActive);
-            if (groupActive)
-                RescanHighlighting();
-        } while (groupActive && log->CanRedo());
-    } catch (...) {
-        log->Clear();
-        platform_->Beep();
-    }
-    recording_ = true;
-    applying_ = false;
-    inVirtual_ = false;
-    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
-    Changed(chText | chSelection);
-    UnlockPaint();
+    Replay(false);
 }
 
 } // namespace kvx

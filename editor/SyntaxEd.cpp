@@ -217,8 +217,18 @@ void TCustomSyntaxMemo::StoreTextChanged(TextOffset offset, int32_t delta) {
     Changed(chText);
     // Rows from the change on may have moved; the view repaints those it shows.
     platform_->InvalidateRows(Locate(offset).Index, -1);
-    if (OnTextChange)
+    if (!OnTextChange)
+        return;
+    if (!applying_)
+        return OnTextChange(*this, offset, delta);
+    // Undo and redo apply a step in two halves; a failing handler must not stop them half
+    // way, where the text would match neither side of the log. Its failure is raised when
+    // the replay is done.
+    try {
         OnTextChange(*this, offset, delta);
+    } catch (...) {
+        KeepFirstFailure();
+    }
 }
 
 void TCustomSyntaxMemo::ReplaceSelection(std::string_view text) {
@@ -291,17 +301,11 @@ void TCustomSyntaxMemo::InsertStream(TStream& stream) {
 }
 
 void TCustomSyntaxMemo::Clear() {
-    LockPaint();
-    try {
-        SetSelection(-1, 0, true);
-        ReplaceSelection({});
-    } catch (...) {
-        UnlockPaint();
-        throw;
-    }
+    TPaintLock lock(*this);
+    SetSelection(-1, 0, true);
+    ReplaceSelection({});
     if (TUndoStack* log = Store().UndoLog())
         log->Clear();
-    UnlockPaint();
 }
 
 // ---- Properties ------------------------------------------------------------------------
@@ -357,6 +361,17 @@ bool TCustomSyntaxMemo::CaretAfterEOLActive() const {
 }
 
 // ---- Change notification ---------------------------------------------------------------
+
+TPaintLock::~TPaintLock() noexcept(false) {
+    if (std::uncaught_exceptions() > unwinding_) {
+        try {
+            memo_.UnlockPaint();
+        } catch (...) {
+        }
+        return;
+    }
+    memo_.UnlockPaint();
+}
 
 void TCustomSyntaxMemo::UnlockPaint() {
     if (paintLock_ > 0)

@@ -11,6 +11,7 @@
 #include "UndoStack.h"
 
 #include <bitset>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -382,8 +383,11 @@ class TCustomSyntaxMemo : public TStoreView {
     void DeleteWord(bool before);
     void DeleteLine();
     void ApplyReplace(TextOffset from, TextOffset to, const std::string& text);
-    bool UndoStep(TUndoStack& log, bool& groupActive, bool& resetRescan);
-    bool RedoStep(TUndoStack& log, bool& groupActive);
+    // Undoes (or redoes) the next step of the log, or the whole group it opens.
+    void Replay(bool undo);
+    void ReplayStep(TUndoStack& log, bool undo, bool& groupActive, bool& resetRescan);
+    // Inside a catch: remembers the exception unless an earlier one is already kept.
+    void KeepFirstFailure();
     TextOffset LogicalLineStart(TextOffset offset);
     TextOffset NextLogicalLineStart(TextOffset lineStart);
     void InvalidateSelectionRows(const TSelectionRange& range);
@@ -413,6 +417,8 @@ class TCustomSyntaxMemo : public TStoreView {
 
     bool recording_ = true;
     bool applying_ = false;
+    // A handler's failure while undo or redo applied its steps, raised when they are done.
+    std::exception_ptr deferred_;
     bool replacementOpen_ = false;
     TSelectionRange pendingBefore_;
     std::string pendingRemoved_;
@@ -420,6 +426,25 @@ class TCustomSyntaxMemo : public TStoreView {
     uint32_t changeBits_ = 0;
     int paintLock_ = 0;
     int commandDepth_ = 0;
+};
+
+// Holds the control's painting off while it lives, so that an edit of many steps is shown
+// once, at the end, and no way out of the edit leaves painting locked.
+class TPaintLock {
+  public:
+    explicit TPaintLock(TCustomSyntaxMemo& memo)
+        : memo_(memo), unwinding_(std::uncaught_exceptions()) {
+        memo_.LockPaint();
+    }
+    // Unlocking repaints and may fail; while an exception is already on its way, that
+    // first failure is the one the caller hears about.
+    ~TPaintLock() noexcept(false);
+    TPaintLock(const TPaintLock&) = delete;
+    TPaintLock& operator=(const TPaintLock&) = delete;
+
+  private:
+    TCustomSyntaxMemo& memo_;
+    int unwinding_;
 };
 
 // The caret as the user sees it: one-based column and line.
