@@ -11,8 +11,8 @@
 //     bench_textstore --benchmark_filter=Build
 // (it is also registered first, so a full run measures it before anything else has run).
 
-#include "SyntaxEd.h"
-#include "TextStore.h"
+#include "editor/SyntaxEd.h"
+#include "editor/TextStore.h"
 
 #include <benchmark/benchmark.h>
 

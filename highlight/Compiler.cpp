@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "TextFile.h"
+#include "editor/TextFile.h"
 
 namespace kvx {
 

@@ -5,7 +5,7 @@
 // either.
 #pragma once
 
-#include "StateSet.h"
+#include "editor/StateSet.h"
 
 #include <array>
 #include <cstdint>

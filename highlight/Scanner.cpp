@@ -1,9 +1,9 @@
 // The highlighting scanner: one token per call from the compiled tables, and the pass that
 // writes the tokens into the rows' token bytes after an edit.
-#include "EdStream.h"
-#include "RowCursor.h"
 #include "SynParse.h"
-#include "SyntaxEd.h"
+#include "editor/EdStream.h"
+#include "editor/RowCursor.h"
+#include "editor/SyntaxEd.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "SynParse.h"
 
 #include "Compressor.h"
-#include "Stream.h"
+#include "editor/Stream.h"
 
 #include <cstdio>
 #include <exception>

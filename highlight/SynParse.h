@@ -3,12 +3,12 @@
 // property: a version word, the inner length, and the compressed inner stream).
 #pragma once
 
-#include "Keywords.h"
 #include "ParserTables.h"
-#include "SMBase.h"
-#include "Settings.h"
-#include "StateSet.h"
-#include "SyntaxEd.h"
+#include "editor/Keywords.h"
+#include "editor/SMBase.h"
+#include "editor/Settings.h"
+#include "editor/StateSet.h"
+#include "editor/SyntaxEd.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // kvx compile: compiles a language script with the editor's own compiler, reports what it
 // built and, with -o, writes the stored parser tables the editor embeds.
 #include "KvxCommands.h"
-#include "SynParse.h"
-#include "TextFile.h"
+#include "editor/TextFile.h"
+#include "highlight/SynParse.h"
 
 #include <cstdio>
 #include <exception>

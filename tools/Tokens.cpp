@@ -1,11 +1,11 @@
 // kvx tokens and kvx highlight: a file highlighted as the editor highlights it, shown as
 // token values (for checking a language) or as coloured text for a terminal.
 #include "KvxCommands.h"
-#include "Languages.h"
-#include "StyleResolver.h"
-#include "SynParse.h"
-#include "SyntaxEd.h"
-#include "TextFile.h"
+#include "editor/StyleResolver.h"
+#include "editor/SyntaxEd.h"
+#include "editor/TextFile.h"
+#include "highlight/SynParse.h"
+#include "highlight/languages/Languages.h"
 
 #include <cstdio>
 #include <exception>

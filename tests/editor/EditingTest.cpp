@@ -1,7 +1,7 @@
-#include "FakePlatform.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 

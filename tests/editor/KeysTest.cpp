@@ -1,10 +1,10 @@
-#include "Bookmarks.h"
-#include "FakePlatform.h"
-#include "KeyMap.h"
-#include "KeyNames.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/Bookmarks.h"
+#include "editor/KeyMap.h"
+#include "editor/KeyNames.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The view state beside the control: kept row layouts, and the mapping between points of
 // the text area and document offsets, scrolled and unscrolled.
-#include "MemoView.h"
-#include "FakePlatform.h"
-#include "SyntaxEd.h"
+#include "editor/MemoView.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // What the control asks of its platform: the view-change channel, one clipboard call with
 // every format, the desktop's selection colours, and the headless platform's answers.
-#include "Colors.h"
-#include "FakePlatform.h"
-#include "HeadlessPlatform.h"
-#include "Settings.h"
-#include "SyntaxEd.h"
+#include "editor/Colors.h"
+#include "editor/HeadlessPlatform.h"
+#include "editor/Settings.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

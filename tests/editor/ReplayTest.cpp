@@ -1,9 +1,9 @@
 // Undo and redo when something else fails on the way: a text-change handler, the
 // highlighting between the steps of a group, or the text store itself. The history must
 // survive what is not the log's own fault, and the log must keep matching the text.
-#include "FakePlatform.h"
-#include "StoreInvariants.h"
-#include "SyntaxEd.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The row layout: columns with TAB stops and multi-byte characters, runs by token and
 // selection, positions on a fixed grid and measured in a proportional font, and hit-testing.
-#include "RowLayout.h"
-#include "FakePlatform.h"
-#include "SyntaxEd.h"
+#include "editor/RowLayout.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Settings.h"
-#include "Stream.h"
+#include "editor/Settings.h"
+#include "editor/Stream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The one rule from token byte to font style and colours: style 0's defaults, the desktop's
 // colours, undefined styles, the selection, rows with colours of their own, highlighting off.
-#include "StyleResolver.h"
-#include "Colors.h"
-#include "FakePlatform.h"
-#include "Settings.h"
-#include "SyntaxEd.h"
+#include "editor/StyleResolver.h"
+#include "editor/Colors.h"
+#include "editor/Settings.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

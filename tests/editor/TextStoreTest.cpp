@@ -1,5 +1,5 @@
-#include "TextStore.h"
-#include "StoreInvariants.h"
+#include "editor/TextStore.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 

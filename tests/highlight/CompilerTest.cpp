@@ -1,7 +1,7 @@
-#include "Compiler.h"
-#include "Settings.h"
-#include "Stream.h"
-#include "SynParse.h"
+#include "highlight/Compiler.h"
+#include "editor/Settings.h"
+#include "editor/Stream.h"
+#include "highlight/SynParse.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The six built-in languages as the program carries them: embedded tables equal to a fresh
 // compile of their scripts, the token values of their constructs, and incremental
 // highlighting equal to a full pass under random editing.
-#include "Languages.h"
-#include "KeyMap.h"
-#include "Macros.h"
-#include "TextFile.h"
+#include "highlight/languages/Languages.h"
 #include "TokenRuns.h"
+#include "editor/KeyMap.h"
+#include "editor/Macros.h"
+#include "editor/TextFile.h"
 
 #include <gtest/gtest.h>
 

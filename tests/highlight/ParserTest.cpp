@@ -1,6 +1,6 @@
-#include "Compressor.h"
-#include "Stream.h"
-#include "SynParse.h"
+#include "editor/Stream.h"
+#include "highlight/Compressor.h"
+#include "highlight/SynParse.h"
 
 #include <gtest/gtest.h>
 

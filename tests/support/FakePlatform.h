@@ -3,9 +3,9 @@
 // in-memory clipboard, and a record of repaint requests, view changes and beeps.
 #pragma once
 
-#include "Colors.h"
-#include "HeadlessPlatform.h"
-#include "SyntaxEd.h"
+#include "editor/Colors.h"
+#include "editor/HeadlessPlatform.h"
+#include "editor/SyntaxEd.h"
 
 #include <functional>
 #include <string>

@@ -9,8 +9,8 @@
 // length, which is how a failure is narrowed down.
 #include "FakePlatform.h"
 #include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
 
 #include <gtest/gtest.h>
 
