@@ -223,7 +223,7 @@ class TCustomSyntaxMemo : public TStoreView {
     // nothing happens when the bookmark is not set.
     void GotoBookmark(int index);
     // The 0-based row carrying the bookmark, or -1.
-    int32_t BookmarkRow(int index);
+    RowIndex BookmarkRow(int index);
     std::function<void(TCustomSyntaxMemo&, int index)> OnBookmarkSet;
     // A named position of the document (Store().NamedPositions()) went with deleted text.
     std::function<void(TCustomSyntaxMemo&, const std::string& name)> OnCustomBookmarkFree;
@@ -250,7 +250,7 @@ class TCustomSyntaxMemo : public TStoreView {
     void SetTabDefault(int value);
     std::string TabColumnsText() const;
     void SetTabColumnsText(std::string_view text);
-    int NextTabStop(int column) const { return Tabs.NextTabStop(column); }
+    DisplayColumn NextTabStop(DisplayColumn column) const { return Tabs.NextTabStop(column); }
     int IndentStep() const { return indentStep_; }
     void SetIndentStep(int value);
     uint32_t OptionWord() const { return optionWord_; }
@@ -264,13 +264,13 @@ class TCustomSyntaxMemo : public TStoreView {
     bool InsertMode() const { return insertMode_; }
     bool CaretAfterEOLActive() const;
     bool InVirtualSpace() const { return inVirtual_; }
-    int VirtualColumn() const { return virtualColumn_; }
-    int PreferredColumn() const { return preferredColumn_; }
+    DisplayColumn VirtualColumn() const { return virtualColumn_; }
+    DisplayColumn PreferredColumn() const { return preferredColumn_; }
     // Scrolling, as the view does it (View()).
-    int32_t FirstVisibleLine() const { return view_.TopRow(); }
-    void SetFirstVisibleLine(int32_t line) { view_.SetTopRow(line); }
-    int FirstColumn() const { return view_.FirstColumn(); }
-    void SetFirstColumn(int column) { view_.SetFirstColumn(column); }
+    RowIndex FirstVisibleLine() const { return view_.TopRow(); }
+    void SetFirstVisibleLine(RowIndex line) { view_.SetTopRow(line); }
+    DisplayColumn FirstColumn() const { return view_.FirstColumn(); }
+    void SetFirstColumn(DisplayColumn column) { view_.SetFirstColumn(column); }
 
     // ---- Requests by number -------------------------------------------------------------
     // The standard edit-control requests and the control's own (3072 on); pointers travel
@@ -325,14 +325,14 @@ class TCustomSyntaxMemo : public TStoreView {
     struct TCaretRow {
         TLineNode* Row = nullptr;
         TextOffset RowOffset = 0;
-        int32_t Index = 0;
-        int InRow = 0;
+        RowIndex Index = 0;
+        ByteIndex InRow = 0;
         bool AfterFinalBreak = false;
         // The row's characters before its break; 0 on the line after a final break.
         int ContentLength() const { return Row ? Row->ContentLength() : 0; }
     };
     TCaretRow Locate(TextOffset offset);
-    int ColumnOf(TextOffset offset);
+    DisplayColumn ColumnOf(TextOffset offset);
 
   protected:
     void StoreTextChanged(TextOffset offset, int32_t delta) override;

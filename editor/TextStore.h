@@ -66,7 +66,7 @@ class TLineNode {
     int Length() const { return length_; }
     const char* Text() const { return reinterpret_cast<const char*>(this + 1); }
     std::string_view View() const { return {Text(), length_}; }
-    unsigned char At(int i) const { return static_cast<unsigned char>(Text()[i]); }
+    unsigned char At(ByteIndex i) const { return static_cast<unsigned char>(Text()[i]); }
     bool EndsWithBreak() const { return length_ > 0 && Text()[length_ - 1] == '\r'; }
     // The characters before the line break.
     int ContentLength() const { return length_ - (EndsWithBreak() ? 1 : 0); }
@@ -118,7 +118,7 @@ class TLineNode {
 struct TRowFinger {
     TLineNode* Row = nullptr;
     TextOffset Offset = 0;
-    int32_t Index = 0;
+    RowIndex Index = 0;
 };
 
 // Explicit tab columns (zero-based, ascending, -1 for unused) and the default width.
@@ -126,7 +126,7 @@ struct TTabSettings {
     int TabDefault = 4;
     std::array<int32_t, MaxTabColumns> Columns = MakeEmpty();
 
-    int NextTabStop(int column) const;
+    DisplayColumn NextTabStop(DisplayColumn column) const;
     // Zero-based columns from the 1-based text ("9 17 25"); raises 4205-4208 for bad text.
     static std::array<int32_t, MaxTabColumns> ParseColumns(std::string_view text);
     static std::array<int32_t, MaxTabColumns> MakeEmpty() {
@@ -181,9 +181,9 @@ class TStoreView {
     friend class TEdStream;
 
     TSelectionRange Sel;
-    TRowFinger Top;      // first visible row (the store keeps it valid across edits)
-    int32_t TopLine = 0; // saved first visible line number, used when Top is unknown
-    TRowFinger Rescan;   // first row that needs rescanning; Row null when none
+    TRowFinger Top;       // first visible row (the store keeps it valid across edits)
+    RowIndex TopLine = 0; // saved first visible line number, used when Top is unknown
+    TRowFinger Rescan;    // first row that needs rescanning; Row null when none
     // Last row an edit changed since the last highlighting pass: the pass must reach it even
     // when unchanged rows lie between (a replace-all makes many edits before one pass).
     TRowFinger RescanLast;
@@ -221,7 +221,7 @@ class TTextStore {
 
     TLineNode* FirstRow() const { return first_; }
     TLineNode* LastRow() const { return last_; }
-    int32_t RowCount() const { return rowCount_; }
+    RowIndex RowCount() const { return rowCount_; }
     TextOffset TextLength() const { return textLength_; }
     // Counts every row ever freed. Code that holds bare row pointers across a call into
     // other code (an event handler) compares it before and after to know they still hold.
@@ -257,16 +257,18 @@ class TTextStore {
     // the break. Null row for an empty document. `view` may be null.
     TRowFinger RowAt(const TStoreView* view, TextOffset offset);
     // The row with an index (clamped to the last row); Offset is its start.
-    TRowFinger RowByIndex(int32_t index);
+    TRowFinger RowByIndex(RowIndex index);
     TextOffset RowStart(const TLineNode* row);
 
-    int ColumnOfIndex(const TLineNode* row, int index, const TTabSettings& tabs) const;
-    int IndexOfColumn(const TLineNode* row, int column, const TTabSettings& tabs) const;
+    DisplayColumn ColumnOfIndex(const TLineNode* row, ByteIndex index,
+                                const TTabSettings& tabs) const;
+    ByteIndex IndexOfColumn(const TLineNode* row, DisplayColumn column,
+                            const TTabSettings& tabs) const;
     // True when byte i of the row begins a character (always, in a single-byte document).
-    bool IsCharStart(const TLineNode* row, int i) const;
+    bool IsCharStart(const TLineNode* row, ByteIndex i) const;
     // Start of the character before / after byte i of a row.
-    int PrevCharStart(const TLineNode* row, int i) const;
-    int NextCharStart(const TLineNode* row, int i) const;
+    ByteIndex PrevCharStart(const TLineNode* row, ByteIndex i) const;
+    ByteIndex NextCharStart(const TLineNode* row, ByteIndex i) const;
 
     // Inserts count bytes (-1: up to the terminating zero) at the view's caret, normalised;
     // the caret and anchor end after the inserted text.
