@@ -66,7 +66,8 @@ class TEditorHooks {
     // Text for a paste when the clipboard has no plain text (HTML reduced to text).
     virtual bool PasteFallback(TCustomSyntaxMemo& /*memo*/, std::string& /*utf8*/) { return false; }
     // Pixel position of an offset's character and the offset at a pixel position (-1 when
-    // outside the text area); false / -1 until the view measures.
+    // outside the text area); false / -1 until a widget answers them. It knows where the
+    // text area lies in its window and maps the rest through View().PointOf and OffsetAt.
     virtual bool PositionFromChar(TCustomSyntaxMemo& /*memo*/, TextOffset /*offset*/, int& /*x*/,
                                   int& /*y*/) {
         return false;
