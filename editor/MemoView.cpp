@@ -37,19 +37,21 @@ void TMemoView::SetFirstColumn(DisplayColumn column) {
 
 void TMemoView::ScrollCaretIntoView() {
     TEditorPlatform& platform = memo_.Platform();
-    const TextOffset caret = memo_.Selection().Caret;
-    const RowIndex row = memo_.Locate(caret).Index;
+    // Every edit ends here: the caret's row is looked up once, for both directions.
+    const TCustomSyntaxMemo::TCaretRow at = memo_.Locate(memo_.Sel.Caret);
     const int visible = std::max(platform.VisibleRows(), 1);
     RowIndex top = memo_.TopLine;
-    if (row < top)
-        top = row;
-    else if (row >= top + visible)
-        top = row - visible + 1;
+    if (at.Index < top)
+        top = at.Index;
+    else if (at.Index >= top + visible)
+        top = at.Index - visible + 1;
     SetTopRow(top);
     const int columns = platform.VisibleColumns();
     if (columns > 0) {
-        const DisplayColumn col =
-            memo_.InVirtualSpace() ? memo_.VirtualColumn() : memo_.ColumnOf(caret);
+        const DisplayColumn col = memo_.InVirtualSpace() ? memo_.VirtualColumn()
+                                  : at.Row
+                                      ? memo_.Store().ColumnOfIndex(at.Row, at.InRow, memo_.Tabs)
+                                      : 0;
         DisplayColumn first = firstColumn_;
         if (col < first)
             first = col;

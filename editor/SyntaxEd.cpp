@@ -362,15 +362,14 @@ bool TCustomSyntaxMemo::CaretAfterEOLActive() const {
 
 // ---- Change notification ---------------------------------------------------------------
 
-TPaintLock::~TPaintLock() noexcept(false) {
-    if (std::uncaught_exceptions() > unwinding_) {
-        try {
-            memo_.UnlockPaint();
-        } catch (...) {
-        }
-        return;
+TPaintLock::~TPaintLock() {
+    // The lock is released before anything can fail. What follows, bringing the caret into
+    // view and asking for a repaint, is not worth the edit's own outcome (or its exception),
+    // and the next change scrolls and repaints again.
+    try {
+        memo_.UnlockPaint();
+    } catch (...) {
     }
-    memo_.UnlockPaint();
 }
 
 void TCustomSyntaxMemo::UnlockPaint() {

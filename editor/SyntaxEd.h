@@ -433,19 +433,13 @@ class TCustomSyntaxMemo : public TStoreView {
 // once, at the end, and no way out of the edit leaves painting locked.
 class TPaintLock {
   public:
-    explicit TPaintLock(TCustomSyntaxMemo& memo)
-        : memo_(memo), unwinding_(std::uncaught_exceptions()) {
-        memo_.LockPaint();
-    }
-    // Unlocking repaints and may fail; while an exception is already on its way, that
-    // first failure is the one the caller hears about.
-    ~TPaintLock() noexcept(false);
+    explicit TPaintLock(TCustomSyntaxMemo& memo) : memo_(memo) { memo_.LockPaint(); }
+    ~TPaintLock();
     TPaintLock(const TPaintLock&) = delete;
     TPaintLock& operator=(const TPaintLock&) = delete;
 
   private:
     TCustomSyntaxMemo& memo_;
-    int unwinding_;
 };
 
 // The caret as the user sees it: one-based column and line.
