@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <vector>
 
 namespace kvx {
 
