@@ -1,7 +1,7 @@
 #include "AboutBox.h"
 
 #include "AppInfo.h"
-#include "ShellStrings.h"
+#include "app/core/ShellStrings.h"
 
 #include <QApplication>
 #include <QDesktopServices>

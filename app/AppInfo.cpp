@@ -1,6 +1,6 @@
 #include "AppInfo.h"
 
-#include "ShellStrings.h"
+#include "app/core/ShellStrings.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

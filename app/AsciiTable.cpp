@@ -1,6 +1,6 @@
 #include "AsciiTable.h"
 
-#include "AsciiChart.h"
+#include "app/core/AsciiChart.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 // Made hidden at start-up and kept for the whole run; Escape hides it again.
 #pragma once
 
-#include "CodePages.h"
+#include "app/core/CodePages.h"
 
 #include <QWidget>
 

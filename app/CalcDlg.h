@@ -4,7 +4,7 @@
 // nothing. The engine stays with the dialog, so the memory lasts between uses.
 #pragma once
 
-#include "Calculator.h"
+#include "app/core/Calculator.h"
 
 #include <QDialog>
 

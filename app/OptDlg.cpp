@@ -1,8 +1,8 @@
 #include "OptDlg.h"
 
-#include "IniFile.h"
-#include "ShellStrings.h"
-#include "ToolCommand.h"
+#include "app/core/IniFile.h"
+#include "app/core/ShellStrings.h"
+#include "app/core/ToolCommand.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

@@ -4,7 +4,7 @@
 // parameter must be closed, and a program that cannot be found is pointed out.
 #pragma once
 
-#include "ToolTable.h"
+#include "app/core/ToolTable.h"
 
 #include <QDialog>
 

@@ -4,7 +4,7 @@
 // model with one small record per line keeps a hundred thousand lines cheap.
 #pragma once
 
-#include "JumpTarget.h"
+#include "app/core/JumpTarget.h"
 
 #include <QAbstractListModel>
 #include <QWidget>

@@ -3,7 +3,7 @@
 // the menu the main window owns.
 #pragma once
 
-#include "ToolTable.h"
+#include "app/core/ToolTable.h"
 
 #include <functional>
 

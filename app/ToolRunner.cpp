@@ -1,9 +1,9 @@
 #include "ToolRunner.h"
 
 #include "ResultsPanel.h"
-#include "ShellPaths.h"
-#include "ShellStrings.h"
-#include "ToolCommand.h"
+#include "app/core/ShellPaths.h"
+#include "app/core/ShellStrings.h"
+#include "app/core/ToolCommand.h"
 
 #include <QApplication>
 #include <QDesktopServices>

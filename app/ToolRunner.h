@@ -7,8 +7,8 @@
 // still running when the editor closes is left running (see ChildProcess.h).
 #pragma once
 
-#include "ChildProcess.h"
-#include "ToolTable.h"
+#include "app/core/ChildProcess.h"
+#include "app/core/ToolTable.h"
 
 #include <QObject>
 #include <QPointer>

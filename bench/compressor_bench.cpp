@@ -5,7 +5,7 @@
 //     bench_compressor                      all of them
 //     bench_compressor --benchmark_filter=Block
 
-#include "Compressor.h"
+#include "highlight/Compressor.h"
 
 #include "AsmSource.h"
 

@@ -4,7 +4,7 @@
 //
 //     bench_fileio            (writes its files under $TMPDIR or /tmp and removes them)
 
-#include "SyntaxEd.h"
+#include "editor/SyntaxEd.h"
 
 #include "BenchFiles.h"
 

@@ -6,9 +6,9 @@
 //     bench_highlight            (writes its files under $TMPDIR or /tmp and removes them)
 
 #include "AsmSource.h"
-#include "Languages.h"
-#include "SynParse.h"
-#include "SyntaxEd.h"
+#include "editor/SyntaxEd.h"
+#include "highlight/SynParse.h"
+#include "highlight/languages/Languages.h"
 
 #include "BenchFiles.h"
 

@@ -5,9 +5,9 @@
 //
 //     bench_keywords                        over a string and over the editor's document
 
-#include "EdStream.h"
-#include "Keywords.h"
-#include "SyntaxEd.h"
+#include "editor/EdStream.h"
+#include "editor/Keywords.h"
+#include "editor/SyntaxEd.h"
 
 #include "AsmSource.h"
 

@@ -6,7 +6,7 @@
 //     bench_regex                               all of them
 //     bench_regex --benchmark_filter=Ours
 
-#include "REParser.h"
+#include "regex/REParser.h"
 
 #include "AsmSource.h"
 

@@ -11,8 +11,8 @@
 //     bench_textstore --benchmark_filter=Build
 // (it is also registered first, so a full run measures it before anything else has run).
 
-#include "SyntaxEd.h"
-#include "TextStore.h"
+#include "editor/SyntaxEd.h"
+#include "editor/TextStore.h"
 
 #include <benchmark/benchmark.h>
 
@@ -276,7 +276,7 @@ int64_t StatusBytes(const char* field) {
 
 // A window 40 rows high and 120 columns wide, as the editor would have on screen; the
 // control keeps the caret in view and works out rows to repaint for that size.
-class TBenchPlatform : public kvx::TEditorPlatform {
+class TBenchPlatform : public kvx::THeadlessPlatform {
   public:
     int VisibleRows() override { return 40; }
     int VisibleColumns() override { return 120; }

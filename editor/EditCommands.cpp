@@ -5,17 +5,12 @@
 
 #include <algorithm>
 #include <optional>
-#include <vector>
 
 namespace kvx {
 
 namespace {
 bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t';
-}
-// Characters of a row before its line break.
-int ContentLength(const TLineNode* row) {
-    return row ? row->Length() - (row->EndsWithBreak() ? 1 : 0) : 0;
 }
 } // namespace
 
@@ -118,7 +113,7 @@ TextOffset TCustomSyntaxMemo::NextCharOffset(TextOffset offset) {
 }
 
 int TCustomSyntaxMemo::LineEndColumn(const TCaretRow& at) {
-    return at.Row ? Store().ColumnOfIndex(at.Row, ContentLength(at.Row), Tabs) : 0;
+    return at.Row ? Store().ColumnOfIndex(at.Row, at.ContentLength(), Tabs) : 0;
 }
 
 std::string TCustomSyntaxMemo::FillText(int from, int to) const {
@@ -141,44 +136,6 @@ void TCustomSyntaxMemo::MoveTo(TextOffset caret, bool extend) {
     virtualColumn_ = ColumnOf(Sel.Caret);
 }
 
-int TCustomSyntaxMemo::PixelX(const TLineNode* row, int index) {
-    // TABs are measured as the spaces they stand for.
-    std::string expanded;
-    int col = 0;
-    for (int i = 0; i < index && i < ContentLength(row); ++i) {
-        if (row->At(i) == '\t') {
-            const int next = Tabs.NextTabStop(col);
-            expanded.append(static_cast<size_t>(next - col), ' ');
-            col = next;
-        } else {
-            expanded.push_back(static_cast<char>(row->At(i)));
-            if (Store().IsCharStart(row, i))
-                ++col;
-        }
-    }
-    return platform_->TextWidth(expanded);
-}
-
-int TCustomSyntaxMemo::IndexAtPixel(const TLineNode* row, int x) {
-    std::vector<int> starts;
-    const int end = ContentLength(row);
-    for (int i = 0; i < end; i = Store().NextCharStart(row, i))
-        starts.push_back(i);
-    starts.push_back(end);
-    // The first start at or past x, then whichever of it and its predecessor is nearer.
-    size_t lo = 0, hi = starts.size() - 1;
-    while (lo < hi) {
-        const size_t mid = (lo + hi) / 2;
-        if (PixelX(row, starts[mid]) < x)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo > 0 && x - PixelX(row, starts[lo - 1]) <= PixelX(row, starts[lo]) - x)
-        --lo;
-    return starts[lo];
-}
-
 void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
     TTextStore& s = Store();
     if (!s.FirstRow())
@@ -189,7 +146,7 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
         const int32_t target =
             std::clamp<int64_t>(int64_t(at.Index) + int64_t(delta) * n, 0, s.RowCount() - 1);
         SetFirstVisibleLine(static_cast<int32_t>(
-            std::clamp<int64_t>(int64_t(TopLine) + int64_t(delta) * n, 0, INT32_MAX)));
+            std::clamp<int64_t>(int64_t(view_.TopRow()) + int64_t(delta) * n, 0, INT32_MAX)));
         // Page moves keep the preferred column like line moves; a Shift+page move extends.
         verticalMove_ = !extend;
         inVirtual_ = false;
@@ -223,10 +180,10 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
     }
     if (CaretAfterEOLActive()) {
         const int want = virtualColumn_;
-        const int endCol = s.ColumnOfIndex(target, ContentLength(target), Tabs);
+        const int endCol = s.ColumnOfIndex(target, target->ContentLength(), Tabs);
         const TextOffset caret =
             targetOffset +
-            (endCol >= want ? s.IndexOfColumn(target, want, Tabs) : ContentLength(target));
+            (endCol >= want ? s.IndexOfColumn(target, want, Tabs) : target->ContentLength());
         PlaceSelection(extend ? Sel.Anchor : caret, caret);
         inVirtual_ = endCol < want;
         virtualColumn_ = want;
@@ -236,7 +193,7 @@ void TCustomSyntaxMemo::MoveVertical(int delta, bool extend, bool page) {
     if (platform_->FixedPitch())
         index = s.IndexOfColumn(target, ColumnOf(Sel.Caret), Tabs);
     else
-        index = IndexAtPixel(target, at.Row ? PixelX(at.Row, at.InRow) : 0);
+        index = view_.ByteAtX(*target, at.Row ? view_.XOf(*at.Row, at.InRow) : 0);
     verticalMove_ = !extend;
     MoveTo(targetOffset + index, extend);
 }
@@ -291,7 +248,7 @@ void TCustomSyntaxMemo::RunCommand(int command, bool extend) {
         break;
     case caLINEEND: {
         const TCaretRow at = Locate(caret);
-        int i = ContentLength(at.Row);
+        int i = at.ContentLength();
         while (i > 0 && IsBlank(at.Row->At(i - 1)))
             --i;
         MoveTo(at.RowOffset + i, extend);
@@ -446,9 +403,11 @@ void TCustomSyntaxMemo::CopyToClipboard() {
         return;
     std::string text = Store().GetText(Sel.Start(), Sel.End());
     std::replace(text.begin(), text.end(), '\r', '\n');
-    platform_->SetClipboardText(ToUtf8(text, Store().Utf8()));
+    TClipboardData data;
+    data.Text = ToUtf8(text, Store().Utf8());
     if (hooks_)
-        hooks_->CopyRichFormats(*this);
+        hooks_->AddRichFormats(*this, data);
+    platform_->SetClipboard(data);
 }
 
 void TCustomSyntaxMemo::CutToClipboard() {
@@ -477,14 +436,8 @@ void TCustomSyntaxMemo::PasteFromClipboard() {
         return;
     TGroupScope group(*this, ugPaste);
     TMemoryStream stream(std::move(text));
-    LockPaint();
-    try {
-        InsertStream(stream);
-    } catch (...) {
-        UnlockPaint();
-        throw;
-    }
-    UnlockPaint();
+    TPaintLock lock(*this);
+    InsertStream(stream);
 }
 
 // ---- Typing ----------------------------------------------------------------------------
@@ -529,7 +482,7 @@ void TCustomSyntaxMemo::TypeChar(std::string_view bytes, bool isBreak) {
     int indent = 0;
     if (isBreak && HasOption(smoAutoIndent)) {
         const TCaretRow at = Locate(Sel.Caret);
-        const int content = ContentLength(at.Row);
+        const int content = at.ContentLength();
         int lead = 0;
         while (lead < content && lead < at.InRow && IsBlank(at.Row->At(lead)))
             ++lead;
@@ -542,7 +495,7 @@ void TCustomSyntaxMemo::TypeChar(std::string_view bytes, bool isBreak) {
                 // A blank line takes the indentation of the nearest line above with text.
                 const TLineNode* r = at.Row ? at.Row->Prev() : s.LastRow();
                 for (; r; r = r->Prev()) {
-                    const int n = ContentLength(r);
+                    const int n = r->ContentLength();
                     int i = 0;
                     while (i < n && IsBlank(r->At(i)))
                         ++i;
@@ -574,7 +527,7 @@ void TCustomSyntaxMemo::TabKey() {
     if (HasOption(smoTabToColumn)) {
         // Line up with the next word of the nearest line above that reaches this far.
         for (const TLineNode* r = at.Row ? at.Row->Prev() : s.LastRow(); r; r = r->Prev()) {
-            const int n = ContentLength(r);
+            const int n = r->ContentLength();
             if (s.ColumnOfIndex(r, n, Tabs) <= start)
                 continue;
             int i = s.IndexOfColumn(r, start, Tabs);
@@ -636,7 +589,7 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
     TextOffset end = Sel.End();
     const bool caretAtEnd = Sel.Caret >= Sel.Anchor;
     TGroupScope group(*this, ugIndentBlock);
-    LockPaint();
+    TPaintLock lock(*this);
     try {
         for (TextOffset line = LogicalLineStart(start); line >= 0 && line < end;
              line = NextLogicalLineStart(line)) {
@@ -651,11 +604,9 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
         }
     } catch (...) {
         Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-        UnlockPaint();
         throw;
     }
     Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-    UnlockPaint();
 }
 
 void TCustomSyntaxMemo::UnindentBlock(int count) {
@@ -668,7 +619,7 @@ void TCustomSyntaxMemo::UnindentBlock(int count) {
     TextOffset end = Sel.End();
     const bool caretAtEnd = Sel.Caret >= Sel.Anchor;
     std::optional<TGroupScope> group;
-    LockPaint();
+    TPaintLock lock(*this);
     try {
         for (TextOffset line = LogicalLineStart(start); line >= 0 && line < end;
              line = NextLogicalLineStart(line)) {
@@ -703,11 +654,9 @@ void TCustomSyntaxMemo::UnindentBlock(int count) {
         }
     } catch (...) {
         Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-        UnlockPaint();
         throw;
     }
     Sel = caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
-    UnlockPaint();
 }
 
 } // namespace kvx

@@ -20,6 +20,17 @@ std::string ToUtf8(std::string_view text, bool utf8);
 // The character a Windows-1252 byte stands for (0xFFFD for the five unassigned bytes).
 char32_t Cp1252ToUnicode(unsigned char b);
 
+// Appends the UTF-8 bytes of one character.
+void AppendUtf8(char32_t ch, std::string& out);
+
+// Length of the UTF-8 sequence a byte starts; 1 for bytes that start none.
+constexpr int Utf8SequenceLength(unsigned char b) {
+    return b >= 0xC0 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF7 ? 4 : 1;
+}
+constexpr bool IsUtf8Continuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
+
 // True when the bytes form valid UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).
 bool IsValidUtf8(std::string_view text);

@@ -77,17 +77,14 @@ void TCustomSyntaxMemo::SaveToStream(TStream* stream) {
                            : SaveFormat == sfHTML   ? kHtml
                            : SelLineStyle == lsCRLF ? kCrLf
                                                     : 0;
-    LockPaint();
-    try {
+    {
+        // A failure leaves the history as it is: the document still differs from any file.
+        TPaintLock lock(*this);
         if (s.Bom && s.Utf8() && !(flags & (kRtf | kHtml)))
             if (stream->Write("\xEF\xBB\xBF", 3) != 3)
                 throw EFileSaveError(kCouldNotSaveText);
         WriteRange(*stream, flags, 0, s.TextLength());
-    } catch (...) {
-        UnlockPaint();
-        throw; // the history stays: the document still differs from any file
     }
-    UnlockPaint();
     if (TUndoStack* log = s.UndoLog())
         log->ClearAndMarkSaved();
 }
@@ -127,35 +124,32 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
     TTextStore& s = Store();
     if (TUndoStack* log = s.UndoLog())
         log->Clear();
-    LockPaint();
-    const bool wasRecording = recording_;
-    recording_ = false;
-    try {
-        s.Clear();
-        s.SetUtf8(scan.Utf8);
-        s.Bom = scan.Bom;
-        s.LineBreak = scan.Break;
-        TFastMemoryStream in(body.data(), static_cast<int64_t>(body.size()));
-        InsertStream(in);
-    } catch (const std::bad_alloc&) {
+    {
+        TPaintLock lock(*this);
+        const bool wasRecording = recording_;
+        recording_ = false;
+        try {
+            s.Clear();
+            s.SetUtf8(scan.Utf8);
+            s.Bom = scan.Bom;
+            s.LineBreak = scan.Break;
+            TFastMemoryStream in(body.data(), static_cast<int64_t>(body.size()));
+            InsertStream(in);
+        } catch (const std::bad_alloc&) {
+            recording_ = wasRecording;
+            throw ESyntaxMemo(0, kNotEnoughMemory);
+        } catch (...) {
+            recording_ = wasRecording;
+            throw;
+        }
         recording_ = wasRecording;
-        UnlockPaint();
-        throw ESyntaxMemo(0, kNotEnoughMemory);
-    } catch (...) {
-        recording_ = wasRecording;
-        UnlockPaint();
-        throw;
+        Sel = {0, 0};
+        view_.Reset();
+        inVirtual_ = false;
+        virtualColumn_ = preferredColumn_ = 0;
+        Rescan = s.FirstRow() ? TRowFinger{s.FirstRow(), 0, 0} : TRowFinger{};
+        Changed(chText | chSelection);
     }
-    recording_ = wasRecording;
-    Sel = {0, 0};
-    Top = {};
-    TopLine = 0;
-    firstColumn_ = 0;
-    inVirtual_ = false;
-    virtualColumn_ = preferredColumn_ = 0;
-    Rescan = s.FirstRow() ? TRowFinger{s.FirstRow(), 0, 0} : TRowFinger{};
-    Changed(chText | chSelection);
-    UnlockPaint();
     if (TUndoStack* log = s.UndoLog())
         log->ClearAndMarkSaved();
 }

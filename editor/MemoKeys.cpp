@@ -1,6 +1,7 @@
 // Keys and bookmarks of the control: the key map's dispatch, and bookmarks 0-9, which live
 // on the rows themselves so that they move with the text.
 #include "KeyMap.h"
+#include "Settings.h"
 #include "SyntaxEd.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@ TKeyboardActionContoller& TCustomSyntaxMemo::KeyMap() {
 }
 
 void TCustomSyntaxMemo::SetKeyMap(TKeyboardActionContoller* map) {
-    keyMap_ = map ? map : ownKeyMap_.get();
+    keyMap_ = map ? map : &ownSettings_->KeyMap();
     RebuildShiftExtendKeys();
     Changed(chKeyboard);
 }

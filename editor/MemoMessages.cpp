@@ -130,11 +130,6 @@ std::string WithCrLf(std::string text) {
     return out;
 }
 
-// Characters of a row before its line break.
-int ContentLength(const TLineNode* row) {
-    return row ? row->Length() - (row->EndsWithBreak() ? 1 : 0) : 0;
-}
-
 // 13: the first size - 1 bytes of the whole text as SelLineStyle writes it, and a zero. Each
 // stored character gives at least one byte, so no more of the document than fits is copied.
 intptr_t GetTextInto(TCustomSyntaxMemo& m, intptr_t size, char* buffer) {
@@ -162,7 +157,7 @@ intptr_t GetLineInto(TCustomSyntaxMemo& m, intptr_t line, char* buffer) {
     if (line < 0 || line >= s.RowCount())
         return 0;
     const TLineNode* row = s.RowByIndex(static_cast<int32_t>(line)).Row;
-    const int n = std::min<int>(ContentLength(row), size);
+    const int n = std::min<int>(row->ContentLength(), size);
     std::memcpy(buffer, row->Text(), static_cast<size_t>(n));
     if (n < size)
         buffer[n] = '\0';
@@ -192,7 +187,7 @@ intptr_t LineLength(TCustomSyntaxMemo& m, intptr_t offset) {
         offset = m.Selection().Caret;
     if (offset < 0 || offset > m.TextLength())
         return 0;
-    return ContentLength(m.Locate(static_cast<TextOffset>(offset)).Row);
+    return m.Locate(static_cast<TextOffset>(offset)).ContentLength();
 }
 
 // 214: pixel position packed as the standard request packs it, 16 bits per coordinate. A
@@ -299,21 +294,6 @@ intptr_t RowStyles(TCustomSyntaxMemo& m, intptr_t rangeArg, uint8_t* buffer, boo
     return static_cast<intptr_t>(used);
 }
 
-// 3105: the row the highlighting rescans from. A rescan already due from an earlier row
-// keeps that row, or the rows between would never be scanned. The row is marked as a
-// scan start, so that the change notification that follows runs the pass even when no
-// text changed.
-intptr_t SetRescanRow(TCustomSyntaxMemo& m, intptr_t rowArg) {
-    TTextStore& s = m.Store();
-    if (s.RowCount() == 0)
-        return 0;
-    const int32_t row = std::clamp(ToInt32(rowArg), 0, s.RowCount() - 1);
-    if (!m.Rescan.Row || m.Rescan.Index > row)
-        m.Rescan = s.RowByIndex(row);
-    m.Rescan.Row->AddRowFlags(rfScanStart);
-    return 1;
-}
-
 } // namespace
 
 intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lParam) {
@@ -354,14 +334,8 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
             changes = true;
             // One undo step and one repaint however many pieces the stream is read in.
             TGroupScope group(*this, ugReplaceSelection);
-            LockPaint();
-            try {
-                InsertStream(*in);
-            } catch (...) {
-                UnlockPaint();
-                throw;
-            }
-            UnlockPaint();
+            TPaintLock lock(*this);
+            InsertStream(*in);
             return 1;
         }
         case smmWRITESTREAM:
@@ -526,7 +500,7 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
             if (!set)
                 return Rescan.Row ? Rescan.Index : -1;
             changes = true;
-            return SetRescanRow(*this, lParam);
+            return RescanFromRow(ToInt32(lParam));
         case smmTEXTSTORE:
             if (!set)
                 return reinterpret_cast<intptr_t>(&Store());

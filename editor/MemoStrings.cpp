@@ -5,13 +5,6 @@
 
 namespace kvx {
 
-namespace {
-// Characters of a row without its break.
-int RowChars(const TLineNode* row) {
-    return row->Length() - (row->EndsWithBreak() ? 1 : 0);
-}
-} // namespace
-
 TSyntaxMemoStrings::~TSyntaxMemoStrings() {
     while (updates_ > 0)
         EndUpdate();
@@ -27,7 +20,7 @@ std::string TSyntaxMemoStrings::Get(int32_t i) const {
         return {};
     // Rows never exceed 2047 characters, so a whole row is always returned.
     const TRowFinger f = memo_.Store().RowByIndex(i);
-    return std::string(f.Row->Text(), static_cast<size_t>(RowChars(f.Row)));
+    return std::string(f.Row->Text(), static_cast<size_t>(f.Row->ContentLength()));
 }
 
 void TSyntaxMemoStrings::Replace(int32_t from, int32_t to, std::string_view s) {
@@ -39,7 +32,7 @@ bool TSyntaxMemoStrings::Put(int32_t i, std::string_view s) {
     if (i < 0 || i >= Count())
         return false;
     const TRowFinger f = memo_.Store().RowByIndex(i);
-    Replace(f.Offset, f.Offset + RowChars(f.Row), s);
+    Replace(f.Offset, f.Offset + f.Row->ContentLength(), s);
     return true;
 }
 
@@ -62,7 +55,7 @@ bool TSyntaxMemoStrings::Insert(int32_t i, std::string_view s) {
         return true;
     }
     const TRowFinger last = store.RowByIndex(count - 1);
-    const int chars = RowChars(last.Row);
+    const int chars = last.Row->ContentLength();
     if (chars > 0) {
         // The break goes before s, so a last line without a break is not run on into s; a
         // final break stays final.

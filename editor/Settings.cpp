@@ -7,10 +7,6 @@
 
 namespace kvx {
 
-// Windows' default selection colours until the widget reads the desktop's.
-int32_t TSM_Settings::DesktopHighlight = 0xD77800;
-int32_t TSM_Settings::DesktopHighlightText = clWhiteValue;
-
 namespace {
 
 constexpr char kRecord[] = "settings";
@@ -67,8 +63,10 @@ void TSM_Settings::ResetDefaults() {
     IndentStep = 1;
     MarginColor = clWhiteValue;
     GutterColor = clBtnFace;
-    SelTextColor = DesktopHighlightText;
-    SelTextBack = DesktopHighlight;
+    // Settings made without a desktop at hand take the default palette's selection; the
+    // control puts the desktop's own into the settings it makes for itself.
+    SelTextColor = DefaultSystemColor(scxHighlightText);
+    SelTextBack = DefaultSystemColor(scxHighlight);
     TabDefault = 4;
     Styles.fill(TStyleEntry{});
     Styles[0].Defined = 1;

@@ -4,6 +4,7 @@
 // inside the language's stored parser tables.
 #pragma once
 
+#include "Colors.h"
 #include "EdConsts.h"
 #include "KeyMap.h"
 #include "Keywords.h"
@@ -18,20 +19,6 @@
 #include <vector>
 
 namespace kvx {
-
-// Colours are 0x00BBGGRR values. A system colour is stored as 0x80000000 plus the system
-// colour's index, as the original platform wrote them; the widget resolves them to the
-// desktop's palette when it paints.
-constexpr int32_t SystemColor(int index) {
-    return static_cast<int32_t>(0x80000000u | uint32_t(index));
-}
-constexpr bool IsSystemColor(int32_t color) {
-    return (static_cast<uint32_t>(color) & 0xFF000000u) == 0x80000000u;
-}
-inline constexpr int32_t clBtnFace = SystemColor(15);
-inline constexpr int32_t clHighlight = SystemColor(13);
-inline constexpr int32_t clHighlightText = SystemColor(14);
-inline constexpr int32_t clWhiteValue = 0xFFFFFF;
 
 struct TStyleEntry {
     uint8_t FontStyle = 0; // bold 1, italic 2, underline 4, strike-out 8
@@ -77,11 +64,6 @@ class TSM_Settings : public TSM_Base {
     static constexpr int kKeywordTables = 20;
     static constexpr int kMaxTabDefault = 256;
     static constexpr int kMaxTabColumn = 65535; // as far as the tab-stop text can reach
-
-    // The desktop's selection colours; the widget sets them at start, and new settings
-    // take the values found here.
-    static int32_t DesktopHighlight;
-    static int32_t DesktopHighlightText;
 
     TSM_Settings();
     const char* ClassName() const override { return "TSM_Settings"; }

@@ -3,6 +3,7 @@
 #include "Bookmarks.h"
 #include "KeyMap.h"
 #include "MemoStrings.h"
+#include "Settings.h"
 
 #include "Encoding.h"
 #include "Stream.h"
@@ -20,7 +21,12 @@ TCustomSyntaxMemo::TCustomSyntaxMemo(TEditorPlatform* platform)
     ShowStore(ownStore_.get());
     recording_ = true;
     ownStore_->OwnUndoLog().ClearAndMarkSaved();
-    ownKeyMap_ = std::make_unique<TKeyboardActionContoller>(TKeyboardActionContoller::Default());
+    // The settings the control makes for itself are made now, so they take the desktop's
+    // selection colours rather than the default palette's.
+    ownSettings_ = std::make_unique<TSM_Settings>();
+    ownSettings_->SelTextColor = platform_->SystemColorValue(scxHighlightText);
+    ownSettings_->SelTextBack = platform_->SystemColorValue(scxHighlight);
+    settings_ = ownSettings_.get();
     SetKeyMap(nullptr);
 }
 
@@ -51,7 +57,8 @@ void TCustomSyntaxMemo::ShowStore(TTextStore* store) {
 void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
     ShowStore(store ? store : ownStore_.get());
     inVirtual_ = false;
-    virtualColumn_ = preferredColumn_ = firstColumn_ = 0;
+    virtualColumn_ = preferredColumn_ = 0;
+    view_.ResetColumn();
     replacementOpen_ = false;
     platform_->InvalidateRows(0, -1);
 }
@@ -187,23 +194,12 @@ void TCustomSyntaxMemo::SetCaretPos(int column, int line) {
     virtualColumn_ = ColumnOf(caret);
 }
 
-void TCustomSyntaxMemo::SetFirstVisibleLine(int32_t line) {
-    const int32_t rows = Store().RowCount();
-    line = std::clamp(line, 0, std::max(rows - 1, 0));
-    if (line == TopLine && (Top.Row || rows == 0))
+void TCustomSyntaxMemo::UseSettings(TSM_Settings* settings) {
+    TSM_Settings* next = settings ? settings : ownSettings_.get();
+    if (next == settings_)
         return;
-    TopLine = line;
-    Top = rows ? Store().RowByIndex(line) : TRowFinger{};
-    Changed(chView);
-    platform_->InvalidateRows(0, -1);
-}
-
-void TCustomSyntaxMemo::SetFirstColumn(int column) {
-    column = std::clamp(column, 0, MaxRowLength);
-    if (column == firstColumn_)
-        return;
-    firstColumn_ = column;
-    Changed(chView);
+    settings_ = next;
+    Changed(chSettings);
     platform_->InvalidateRows(0, -1);
 }
 
@@ -215,106 +211,24 @@ void TCustomSyntaxMemo::RefreshSettings() {
     platform_->InvalidateRows(0, -1);
 }
 
-void TCustomSyntaxMemo::ScrollCaretIntoView() {
-    const TCaretRow at = Locate(Sel.Caret);
-    const int visible = std::max(platform_->VisibleRows(), 1);
-    int32_t top = TopLine;
-    if (at.Index < top)
-        top = at.Index;
-    else if (at.Index >= top + visible)
-        top = at.Index - visible + 1;
-    SetFirstVisibleLine(top);
-    const int columns = platform_->VisibleColumns();
-    if (columns > 0) {
-        const int col = inVirtual_ ? virtualColumn_ : ColumnOf(Sel.Caret);
-        int first = firstColumn_;
-        if (col < first)
-            first = col;
-        else if (col >= first + columns)
-            first = col - columns + 1;
-        SetFirstColumn(first);
-    }
-}
-
 // ---- Text changes ----------------------------------------------------------------------
 
 void TCustomSyntaxMemo::StoreTextChanged(TextOffset offset, int32_t delta) {
     Changed(chText);
     // Rows from the change on may have moved; the view repaints those it shows.
     platform_->InvalidateRows(Locate(offset).Index, -1);
-    if (OnTextChange)
+    if (!OnTextChange)
+        return;
+    if (!applying_)
+        return OnTextChange(*this, offset, delta);
+    // Undo and redo apply a step in two halves; a failing handler must not stop them half
+    // way, where the text would match neither side of the log. Its failure is raised when
+    // the replay is done.
+    try {
         OnTextChange(*this, offset, delta);
-}
-
-TCustomSyntaxMemo::TGroupScope::TGroupScope(TCustomSyntaxMemo& m, int32_t code)
-    : m_(m), code_(code) {
-    TUndoStack* log = m_.Log();
-    opened_ = log && log->BeginGroup(code, m_.Sel.Anchor, m_.Sel.Caret);
-}
-
-TCustomSyntaxMemo::TGroupScope::~TGroupScope() {
-    if (!opened_)
-        return;
-    if (TUndoStack* log = m_.TStoreView::Store()->UndoLog())
-        log->EndGroup(code_, m_.Sel.Anchor, m_.Sel.Caret);
-}
-
-void TCustomSyntaxMemo::BeginUndoGroup(int32_t code) {
-    if (TUndoStack* log = Log())
-        log->BeginGroup(code, Sel.Anchor, Sel.Caret);
-}
-
-void TCustomSyntaxMemo::EndUndoGroup(int32_t code) {
-    if (TUndoStack* log = Log())
-        log->EndGroup(code, Sel.Anchor, Sel.Caret);
-}
-
-void TCustomSyntaxMemo::RecordInsertion(TextOffset offset, std::string_view chars) {
-    if (TUndoStack* log = Log()) {
-        const auto n = static_cast<TextOffset>(chars.size());
-        log->PushReplacement(offset, offset, {}, std::string(chars), offset + n, offset + n);
+    } catch (...) {
+        KeepFirstFailure();
     }
-}
-
-void TCustomSyntaxMemo::RecordDeletion(TextOffset offset, std::string_view chars) {
-    if (TUndoStack* log = Log()) {
-        const auto n = static_cast<TextOffset>(chars.size());
-        log->PushReplacement(offset, offset + n, std::string(chars), {}, offset, offset);
-    }
-}
-
-void TCustomSyntaxMemo::RecordReplacementBegin() {
-    TUndoStack* log = Log();
-    if (!log)
-        return;
-    if (replacementOpen_) {
-        replacementOpen_ = false;
-        log->Clear();
-        platform_->Beep();
-        throw ESyntaxMemo(msgBadTransactionLogEntry);
-    }
-    pendingBefore_ = Sel;
-    pendingRemoved_ = Store().GetText(Sel.Start(), Sel.End());
-    replacementOpen_ = true;
-}
-
-void TCustomSyntaxMemo::RecordReplacementEnd() {
-    TUndoStack* log = Log();
-    if (!log)
-        return;
-    if (!replacementOpen_) {
-        log->Clear();
-        platform_->Beep();
-        throw ESyntaxMemo(msgBadTransactionLogEntry);
-    }
-    replacementOpen_ = false;
-    // What was inserted is read back from the store, so the log holds exactly the stored
-    // characters whatever normalising the insertion did.
-    const TextOffset start = pendingBefore_.Start();
-    std::string inserted = Store().GetText(start, std::max(Sel.Caret, start));
-    log->PushReplacement(pendingBefore_.Anchor, pendingBefore_.Caret, std::move(pendingRemoved_),
-                         std::move(inserted), Sel.Anchor, Sel.Caret);
-    pendingRemoved_.clear();
 }
 
 void TCustomSyntaxMemo::ReplaceSelection(std::string_view text) {
@@ -387,182 +301,11 @@ void TCustomSyntaxMemo::InsertStream(TStream& stream) {
 }
 
 void TCustomSyntaxMemo::Clear() {
-    LockPaint();
-    try {
-        SetSelection(-1, 0, true);
-        ReplaceSelection({});
-    } catch (...) {
-        UnlockPaint();
-        throw;
-    }
+    TPaintLock lock(*this);
+    SetSelection(-1, 0, true);
+    ReplaceSelection({});
     if (TUndoStack* log = Store().UndoLog())
         log->Clear();
-    UnlockPaint();
-}
-
-// ---- Undo and redo ---------------------------------------------------------------------
-
-bool TCustomSyntaxMemo::CanUndo() const {
-    const TUndoStack* log = TStoreView::Store()->UndoLog();
-    return log && log->CanUndo();
-}
-
-bool TCustomSyntaxMemo::CanRedo() const {
-    const TUndoStack* log = TStoreView::Store()->UndoLog();
-    return log && log->CanRedo();
-}
-
-bool TCustomSyntaxMemo::Modified() const {
-    const TUndoStack* log = TStoreView::Store()->UndoLog();
-    return log && log->Modified();
-}
-
-void TCustomSyntaxMemo::SetModified(bool value) {
-    if (value)
-        return;
-    if (TUndoStack* log = Store().UndoLog())
-        log->ClearAndMarkSaved();
-}
-
-void TCustomSyntaxMemo::ApplyReplace(TextOffset from, TextOffset to, const std::string& text) {
-    TTextStore& s = Store();
-    Sel = {from, to};
-    s.DeleteRange(*this);
-    if (!text.empty())
-        s.InsertAtCaret(*this, text.data(), static_cast<int32_t>(text.size()));
-}
-
-namespace {
-const TUndoRecord& Expect(const TUndoRecord& r, TUndoRecord::TKind kind) {
-    if (r.Kind != kind)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    return r;
-}
-} // namespace
-
-bool TCustomSyntaxMemo::UndoStep(TUndoStack& log, bool& groupActive, bool& resetRescan) {
-    const TUndoRecord marker = Expect(log.StepDown(), TUndoRecord::Marker);
-    if (marker.A >= 11) {
-        const TUndoRecord sel = Expect(log.StepDown(), TUndoRecord::Selection);
-        const TUndoRecord& close = Expect(log.StepDown(), TUndoRecord::Marker);
-        if (close.A != marker.A || close.B != marker.B)
-            throw ESyntaxMemo(msgBadUndoStackState);
-        if (marker.B == TUndoRecord::GroupEnd) {
-            groupActive = true;
-            resetRescan = marker.A == ugIndentBlock || marker.A == ugUnindentBlock;
-        } else {
-            groupActive = false;
-            Sel = {std::clamp(sel.A, 0, Store().TextLength()),
-                   std::clamp(sel.B, 0, Store().TextLength())};
-        }
-        return true;
-    }
-    if (marker.A != ugReplacement)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    const TUndoRecord after = Expect(log.StepDown(), TUndoRecord::Selection);
-    Expect(log.StepDown(), TUndoRecord::Text); // the inserted text
-    const TUndoRecord removed = Expect(log.StepDown(), TUndoRecord::Text);
-    const TUndoRecord before = Expect(log.StepDown(), TUndoRecord::Selection);
-    const TUndoRecord& close = Expect(log.StepDown(), TUndoRecord::Marker);
-    if (close.A != marker.A)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    const TextOffset from = std::min(before.A, before.B);
-    const TextOffset to = std::max(after.A, after.B);
-    if (from < 0 || to > Store().TextLength() || from > to)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    ApplyReplace(from, to, removed.Chars);
-    Sel = {before.A, before.B};
-    return true;
-}
-
-bool TCustomSyntaxMemo::RedoStep(TUndoStack& log, bool& groupActive) {
-    const TUndoRecord marker = Expect(log.StepUp(), TUndoRecord::Marker);
-    if (marker.A >= 11) {
-        const TUndoRecord sel = Expect(log.StepUp(), TUndoRecord::Selection);
-        const TUndoRecord& close = Expect(log.StepUp(), TUndoRecord::Marker);
-        if (close.A != marker.A || close.B != marker.B)
-            throw ESyntaxMemo(msgBadUndoStackState);
-        if (marker.B == TUndoRecord::GroupBegin) {
-            groupActive = true;
-        } else {
-            groupActive = false;
-            Sel = {std::clamp(sel.A, 0, Store().TextLength()),
-                   std::clamp(sel.B, 0, Store().TextLength())};
-        }
-        return true;
-    }
-    if (marker.A != ugReplacement)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    const TUndoRecord before = Expect(log.StepUp(), TUndoRecord::Selection);
-    Expect(log.StepUp(), TUndoRecord::Text); // the removed text
-    const TUndoRecord inserted = Expect(log.StepUp(), TUndoRecord::Text);
-    const TUndoRecord after = Expect(log.StepUp(), TUndoRecord::Selection);
-    const TUndoRecord& close = Expect(log.StepUp(), TUndoRecord::Marker);
-    if (close.A != marker.A)
-        throw ESyntaxMemo(msgBadUndoStackState);
-    const TextOffset from = std::min(before.A, before.B);
-    const TextOffset to = std::max(before.A, before.B);
-    if (from < 0 || to > Store().TextLength())
-        throw ESyntaxMemo(msgBadUndoStackState);
-    ApplyReplace(from, to, inserted.Chars);
-    Sel = {after.A, after.B};
-    return true;
-}
-
-void TCustomSyntaxMemo::Undo() {
-    TUndoStack* log = Store().UndoLog();
-    if (!log || !log->CanUndo())
-        return;
-    recording_ = false;
-    applying_ = true;
-    LockPaint();
-    bool groupActive = false;
-    bool resetRescan = false;
-    try {
-        do {
-            UndoStep(*log, groupActive, resetRescan);
-            if (groupActive)
-                RescanHighlighting();
-        } while (groupActive && log->CanUndo());
-    } catch (...) {
-        // A damaged log cannot be trusted any further; what was applied stays.
-        log->Clear();
-        platform_->Beep();
-    }
-    if (resetRescan && Store().FirstRow())
-        Rescan = {Store().FirstRow(), 0, 0};
-    recording_ = true;
-    applying_ = false;
-    inVirtual_ = false;
-    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
-    Changed(chText | chSelection);
-    UnlockPaint();
-}
-
-void TCustomSyntaxMemo::Redo() {
-    TUndoStack* log = Store().UndoLog();
-    if (!log || !log->CanRedo())
-        return;
-    recording_ = false;
-    applying_ = true;
-    LockPaint();
-    bool groupActive = false;
-    try {
-        do {
-            RedoStep(*log, groupActive);
-            if (groupActive)
-                RescanHighlighting();
-        } while (groupActive && log->CanRedo());
-    } catch (...) {
-        log->Clear();
-        platform_->Beep();
-    }
-    recording_ = true;
-    applying_ = false;
-    inVirtual_ = false;
-    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
-    Changed(chText | chSelection);
-    UnlockPaint();
 }
 
 // ---- Properties ------------------------------------------------------------------------
@@ -606,7 +349,7 @@ void TCustomSyntaxMemo::SetOptionWord(uint32_t word) {
     const bool wrapChanged = (word ^ optionWord_) & OptionBit(smoWordWrap);
     optionWord_ = word;
     if (wrapChanged) {
-        firstColumn_ = 0;
+        view_.ResetColumn();
         Store().RewrapRange(nullptr, nullptr);
     }
     Changed(chOptions);
@@ -618,6 +361,16 @@ bool TCustomSyntaxMemo::CaretAfterEOLActive() const {
 }
 
 // ---- Change notification ---------------------------------------------------------------
+
+TPaintLock::~TPaintLock() {
+    // The lock is released before anything can fail. What follows, bringing the caret into
+    // view and asking for a repaint, is not worth the edit's own outcome (or its exception),
+    // and the next change scrolls and repaints again.
+    try {
+        memo_.UnlockPaint();
+    } catch (...) {
+    }
+}
 
 void TCustomSyntaxMemo::UnlockPaint() {
     if (paintLock_ > 0)
@@ -639,6 +392,30 @@ void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
         highlighter_->Attach(*this);
 }
 
+void TCustomSyntaxMemo::RescanWholeDocument() {
+    TTextStore& s = Store();
+    TLineNode* first = s.FirstRow();
+    if (!first)
+        return ForgetRescan();
+    first->AddRowFlags(rfRescan);
+    Rescan = {first, 0, 0};
+    RescanLast = s.RowByIndex(s.RowCount() - 1);
+}
+
+bool TCustomSyntaxMemo::RescanFromRow(RowIndex row) {
+    TTextStore& s = Store();
+    if (s.RowCount() == 0)
+        return false;
+    row = std::clamp(row, 0, s.RowCount() - 1);
+    // A rescan already due from an earlier row keeps that row, or the rows between would
+    // never be scanned. The scan-start mark makes the next notification run the pass even
+    // when no text changed.
+    if (!Rescan.Row || Rescan.Index > row)
+        Rescan = s.RowByIndex(row);
+    Rescan.Row->AddRowFlags(rfScanStart);
+    return true;
+}
+
 bool TCustomSyntaxMemo::HighlightDue() const {
     return highlighter_ && Rescan.Row && (Rescan.Row->RowFlags() & (rfRescan | rfScanStart));
 }
@@ -655,12 +432,15 @@ void TCustomSyntaxMemo::ChangeNotification() {
     // edit cut short keeps that edit's rows for the next pass.
     const bool highlighting = HighlightDue();
     RescanHighlighting();
-    if (!highlighting) {
-        Rescan = {};
-        RescanLast = {};
+    if (!highlighting)
+        ForgetRescan();
+    // The widget hears first, so that the application's handler finds the view up to date;
+    // the handler may still ask ChangeBits what changed.
+    if (changeBits_) {
+        platform_->ViewChanged(changeBits_);
+        if (OnChange)
+            OnChange(*this);
     }
-    if (changeBits_ && OnChange)
-        OnChange(*this);
     changeBits_ = 0;
 }
 

@@ -4,10 +4,14 @@
 #pragma once
 
 #include "EdConsts.h"
+#include "HeadlessPlatform.h"
+#include "MemoView.h"
+#include "Platform.h"
 #include "TextStore.h"
 #include "UndoStack.h"
 
 #include <bitset>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,30 +24,9 @@ class TCustomSyntaxMemo;
 class TSyntaxMemoStrings;
 class TKeyboardActionContoller;
 class TEdStream;
+class TSM_Settings;
 
 enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
-
-// Everything the control needs from the window system. The defaults describe a window that
-// shows nothing: a fixed-pitch font, no rows on screen, no clipboard.
-class TEditorPlatform {
-  public:
-    virtual ~TEditorPlatform() = default;
-    // Rows [first, last] need repainting; last -1 means to the end of the document.
-    virtual void InvalidateRows(int32_t /*first*/, int32_t /*last*/) {}
-    // Width in pixels of text without TABs, in the document's encoding.
-    virtual int TextWidth(std::string_view text) {
-        return CharWidth() * static_cast<int>(text.size());
-    }
-    virtual int CharWidth() { return 8; }
-    virtual bool FixedPitch() { return true; }
-    virtual int VisibleRows() { return 0; }
-    virtual int VisibleColumns() { return 0; }
-    // Plain text in UTF-8 with LF line breaks.
-    virtual void SetClipboardText(const std::string& /*utf8*/) {}
-    virtual bool ClipboardText(std::string& /*utf8*/) { return false; }
-    virtual void Beep() {}
-    virtual void CaretShapeChanged(bool /*block*/) {}
-};
 
 // Commands whose behaviour lives in the bookmark, printing and export code. Until one is
 // installed those commands do nothing.
@@ -77,12 +60,14 @@ class TEditorHooks {
         return false;
     }
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
-    // Puts the selection on the clipboard in the rich formats (RTF, HTML) as chosen.
-    virtual void CopyRichFormats(TCustomSyntaxMemo& /*memo*/) {}
+    // Adds the selection in the rich formats (RTF, HTML) as chosen to what a copy puts on
+    // the clipboard; the plain text is already there.
+    virtual void AddRichFormats(TCustomSyntaxMemo& /*memo*/, TClipboardData& /*data*/) {}
     // Text for a paste when the clipboard has no plain text (HTML reduced to text).
     virtual bool PasteFallback(TCustomSyntaxMemo& /*memo*/, std::string& /*utf8*/) { return false; }
     // Pixel position of an offset's character and the offset at a pixel position (-1 when
-    // outside the text area); false / -1 until the view measures.
+    // outside the text area); false / -1 until a widget answers them. It knows where the
+    // text area lies in its window and maps the rest through View().PointOf and OffsetAt.
     virtual bool PositionFromChar(TCustomSyntaxMemo& /*memo*/, TextOffset /*offset*/, int& /*x*/,
                                   int& /*y*/) {
         return false;
@@ -149,7 +134,6 @@ class TCustomSyntaxMemo : public TStoreView {
         inVirtual_ = false;
         PlaceSelection(anchor, caret, noRepaint);
     }
-    TSelectionRange Selection() const { return Sel; }
     TextOffset SelStart() const { return Sel.Start(); }
     void SetSelStart(TextOffset value) { SetSelection(value, value); }
     int32_t SelLength();
@@ -184,12 +168,25 @@ class TCustomSyntaxMemo : public TStoreView {
     // The text as a list of lines, made on first use and kept for the control's life.
     TSyntaxMemoStrings& Lines();
 
+    // ---- Settings ------------------------------------------------------------------------
+    // The settings in use: the control's own, or the ones handed to UseSettings (a
+    // language's). The style resolver reads them; the editing properties (options, tabs,
+    // indent step, key map) are still the control's own fields.
+    TSM_Settings& Settings() { return *settings_; }
+    const TSM_Settings& Settings() const { return *settings_; }
+    // Null goes back to the control's own settings. The settings must outlive their use
+    // here; the view repaints with them.
+    void UseSettings(TSM_Settings* settings);
+    // The settings the control made for itself, with the desktop's selection colours.
+    TSM_Settings& OwnSettings() { return *ownSettings_; }
+
     // ---- Keys ----------------------------------------------------------------------------
     // A key pressed (virtual key code and modifiers). Keys of the key map run their command
     // (Shift extends the selection for the movement keys) and the first key of a sequence
     // waits for the second; true when the key was used, so that it is not also typed.
     bool KeyDown(uint8_t key, TShiftState shift);
-    // The key map in use: the settings' map, or the control's own copy of the default map.
+    // The key map in use: one set with SetKeyMap, or the default map of the control's own
+    // settings.
     TKeyboardActionContoller& KeyMap();
     // Null goes back to the control's own map. The map must outlive its use here.
     void SetKeyMap(TKeyboardActionContoller* map);
@@ -227,7 +224,7 @@ class TCustomSyntaxMemo : public TStoreView {
     // nothing happens when the bookmark is not set.
     void GotoBookmark(int index);
     // The 0-based row carrying the bookmark, or -1.
-    int32_t BookmarkRow(int index);
+    RowIndex BookmarkRow(int index);
     std::function<void(TCustomSyntaxMemo&, int index)> OnBookmarkSet;
     // A named position of the document (Store().NamedPositions()) went with deleted text.
     std::function<void(TCustomSyntaxMemo&, const std::string& name)> OnCustomBookmarkFree;
@@ -254,7 +251,7 @@ class TCustomSyntaxMemo : public TStoreView {
     void SetTabDefault(int value);
     std::string TabColumnsText() const;
     void SetTabColumnsText(std::string_view text);
-    int NextTabStop(int column) const { return Tabs.NextTabStop(column); }
+    DisplayColumn NextTabStop(DisplayColumn column) const { return Tabs.NextTabStop(column); }
     int IndentStep() const { return indentStep_; }
     void SetIndentStep(int value);
     uint32_t OptionWord() const { return optionWord_; }
@@ -268,12 +265,13 @@ class TCustomSyntaxMemo : public TStoreView {
     bool InsertMode() const { return insertMode_; }
     bool CaretAfterEOLActive() const;
     bool InVirtualSpace() const { return inVirtual_; }
-    int VirtualColumn() const { return virtualColumn_; }
-    int PreferredColumn() const { return preferredColumn_; }
-    int32_t FirstVisibleLine() const { return TopLine; }
-    void SetFirstVisibleLine(int32_t line);
-    int FirstColumn() const { return firstColumn_; }
-    void SetFirstColumn(int column);
+    DisplayColumn VirtualColumn() const { return virtualColumn_; }
+    DisplayColumn PreferredColumn() const { return preferredColumn_; }
+    // Scrolling, as the view does it (View()).
+    RowIndex FirstVisibleLine() const { return view_.TopRow(); }
+    void SetFirstVisibleLine(RowIndex line) { view_.SetTopRow(line); }
+    DisplayColumn FirstColumn() const { return view_.FirstColumn(); }
+    void SetFirstColumn(DisplayColumn column) { view_.SetFirstColumn(column); }
 
     // ---- Requests by number -------------------------------------------------------------
     // The standard edit-control requests and the control's own (3072 on); pointers travel
@@ -299,6 +297,16 @@ class TCustomSyntaxMemo : public TStoreView {
     void Changed(uint32_t bits) { changeBits_ |= bits; }
     // Rescans and raises OnChange when anything changed, then forgets the changes.
     void ChangeNotification();
+    // The highlighting pass handled every row from the rescan-from row on.
+    void ForgetRescan() {
+        Rescan = {};
+        RescanLast = {};
+    }
+    // The next pass goes over the whole document.
+    void RescanWholeDocument();
+    // Request 3105: the pass starts at `row` (clamped) or at an earlier row already due, and
+    // runs even when no text changed.
+    bool RescanFromRow(RowIndex row);
     void LockPaint() { ++paintLock_; }
     void UnlockPaint();
     bool PaintLocked() const { return paintLock_ > 0; }
@@ -310,18 +318,22 @@ class TCustomSyntaxMemo : public TStoreView {
     // The previous highlighter is detached; the rows keep their token bytes until the next
     // pass rewrites them.
     void SetHighlighter(THighlighter* highlighter);
-    void ScrollCaretIntoView();
+    void ScrollCaretIntoView() { view_.ScrollCaretIntoView(); }
+    // What the control shows and how: scrolling, row layouts, points and offsets.
+    TMemoView& View() { return view_; }
     // Row and in-row index of an offset (the empty line after a final break has row
     // RowCount and no node).
     struct TCaretRow {
         TLineNode* Row = nullptr;
         TextOffset RowOffset = 0;
-        int32_t Index = 0;
-        int InRow = 0;
+        RowIndex Index = 0;
+        ByteIndex InRow = 0;
         bool AfterFinalBreak = false;
+        // The row's characters before its break; 0 on the line after a final break.
+        int ContentLength() const { return Row ? Row->ContentLength() : 0; }
     };
     TCaretRow Locate(TextOffset offset);
-    int ColumnOf(TextOffset offset);
+    DisplayColumn ColumnOf(TextOffset offset);
 
   protected:
     void StoreTextChanged(TextOffset offset, int32_t delta) override;
@@ -364,8 +376,6 @@ class TCustomSyntaxMemo : public TStoreView {
     TextOffset NextCharOffset(TextOffset offset);
     void MoveTo(TextOffset caret, bool extend);
     void MoveVertical(int rows, bool extend, bool page);
-    int PixelX(const TLineNode* row, int index);
-    int IndexAtPixel(const TLineNode* row, int x);
     int LineEndColumn(const TCaretRow& at);
     std::string FillText(int from, int to) const;
     void TypeChar(std::string_view bytes, bool isBreak);
@@ -374,20 +384,24 @@ class TCustomSyntaxMemo : public TStoreView {
     void DeleteWord(bool before);
     void DeleteLine();
     void ApplyReplace(TextOffset from, TextOffset to, const std::string& text);
-    bool UndoStep(TUndoStack& log, bool& groupActive, bool& resetRescan);
-    bool RedoStep(TUndoStack& log, bool& groupActive);
+    // Undoes (or redoes) the next step of the log, or the whole group it opens.
+    void Replay(bool undo);
+    void ReplayStep(TUndoStack& log, bool undo, bool& groupActive, bool& resetRescan);
+    // Inside a catch: remembers the exception unless an earlier one is already kept.
+    void KeepFirstFailure();
     TextOffset LogicalLineStart(TextOffset offset);
     TextOffset NextLogicalLineStart(TextOffset lineStart);
     void InvalidateSelectionRows(const TSelectionRange& range);
     TUndoStack* Log() const { return recording_ ? TStoreView::Store()->UndoLog() : nullptr; }
 
-    TEditorPlatform defaultPlatform_;
+    THeadlessPlatform defaultPlatform_;
     TEditorPlatform* platform_;
     TEditorHooks* hooks_ = nullptr;
     THighlighter* highlighter_ = nullptr;
     std::unique_ptr<TTextStore> ownStore_;
     std::unique_ptr<TSyntaxMemoStrings> lines_;
-    std::unique_ptr<TKeyboardActionContoller> ownKeyMap_;
+    std::unique_ptr<TSM_Settings> ownSettings_;
+    TSM_Settings* settings_ = nullptr;
     TKeyboardActionContoller* keyMap_ = nullptr;
     TKeyMacros* templates_ = nullptr;
     TKeyMacros* autoReplace_ = nullptr;
@@ -400,10 +414,12 @@ class TCustomSyntaxMemo : public TStoreView {
     int virtualColumn_ = 0;
     bool inVirtual_ = false;
     bool verticalMove_ = false;
-    int firstColumn_ = 0;
+    TMemoView view_{*this};
 
     bool recording_ = true;
     bool applying_ = false;
+    // A handler's failure while undo or redo applied its steps, raised when they are done.
+    std::exception_ptr deferred_;
     bool replacementOpen_ = false;
     TSelectionRange pendingBefore_;
     std::string pendingRemoved_;
@@ -411,6 +427,19 @@ class TCustomSyntaxMemo : public TStoreView {
     uint32_t changeBits_ = 0;
     int paintLock_ = 0;
     int commandDepth_ = 0;
+};
+
+// Holds the control's painting off while it lives, so that an edit of many steps is shown
+// once, at the end, and no way out of the edit leaves painting locked.
+class TPaintLock {
+  public:
+    explicit TPaintLock(TCustomSyntaxMemo& memo) : memo_(memo) { memo_.LockPaint(); }
+    ~TPaintLock();
+    TPaintLock(const TPaintLock&) = delete;
+    TPaintLock& operator=(const TPaintLock&) = delete;
+
+  private:
+    TCustomSyntaxMemo& memo_;
 };
 
 // The caret as the user sees it: one-based column and line.

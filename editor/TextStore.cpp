@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "Bookmarks.h"
+#include "Encoding.h"
 
 #include "UndoStack.h"
 
@@ -16,17 +17,6 @@
 namespace kvx {
 
 namespace {
-
-// Length of the UTF-8 sequence a byte starts; 1 for bytes that start none.
-int Utf8SequenceLength(unsigned char b) {
-    if (b >= 0xC0 && b <= 0xDF)
-        return 2;
-    if (b >= 0xE0 && b <= 0xEF)
-        return 3;
-    if (b >= 0xF0 && b <= 0xF7)
-        return 4;
-    return 1;
-}
 
 bool IsContinuationByte(unsigned char b) {
     return (b & 0xC0) == 0x80;

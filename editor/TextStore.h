@@ -4,6 +4,7 @@
 #pragma once
 
 #include "EdConsts.h"
+#include "EdTypes.h"
 #include "RowPool.h"
 #include "TextFile.h"
 
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace kvx {
-
-using TextOffset = int32_t;
 
 class TTextStore;
 class TLineNode;
@@ -67,8 +66,10 @@ class TLineNode {
     int Length() const { return length_; }
     const char* Text() const { return reinterpret_cast<const char*>(this + 1); }
     std::string_view View() const { return {Text(), length_}; }
-    unsigned char At(int i) const { return static_cast<unsigned char>(Text()[i]); }
+    unsigned char At(ByteIndex i) const { return static_cast<unsigned char>(Text()[i]); }
     bool EndsWithBreak() const { return length_ > 0 && Text()[length_ - 1] == '\r'; }
+    // The characters before the line break.
+    int ContentLength() const { return length_ - (EndsWithBreak() ? 1 : 0); }
 
     // Token bytes, one per character; null until the scanner has written them.
     uint8_t* Styles() { return hasStyles_ ? StyleBytes() : nullptr; }
@@ -117,7 +118,7 @@ class TLineNode {
 struct TRowFinger {
     TLineNode* Row = nullptr;
     TextOffset Offset = 0;
-    int32_t Index = 0;
+    RowIndex Index = 0;
 };
 
 // Explicit tab columns (zero-based, ascending, -1 for unused) and the default width.
@@ -125,7 +126,7 @@ struct TTabSettings {
     int TabDefault = 4;
     std::array<int32_t, MaxTabColumns> Columns = MakeEmpty();
 
-    int NextTabStop(int column) const;
+    DisplayColumn NextTabStop(DisplayColumn column) const;
     // Zero-based columns from the 1-based text ("9 17 25"); raises 4205-4208 for bad text.
     static std::array<int32_t, MaxTabColumns> ParseColumns(std::string_view text);
     static std::array<int32_t, MaxTabColumns> MakeEmpty() {
@@ -135,8 +136,11 @@ struct TTabSettings {
     }
 };
 
-// What the store keeps per control showing it. The editor control derives from it; the
-// store calls the virtual hooks to tell the control what happened.
+// What the store keeps per control showing it: the selection its edits work on, the rows
+// it wants kept valid across edits (the first visible row, the rows to rescan) and its tab
+// settings. The editor control derives from it; the store calls the virtual hooks to tell the
+// control what happened. The fields are the store's and the control's business: everyone
+// else reads them.
 class TStoreView {
   public:
     TStoreView() = default;
@@ -148,14 +152,13 @@ class TStoreView {
     void AttachStore(TTextStore* store);
     TTextStore* Store() const { return store_; }
 
-    TSelectionRange Sel;
-    TRowFinger Top;      // first visible row (the store keeps it valid across edits)
-    int32_t TopLine = 0; // saved first visible line number, used when Top is unknown
-    TRowFinger Rescan;   // first row that needs rescanning; Row null when none
-    // Last row an edit changed since the last highlighting pass: the pass must reach it even
-    // when unchanged rows lie between (a replace-all makes many edits before one pass).
-    TRowFinger RescanLast;
-    TTabSettings Tabs;
+    TSelectionRange Selection() const { return Sel; }
+    const TRowFinger& TopFinger() const { return Top; }
+    // The first row the highlighting must rescan (Row null when none), and the last row an
+    // edit changed since the last highlighting pass.
+    const TRowFinger& RescanFrom() const { return Rescan; }
+    const TRowFinger& RescanLastEdited() const { return RescanLast; }
+    const TTabSettings& TabSettings() const { return Tabs; }
 
     // The calling control's text-change event: +n after an insertion, -n after a deletion.
     virtual void StoreTextChanged(TextOffset /*offset*/, int32_t /*delta*/) {}
@@ -166,7 +169,25 @@ class TStoreView {
     // The store this view shows is being destroyed by its owner.
     virtual void StoreDestroyed() { AttachStore(nullptr); }
 
+  protected:
+    // For views that drive the store's primitives themselves.
+    void SetStoreSelection(TSelectionRange range) { Sel = range; }
+    void SetTopFinger(const TRowFinger& top) { Top = top; }
+
   private:
+    friend class TTextStore;
+    friend class TCustomSyntaxMemo;
+    friend class TMemoView;
+    friend class TEdStream;
+
+    TSelectionRange Sel;
+    TRowFinger Top;       // first visible row (the store keeps it valid across edits)
+    RowIndex TopLine = 0; // saved first visible line number, used when Top is unknown
+    TRowFinger Rescan;    // first row that needs rescanning; Row null when none
+    // Last row an edit changed since the last highlighting pass: the pass must reach it even
+    // when unchanged rows lie between (a replace-all makes many edits before one pass).
+    TRowFinger RescanLast;
+    TTabSettings Tabs;
     TTextStore* store_ = nullptr;
 };
 
@@ -200,7 +221,7 @@ class TTextStore {
 
     TLineNode* FirstRow() const { return first_; }
     TLineNode* LastRow() const { return last_; }
-    int32_t RowCount() const { return rowCount_; }
+    RowIndex RowCount() const { return rowCount_; }
     TextOffset TextLength() const { return textLength_; }
     // Counts every row ever freed. Code that holds bare row pointers across a call into
     // other code (an event handler) compares it before and after to know they still hold.
@@ -236,16 +257,18 @@ class TTextStore {
     // the break. Null row for an empty document. `view` may be null.
     TRowFinger RowAt(const TStoreView* view, TextOffset offset);
     // The row with an index (clamped to the last row); Offset is its start.
-    TRowFinger RowByIndex(int32_t index);
+    TRowFinger RowByIndex(RowIndex index);
     TextOffset RowStart(const TLineNode* row);
 
-    int ColumnOfIndex(const TLineNode* row, int index, const TTabSettings& tabs) const;
-    int IndexOfColumn(const TLineNode* row, int column, const TTabSettings& tabs) const;
+    DisplayColumn ColumnOfIndex(const TLineNode* row, ByteIndex index,
+                                const TTabSettings& tabs) const;
+    ByteIndex IndexOfColumn(const TLineNode* row, DisplayColumn column,
+                            const TTabSettings& tabs) const;
     // True when byte i of the row begins a character (always, in a single-byte document).
-    bool IsCharStart(const TLineNode* row, int i) const;
+    bool IsCharStart(const TLineNode* row, ByteIndex i) const;
     // Start of the character before / after byte i of a row.
-    int PrevCharStart(const TLineNode* row, int i) const;
-    int NextCharStart(const TLineNode* row, int i) const;
+    ByteIndex PrevCharStart(const TLineNode* row, ByteIndex i) const;
+    ByteIndex NextCharStart(const TLineNode* row, ByteIndex i) const;
 
     // Inserts count bytes (-1: up to the terminating zero) at the view's caret, normalised;
     // the caret and anchor end after the inserted text.

@@ -15,7 +15,7 @@ void TStack::Push(TUndoRecord record, int32_t size) {
 
 TUndoRecord TStack::Pop() {
     if (entries_.empty())
-        throw ESyntaxMemo(msgStackUnderflow);
+        throw EUndoLogError(msgStackUnderflow);
     TUndoRecord r = std::move(entries_.back().Record);
     bytes_ -= entries_.back().Size;
     entries_.pop_back();
@@ -26,13 +26,13 @@ TUndoRecord TStack::Pop() {
 
 const TUndoRecord& TStack::StepDown() {
     if (cursor_ < 0)
-        throw ESyntaxMemo(msgStackUnderflow);
+        throw EUndoLogError(msgStackUnderflow);
     return entries_[cursor_--].Record;
 }
 
 const TUndoRecord& TStack::StepUp() {
     if (AtTop())
-        throw ESyntaxMemo(msgStackUnderflow);
+        throw EUndoLogError(msgStackUnderflow);
     return entries_[++cursor_].Record;
 }
 

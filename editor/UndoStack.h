@@ -3,6 +3,7 @@
 #pragma once
 
 #include "EdConsts.h"
+#include "EdTypes.h"
 
 #include <cstdint>
 #include <deque>
@@ -11,7 +12,12 @@
 
 namespace kvx {
 
-using TextOffset = int32_t;
+// The log's own failure: its records do not make a step (a damaged or foreign log), or there
+// is no record where one was asked for.
+class EUndoLogError : public ESyntaxMemo {
+  public:
+    using ESyntaxMemo::ESyntaxMemo;
+};
 
 struct TUndoRecord {
     enum TKind : uint8_t { Selection, Text, Marker };
@@ -44,6 +50,13 @@ class TStack {
     // Moves the cursor one entry up and returns that record.
     const TUndoRecord& StepUp();
     bool AtTop() const { return cursor_ + 1 == static_cast<int64_t>(entries_.size()); }
+    // Where the cursor stands, and putting it back there: a replay that could not apply the
+    // step it read gives the step back.
+    int64_t CursorMark() const { return cursor_; }
+    void RestoreCursor(int64_t mark) {
+        if (mark >= -1 && mark < static_cast<int64_t>(entries_.size()))
+            cursor_ = mark;
+    }
     void ResetCursor() { cursor_ = static_cast<int64_t>(entries_.size()) - 1; }
     // Entries at or below the cursor.
     int32_t Count() const { return static_cast<int32_t>(cursor_ + 1); }

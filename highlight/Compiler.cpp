@@ -1,155 +1,19 @@
 #include "Compiler.h"
 
+#include "ScriptWords.h"
 #include "SynParse.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
-#include "TextFile.h"
+#include "editor/TextFile.h"
 
 namespace kvx {
 
+using namespace script;
+
 namespace {
-
-// Reserved words and symbols, matched without regard to case. The order is the index the
-// token reader hands out.
-enum TWord : int {
-    wLanguage,
-    wWords,
-    wHandler,
-    wHandlers,
-    wTokens,
-    wMap,
-    wEffects,
-    wStates,
-    wContainers,
-    wKeys,
-    wAutoreplace,
-    wTemplates,
-    wKwTables,
-    wName,
-    wCase,
-    wOptions,
-    wExampletext,
-    wEditablestyles,
-    wWordwrapcolumn,
-    wFontname,
-    wFontsize,
-    wFontcharset,
-    wGutter,
-    wGuttercolor,
-    wMargincolor,
-    wMarginwidth,
-    wAnchor,
-    wStartstate,
-    wContextstates,
-    wIndentstep,
-    wWrapoverride,
-    wSeltextcolor,
-    wSeltextback,
-    wRightmargin,
-    wTabcolumns,
-    wTabdefault,
-    wBoundstates,
-    wGutterFontName,
-    wGutterFontSize,
-    wGutterFontColor,
-    wGutterFontStyle,
-    wInState,
-    wShift,
-    wCtrl,
-    wAlt,
-    wOr,
-    wMatch,
-    wActionkeys,
-    wHotkey,
-    wForstate,
-    wEndswith,
-    wIs,
-    wPush,
-    wPop,
-    wEquals,
-    wOpen,
-    wClose,
-    wOpenSet,
-    wCloseSet,
-    wComma,
-    wPlus,
-    wMinus,
-    wQuestion,
-    wBar,
-    wStar,
-    wCount
-};
-
-constexpr const char* kWords[wCount] = {
-    "%%language",
-    "%%words",
-    "%%handler",
-    "%%handlers",
-    "%%tokens",
-    "%%map",
-    "%%effects",
-    "%%states",
-    "%%containers",
-    "%%keys",
-    "%%autoreplace",
-    "%%templates",
-    "%%kwtables",
-    "name",
-    "case",
-    "options",
-    "exampletext",
-    "editablestyles",
-    "wordwrapcolumn",
-    "fontname",
-    "fontsize",
-    "fontcharset",
-    "gutter",
-    "guttercolor",
-    "margincolor",
-    "marginwidth",
-    "anchor",
-    "startstate",
-    "contextstates",
-    "indentstep",
-    "wrapoverride",
-    "seltextcolor",
-    "seltextback",
-    "rightmargin",
-    "tabcolumns",
-    "tabdefault",
-    "boundstates",
-    "gutterfontname",
-    "gutterfontsize",
-    "gutterfontcolor",
-    "gutterfontstyle",
-    "instate",
-    "shift",
-    "ctrl",
-    "alt",
-    "or",
-    "match",
-    "actionkeys",
-    "hotkey",
-    "forstate",
-    "endswith",
-    "is",
-    "push",
-    "pop",
-    "=",
-    "(",
-    ")",
-    "[",
-    "]",
-    ",",
-    "+",
-    "-",
-    "?",
-    "|",
-    "*",
-};
 
 bool IsLetter(int c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -443,7 +307,7 @@ uint16_t TSYM_Compiler::ClassIndex(const TSM_CharGroup& g) {
 }
 
 void TSYM_Compiler::NoteValid(int value, const TSet256& states) {
-    std::optional<TTokenInfo>& info = parser_.TokenInfo[value];
+    std::optional<TTokenInfo>& info = parser_.Tables.TokenInfo[value];
     if (info) {
         info->Valid |= states;
         return;
@@ -512,10 +376,10 @@ void TSYM_Compiler::Run() {
 }
 
 void TSYM_Compiler::Finish() {
-    for (TSet256& s : parser_.ContextStates)
+    for (TSet256& s : parser_.Tables.ContextStates)
         if (s.Empty())
-            s = parser_.StartStates;
-    parser_.NoStateTables = parser_.StatesWithRules.Empty();
+            s = parser_.Tables.StartStates;
+    parser_.Tables.NoStateTables = parser_.Tables.StatesWithRules.Empty();
 }
 
 void TSYM_Compiler::Words() {
@@ -526,7 +390,7 @@ void TSYM_Compiler::Words() {
             continue;
         }
         std::string word = DecodeScriptString(ExpectString());
-        if (!parser_.CaseSensitive)
+        if (!parser_.Tables.CaseSensitive)
             word = AsciiLower(word);
         const std::string followRaw = ExpectString();
         parser_.StatementLabel = "%%Words - " + followRaw;
@@ -540,7 +404,7 @@ void TSYM_Compiler::Words() {
             states = BracketList();
         }
         try {
-            parser_.Keywords().Add(word, parser_.CaseSensitive, value, states, follow);
+            parser_.Keywords().Add(word, parser_.Tables.CaseSensitive, value, states, follow);
         } catch (const EKeywords&) {
             Error("Duplicate entry in %%word table");
         }
@@ -555,7 +419,7 @@ void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended)
         Expect(wOpen, "'(' expected");
         function = Expression();
         Expect(wClose, "')' expected");
-        parser_.UsesMatch = true;
+        parser_.Tables.UsesMatch = true;
     };
     if (Is(wMatch)) {
         body.IsFunction = body.IsMatch = 1;
@@ -604,9 +468,9 @@ void TSYM_Compiler::HandlerSection() {
         THandler h;
         bool ended = false;
         ReadBodyAndEnd(h.Body, h.End, ended);
-        if (parser_.Handlers[value])
+        if (parser_.Tables.Handlers[value])
             Error("Duplicate entry in %%handler table");
-        parser_.Handlers[value] = h;
+        parser_.Tables.Handlers[value] = h;
     }
 }
 
@@ -621,9 +485,9 @@ void TSYM_Compiler::Tokens() {
             Next();
             const int32_t state = Value(0, 255);
             Expect(wOpen, "'(' expected");
-            if (!parser_.StateTokenRules[state])
-                parser_.StateTokenRules[state] = std::make_unique<TStateTable>();
-            parser_.StatesWithRules.Include(state);
+            if (!parser_.Tables.StateTokenRules[state])
+                parser_.Tables.StateTokenRules[state] = std::make_unique<TStateTable>();
+            parser_.Tables.StatesWithRules.Include(state);
             while (IsExprStart())
                 TokenEntry(state, TSet256{state});
             Expect(wClose, "')' expected");
@@ -659,7 +523,8 @@ void TSYM_Compiler::TokenEntry(int state, const TSet256& defaultStates) {
     }
     rule.Valid = states;
     NoteValid(value, states);
-    auto& table = state < 0 ? parser_.TokenRules : parser_.StateTokenRules[state]->Rules;
+    auto& table =
+        state < 0 ? parser_.Tables.TokenRules : parser_.Tables.StateTokenRules[state]->Rules;
     for (int c = 0; c < 256; ++c) {
         if (!start.Contains(static_cast<uint8_t>(c)))
             continue;
@@ -679,7 +544,7 @@ void TSYM_Compiler::States(bool containers) {
         }
         parser_.StatementLabel = std::string(name) + " - " + std::to_string(++statement_);
         const int32_t value = Value(0, 255);
-        std::optional<TTokenInfo>& info = parser_.TokenInfo[value];
+        std::optional<TTokenInfo>& info = parser_.Tables.TokenInfo[value];
         if (!info) {
             TTokenInfo t;
             t.Valid = {0};
@@ -770,339 +635,6 @@ void TSYM_Compiler::Language() {
         Next();
         Expect(wEquals, "'=' expected");
         LanguageSetting(word);
-    }
-}
-
-// ---- Sections that fill the settings ---------------------------------------------------
-
-void TSYM_Compiler::LanguageSetting(int word) {
-    TSM_Settings& set = parser_.Settings();
-    auto color = [&](int32_t& value, bool& star) {
-        if (Is(wOpen)) {
-            Next();
-            star = Is(wStar);
-            if (star)
-                Next();
-            Expect(wClose, "')' expected");
-        }
-        value = Expression();
-    };
-    switch (word) {
-    case wName:
-        set.LanguageName = DecodeScriptString(ExpectString()).substr(0, 35);
-        break;
-    case wCase:
-        parser_.CaseSensitive = Expression() != 0;
-        break;
-    case wOptions:
-        set.OptionWord = Expression();
-        break;
-    case wExampletext:
-        set.ExampleText = DecodeScriptString(ExpectString());
-        break;
-    case wEditablestyles:
-        while (true) {
-            Expect(wOpen, "'(' expected");
-            const std::string name = DecodeScriptString(ExpectString());
-            Expect(wComma, "',' expected");
-            const int32_t style = Expression();
-            if (style < 0 || style > 255)
-                Error("Value must be 0..255");
-            Expect(wClose, "')' expected");
-            if (!set.AddEditableStyle(name.substr(0, 25), static_cast<uint8_t>(style)))
-                Error("Too many editable styles");
-            if (!Is(wComma))
-                break;
-            Next();
-        }
-        break;
-    case wWordwrapcolumn:
-        set.WrapAtColumn = Expression();
-        break;
-    case wGutter:
-        set.Gutter = Expression();
-        break;
-    case wAnchor:
-        parser_.AnchorTokens = Set();
-        if (parser_.AnchorTokens.Empty())
-            parser_.AnchorTokens = {0};
-        break;
-    case wIndentstep:
-        set.IndentStep = Value(0, 20);
-        break;
-    case wWrapoverride:
-        set.WrapOverride = DecodeScriptString(ExpectString()).substr(0, 35);
-        break;
-    case wStartstate:
-        if (Is(wOpenSet)) {
-            Next();
-            parser_.StartStates = BracketList();
-        } else {
-            parser_.StartStates = {0};
-            parser_.StartStates.Include(Value(0, 255));
-        }
-        break;
-    case wSeltextcolor:
-        color(set.SelTextColor, set.SysSelTextColor);
-        break;
-    case wSeltextback:
-        color(set.SelTextBack, set.SysSelBackColor);
-        break;
-    case wGuttercolor:
-        color(set.GutterColor, set.SysGutterColor);
-        break;
-    case wMargincolor:
-        color(set.MarginColor, set.MarginUsesBackColor);
-        break;
-    case wRightmargin:
-        set.RightMargin = Expression();
-        break;
-    case wMarginwidth:
-        set.Margin = Expression();
-        break;
-    case wTabdefault:
-        // A width of 0 would divide by zero and a huge one would blow up every line.
-        set.TabDefault = Value(1, 256);
-        break;
-    case wFontsize:
-        set.FontSize = Expression();
-        break;
-    case wFontname:
-        set.FontName = DecodeScriptString(ExpectString());
-        break;
-    case wFontcharset:
-        set.Charset = static_cast<uint8_t>(Value(0, 255));
-        break;
-    case wTabcolumns:
-        set.TabStops = TTabSettings::ParseColumns(ExpectString());
-        break;
-    case wContextstates:
-        while (true) {
-            Expect(wOpen, "'(' expected");
-            std::vector<int32_t> values;
-            while (IsExprStart()) {
-                values.push_back(Value(0, 255));
-                if (Is(wComma))
-                    Next();
-            }
-            TSet256 states;
-            if (Is(wOpenSet)) {
-                Next();
-                states = BracketList();
-            }
-            Expect(wClose, "')' expected");
-            for (const int32_t t : values) {
-                if (!parser_.ContextStates[t].Empty())
-                    throw ESyntaxMemo(0, "Token value " + std::to_string(t) +
-                                             " re-specified in ContextState");
-                parser_.ContextStates[t] = states;
-            }
-            if (!Is(wComma))
-                break;
-            Next();
-        }
-        for (TSet256& s : parser_.ContextStates)
-            if (s.Empty())
-                s = parser_.StartStates;
-        break;
-    case wBoundstates:
-        parser_.BoundStates = Set();
-        break;
-    case wGutterFontName:
-        set.GutterFont.Name = DecodeScriptString(ExpectString());
-        break;
-    case wGutterFontSize:
-        set.GutterFont.Size = Expression();
-        break;
-    case wGutterFontColor:
-        set.GutterFont.Color = Expression();
-        break;
-    case wGutterFontStyle:
-        parser_.StatementLabel = "%%Effects - GutterFontStyle";
-        set.GutterFont.Style = FontStyle();
-        break;
-    default:
-        Error("Script syntax error");
-    }
-}
-
-void TSYM_Compiler::KeywordTables() {
-    parser_.StatementLabel = "%%KwTables";
-    while (Is(wForstate) || Is(wKwTables)) {
-        if (Is(wKwTables)) {
-            Next();
-            continue;
-        }
-        Next();
-        Expect(wOpenSet, "'[' expected");
-        TSet256 states = BracketList();
-        if (states.Empty())
-            states = {0};
-        Expect(wEndswith, "'[' expected");
-        const std::string ending = ExpectString();
-        Expect(wOpen, "'(' expected");
-        std::vector<std::pair<std::string, int32_t>> words;
-        while (IsExprStart()) {
-            const int32_t value = Value(0, 255);
-            if (!Is(wIs))
-                Error("String value expected");
-            Next();
-            words.emplace_back(ExpectString(), value);
-            while (Is(wComma)) {
-                Next();
-                if (tok_.Kind != tkString)
-                    break;
-                words.emplace_back(ExpectString(), value);
-            }
-        }
-        Expect(wClose, "')' expected");
-        try {
-            parser_.Settings().AddKeywordTable(states, ending, parser_.CaseSensitive, words);
-        } catch (const EKeywords& e) {
-            Error(e.what());
-        }
-    }
-}
-
-void TSYM_Compiler::Map() {
-    parser_.StatementLabel = "%%Map";
-    while (IsExprStart() || Is(wMap)) {
-        if (Is(wMap)) {
-            Next();
-            continue;
-        }
-        parser_.StatementLabel = "%%Map - " + std::to_string(++statement_);
-        const int32_t value = Value(0, 255);
-        const int32_t style = Value(0, 255);
-        parser_.Settings().Map[value] = static_cast<uint8_t>(style);
-    }
-}
-
-void TSYM_Compiler::Effects() {
-    parser_.StatementLabel = "%%Effects";
-    while (IsExprStart() || Is(wEffects)) {
-        if (Is(wEffects)) {
-            Next();
-            continue;
-        }
-        parser_.StatementLabel = "%%Effects - " + std::to_string(++statement_);
-        const int32_t entry = Value(0, 255);
-        TStyleEntry style;
-        style.FontStyle = FontStyle();
-        style.TextColor = Expression();
-        if (Is(wStar)) {
-            style.UseDefaultText = 1;
-            Next();
-        }
-        style.BackColor = Expression();
-        if (Is(wStar)) {
-            style.UseDefaultBack = 1;
-            Next();
-        }
-        if (tok_.Kind == tkString && AsciiLower(DecodeScriptString(tok_.Text)) == "hotspot") {
-            style.IsHyperlink = 1;
-            Next();
-        }
-        style.Defined = 1;
-        TSM_Settings& set = parser_.Settings();
-        if (entry != 0 && set.Styles[entry].Defined)
-            Error("Duplicate %%effect entry");
-        set.SetStyle(entry, style);
-    }
-}
-
-void TSYM_Compiler::Keys() {
-    parser_.StatementLabel = "%%Keys";
-    TKeyboardActionContoller& map = parser_.Settings().KeyMap();
-    // A language's key map is what its script says: bindings and descriptions both.
-    map.Reset();
-    while (IsExprStart() || Is(wKeys)) {
-        if (Is(wKeys)) {
-            Next();
-            continue;
-        }
-        parser_.StatementLabel = "%%Keys - " + std::to_string(++statement_);
-        // Only the editor's commands can be bound: a stored map refuses anything else.
-        const int32_t command = Value(0, caCommandCount - 1);
-        if (Is(wOpen)) {
-            Next();
-            while (true) {
-                TShortcut second = 0;
-                const TShortcut first = KeyBinding(second);
-                try {
-                    map.Keys().Bind(first, second, command);
-                } catch (const EAmbigiousKeyPair& e) {
-                    Error(e.what());
-                }
-                if (!Is(wBar))
-                    break;
-                Next();
-            }
-            Expect(wClose, "')' expected");
-        }
-        if (tok_.Kind == tkString) {
-            const std::string name = DecodeScriptString(ExpectString());
-            if (name.empty())
-                Error("Key function name cannot be blank");
-            map.AddDescription(command, name);
-        }
-    }
-}
-
-void TSYM_Compiler::AutoReplace() {
-    parser_.StatementLabel = "%%AutoReplace";
-    TAutoReplace& list = parser_.Settings().AutoReplace();
-    list.Clear();
-    while (tok_.Kind == tkString || Is(wActionkeys) || Is(wAutoreplace)) {
-        if (Is(wAutoreplace)) {
-            Next();
-        } else if (Is(wActionkeys)) {
-            Next();
-            Expect(wEquals, "'=' expected");
-            list.SetTriggerText(ExpectString());
-        } else {
-            const std::string keyword = DecodeScriptString(ExpectString());
-            Expect(wEquals, "'=' expected");
-            const std::string replacement = DecodeScriptString(ExpectString());
-            try {
-                list.AddReplacement(keyword, replacement);
-            } catch (const EKeywords& e) {
-                Error(e.what());
-            }
-        }
-    }
-}
-
-void TSYM_Compiler::Templates() {
-    parser_.StatementLabel = "%%Templates";
-    TCodeTemplates& list = parser_.Settings().Templates();
-    list.Clear();
-    while (tok_.Kind == tkString || Is(wHotkey) || Is(wTemplates)) {
-        if (Is(wTemplates)) {
-            Next();
-        } else if (Is(wHotkey)) {
-            Next();
-            Expect(wEquals, "'=' expected");
-            Expect(wOpen, "'(' expected");
-            TShortcut second = 0;
-            list.Trigger = KeyBinding(second);
-            Expect(wClose, "')' expected");
-        } else {
-            const std::string name = DecodeScriptString(ExpectString());
-            std::string description;
-            if (Is(wOpen)) {
-                Next();
-                description = DecodeScriptString(ExpectString());
-                Expect(wClose, "')' expected");
-            }
-            Expect(wEquals, "'=' expected");
-            const std::string text = DecodeScriptString(ExpectString());
-            try {
-                list.AddTemplate(name, description, text);
-            } catch (const EKeywords& e) {
-                Error(e.what());
-            }
-        }
     }
 }
 

@@ -2,10 +2,10 @@
 // statement into the parser's tables and the language's settings.
 #pragma once
 
-#include "CharGroups.h"
 #include "ScriptReader.h"
-#include "ScriptStrings.h"
 #include "SynParse.h"
+#include "editor/CharGroups.h"
+#include "editor/ScriptStrings.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 #include "BlockCodec.h"
 #include "CodecIO.h"
 #include "Lzhuf.h"
-#include "TextFile.h"
+#include "editor/TextFile.h"
 
 #include <cstring>
 #include <filesystem>

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "CompressorMessages.h"
-#include "Stream.h"
+#include "editor/Stream.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 // exactly as they have always read, typos included ("edvise", "can open input file").
 #pragma once
 
-#include "EdConsts.h"
+#include "editor/EdConsts.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
-// The highlighting scanner: one token per call from the compiled tables, and the pass that
-// writes the tokens into the rows' token bytes after an edit.
-#include "EdStream.h"
-#include "RowCursor.h"
+// The highlighting scanner: one token per call from the compiled tables. The pass that writes
+// the tokens into the rows' token bytes after an edit is HighlightPass.cpp.
 #include "SynParse.h"
-#include "SyntaxEd.h"
+#include "editor/EdStream.h"
+#include "editor/RowCursor.h"
+#include "editor/SyntaxEd.h"
 
 #include <algorithm>
 #include <optional>
@@ -58,14 +58,14 @@ bool TSyntaxMemoParser::InClass(uint16_t index, unsigned char c) const {
 }
 
 void TSyntaxMemoParser::ChooseTable() {
-    scan_.Rules = &TokenRules;
+    scan_.Rules = &Tables.TokenRules;
     scan_.Ranges = nullptr;
-    if (NoStateTables)
+    if (Tables.NoStateTables)
         return;
-    const int state = scan_.Current.LowestCommon(StatesWithRules);
-    if (state >= 0 && StateTokenRules[state]) {
-        scan_.Rules = &StateTokenRules[state]->Rules;
-        scan_.Ranges = &StateTokenRules[state]->Ranges;
+    const int state = scan_.Current.LowestCommon(Tables.StatesWithRules);
+    if (state >= 0 && Tables.StateTokenRules[state]) {
+        scan_.Rules = &Tables.StateTokenRules[state]->Rules;
+        scan_.Ranges = &Tables.StateTokenRules[state]->Ranges;
     }
 }
 
@@ -417,7 +417,7 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
         fromTable = false;
     };
 
-    if (const auto& h = Handlers[static_cast<size_t>(value)]) {
+    if (const auto& h = Tables.Handlers[static_cast<size_t>(value)]) {
         const bool endEmpty = h->End.Count == 0 && !h->End.IsFunction && !h->End.IsMatch;
         bool checkEnd = h->Body.Flag && !endEmpty;
         if (const int run = ClassRun(h->Body, h->End, checkEnd, in); run >= 0) {
@@ -501,7 +501,8 @@ void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& l
                                     int32_t& value, bool fromTable) {
     if (!scan_.ContainerMode)
         scan_.Saved = scan_.Current;
-    const TTokenInfo* info = TokenInfo[static_cast<size_t>(value)] ? &*TokenInfo[value] : nullptr;
+    const TTokenInfo* info =
+        Tables.TokenInfo[static_cast<size_t>(value)] ? &*Tables.TokenInfo[value] : nullptr;
     if ((info && !fromTable && !info->Valid.Meets(scan_.Current)) || in.Pos() <= start) {
         // Not a token in these states: one plain character, and nothing changes.
         in.SetPos(start + 1);
@@ -561,7 +562,7 @@ uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, i
     if (guard_.Running || !store.FirstRow() || in.AtEnd())
         return 0;
     if (!scan_.ClassesReady)
-        EnterStates(StartStates);
+        EnterStates(Tables.StartStates);
     TRowCursor cursor(store.RowAt(&editor, in.Pos()), store.TextLength());
     cursor.SetPos(in.Pos());
     scan_.Stream = &in;
@@ -602,288 +603,6 @@ void TSyntaxMemoParser::DetachAll() {
     for (TCustomSyntaxMemo* e : editors)
         if (e->Highlighter() == this)
             e->SetHighlighter(nullptr);
-}
-
-// ---- The highlighting pass -------------------------------------------------------------
-
-namespace {
-
-// Writes token values into the rows' token bytes and remembers, for every row not yet
-// finished, whether its bytes came out different from what the row held.
-class TRowWriter {
-  public:
-    explicit TRowWriter(const TRowFinger& first) : first_(first), row_(first) { Enter(); }
-
-    void Write(TextOffset start, int32_t length, uint8_t value, bool keepWhenZero) {
-        const TextOffset end = start + length;
-        if (keepWhenZero && value == 0)
-            return;
-        // Nearly every token lies inside the row written last.
-        if (start >= row_.Offset && end <= row_.Offset + rowLength_) {
-            Fill(start - row_.Offset, end - row_.Offset, value);
-            return;
-        }
-        while (start < row_.Offset) {
-            row_.Row = row_.Row->Prev();
-            row_.Offset -= row_.Row->Length();
-            --row_.Index;
-            Enter();
-        }
-        while (start >= row_.Offset + rowLength_ && row_.Row->Next())
-            StepForward();
-        for (TextOffset p = start; p < end;) {
-            const int32_t to = std::min<int32_t>(end - row_.Offset, rowLength_);
-            Fill(p - row_.Offset, to, value);
-            p = row_.Offset + to;
-            if (p < end) {
-                if (!row_.Row->Next())
-                    break;
-                StepForward();
-            }
-        }
-    }
-
-    // The oldest row not yet finished, and whether its bytes changed.
-    const TRowFinger& First() const { return first_; }
-    bool FirstChanged() const { return head_ < changed_.size() && changed_[head_]; }
-    void FinishFirst() {
-        if (head_ < changed_.size() && ++head_ == changed_.size()) {
-            changed_.clear();
-            head_ = 0;
-        }
-        first_.Offset += first_.Row->Length();
-        first_.Row = first_.Row->Next();
-        ++first_.Index;
-        if (row_.Index < first_.Index)
-            row_ = first_, Enter();
-    }
-
-  private:
-    void Fill(int32_t from, int32_t to, uint8_t value) {
-        bool differs = false;
-        for (int32_t i = from; i < to; ++i) {
-            differs |= bytes_[i] != value;
-            bytes_[i] = value;
-        }
-        if (differs)
-            changed_[head_ + static_cast<size_t>(row_.Index - first_.Index)] = 1;
-    }
-    // Makes the row being written ready: its bytes, and its place in the changed flags. A
-    // row never highlighted counts as changed.
-    void Enter() {
-        if (!row_.Row)
-            return;
-        rowLength_ = row_.Row->Length();
-        const size_t k = head_ + static_cast<size_t>(row_.Index - first_.Index);
-        if (k >= changed_.size())
-            changed_.resize(k + 1, 0);
-        bytes_ = row_.Row->Styles();
-        if (!bytes_) {
-            bytes_ = row_.Row->AllocStyles();
-            changed_[k] = 1;
-        }
-    }
-    void StepForward() {
-        row_.Offset += rowLength_;
-        row_.Row = row_.Row->Next();
-        ++row_.Index;
-        Enter();
-    }
-
-    TRowFinger first_;
-    TRowFinger row_;
-    int32_t rowLength_ = 0;
-    uint8_t* bytes_ = nullptr;
-    std::vector<uint8_t> changed_;
-    size_t head_ = 0;
-};
-
-TRowFinger PreviousRow(const TRowFinger& f) {
-    TLineNode* p = f.Row->Prev();
-    return {p, f.Offset - p->Length(), f.Index - 1};
-}
-
-} // namespace
-
-// Where a pass that must cover `row` starts: at the first character of the run of equal
-// token values around the nearest anchor value before the row, found in the token bytes
-// of the rows above. Rows never highlighted are passed over, since the pass will write
-// them anyway; with no anchor above, the pass starts at the top of the document.
-bool TSyntaxMemoParser::FindRestart(const TRowFinger& row, TRowFinger& at, int32_t& index,
-                                    uint8_t& value) const {
-    if (row.Index == 0 || !row.Row->Prev())
-        return false;
-    TRowFinger r = PreviousRow(row);
-    int32_t i = -1;
-    for (;;) {
-        if (const uint8_t* bytes = r.Row->Styles()) {
-            for (i = r.Row->Length() - 1; i >= 0 && !AnchorTokens.Has(bytes[i]); --i) {
-            }
-            if (i >= 0)
-                break;
-        }
-        if (r.Index == 0)
-            return false;
-        r = PreviousRow(r);
-    }
-    value = r.Row->Styles()[i];
-    for (;;) {
-        const uint8_t* bytes = r.Row->Styles();
-        while (i > 0 && bytes[i - 1] == value)
-            --i;
-        if (i > 0 || r.Index == 0)
-            break;
-        const TLineNode* p = r.Row->Prev();
-        if (!p->Styles() || p->Styles()[p->Length() - 1] != value)
-            break;
-        r = PreviousRow(r);
-        i = r.Row->Length() - 1;
-    }
-    at = r;
-    index = i;
-    return true;
-}
-
-void TSyntaxMemoParser::Rehighlight(TCustomSyntaxMemo& memo) {
-    Pass(memo, false);
-}
-
-void TSyntaxMemoParser::HighlightAll(TCustomSyntaxMemo& memo) {
-    Pass(memo, true);
-}
-
-void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
-    TTextStore& store = memo.Store();
-    // A handler asked for a pass while one runs: the running pass, or the next change
-    // notification, takes care of it.
-    if (guard_.Running || !store.FirstRow())
-        return;
-    RowsScanned = 0;
-    guard_.Running = true;
-    struct TEnd {
-        TSyntaxMemoParser& p;
-        ~TEnd() {
-            p.scan_.Stream = nullptr;
-            p.guard_ = {};
-        }
-    } end{*this};
-    if (memo.OnTokenSeen) {
-        int none = -1;
-        memo.OnTokenSeen(memo, none, -1, -1);
-        if (!store.FirstRow())
-            return;
-    }
-    const TRowFinger from =
-        whole || !memo.Rescan.Row ? TRowFinger{store.FirstRow(), 0, 0} : memo.Rescan;
-    TRowFinger at{store.FirstRow(), 0, 0};
-    int32_t index = 0;
-    uint8_t value = 0;
-    if (!whole && FindRestart(from, at, index, value))
-        Restart(value);
-    else
-        EnterStates(StartStates);
-
-    // Only `match` functions read the document through a stream.
-    std::optional<TEdStream> stream;
-    if (UsesMatch && OnCustomParse)
-        stream.emplace(memo);
-    scan_.Stream = stream ? &*stream : nullptr;
-    BeginScan(store);
-
-    TRowCursor in(at, store.TextLength());
-    in.SetPos(at.Offset + index);
-    // The pass may stop only below every row edited since the last one.
-    const int32_t lastEdited =
-        memo.RescanLast.Row ? std::max(from.Index, memo.RescanLast.Index) : from.Index;
-    TRowWriter rows(at);
-    TextOffset firstEnd = at.Offset + at.Row->Length();
-    int32_t firstChanged = -1;
-    int32_t lastChanged = -1;
-    bool stop = false;
-    bool cutShort = false;
-    while (!stop && !in.AtEnd()) {
-        const TextOffset start = in.Pos();
-        const bool inContainer = scan_.ContainerMode;
-        int32_t length = 0;
-        int token = 0;
-        try {
-            token = ScanToken(in, length);
-        } catch (const ECutShort&) {
-            cutShort = true;
-            break;
-        }
-        if (length <= 0) { // a scanner that is waiting for another editor takes nothing
-            in.SetPos(start + 1);
-            length = 1;
-        }
-        if (memo.OnTokenSeen) {
-            memo.OnTokenSeen(memo, token, start, start + length);
-            // A handler that edits the document or the tables ends the pass: the rows and
-            // rules it holds may be gone.
-            if (HandlerChangedThings()) {
-                cutShort = true;
-                break;
-            }
-        }
-        rows.Write(start, length, static_cast<uint8_t>(token), inContainer);
-        if (!inContainer && scan_.ContainerMode) {
-            // The container's text is scanned again, token by token, in its own states.
-            in.SetPos(start);
-            continue;
-        }
-        while (!scan_.ContainerMode && in.Pos() >= firstEnd) {
-            TLineNode* row = rows.First().Row;
-            const int32_t rowIndex = rows.First().Index;
-            const bool changed = rows.FirstChanged();
-            const bool wasBound = row->RowFlags() & rfBoundEnd;
-            const bool bound = IsBound(scan_.Current);
-            row->ClearRowFlags(rfRescan | rfScanStart | rfBoundEnd);
-            if (bound)
-                row->AddRowFlags(rfBoundEnd);
-            ++RowsScanned;
-            if (changed) {
-                row->AddRowFlags(rfRepaint);
-                if (firstChanged < 0)
-                    firstChanged = rowIndex;
-                lastChanged = rowIndex;
-            }
-            const TLineNode* next = row->Next();
-            if (!next) {
-                stop = true;
-                break;
-            }
-            // A row that came out as it was ends the pass, unless the states at its end,
-            // now or when it was last scanned, are ones whose effect the token bytes do not
-            // show, or the next row has never been scanned (an edit freed its bytes).
-            stop = !whole && !changed && rowIndex >= lastEdited && !bound && !wasBound &&
-                   next->Styles();
-            rows.FinishFirst();
-            firstEnd = rows.First().Offset + rows.First().Row->Length();
-            if (stop)
-                break;
-        }
-    }
-    scan_.Busy = false;
-    guard_ = {};
-    if (!cutShort) {
-        // Everything from the rescan-from row on is done; a later edit records its own row.
-        memo.Rescan = {};
-        memo.RescanLast = {};
-    } else if (TLineNode* first = store.FirstRow()) {
-        // Where the handler's edit went is not known any more (a notification it ran may
-        // have forgotten it), and after a recompile every row is stale: the next
-        // notification highlights the whole document. Handlers that edit during a pass
-        // are rare enough for that.
-        first->AddRowFlags(rfRescan);
-        memo.Rescan = {first, 0, 0};
-        memo.RescanLast = store.RowByIndex(store.RowCount() - 1);
-    }
-    if (memo.OnTokenSeen) {
-        int none = -2;
-        memo.OnTokenSeen(memo, none, -2, -2);
-    }
-    if (firstChanged >= 0)
-        memo.Platform().InvalidateRows(firstChanged, lastChanged);
 }
 
 } // namespace kvx

@@ -1,6 +1,6 @@
 #include "ScriptReader.h"
 
-#include "Keywords.h"
+#include "editor/Keywords.h"
 
 #include <cstdio>
 #include <filesystem>

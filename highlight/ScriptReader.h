@@ -4,7 +4,7 @@
 // message names.
 #pragma once
 
-#include "EdConsts.h"
+#include "editor/EdConsts.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "SynParse.h"
 
 #include "Compressor.h"
-#include "Stream.h"
+#include "editor/Stream.h"
 
 #include <cstdio>
 #include <exception>
@@ -220,22 +220,7 @@ void TSyntaxMemoParser::Reset() {
     // The scanning state points into the tables: the next scan starts afresh.
     scan_ = {};
     ++tablesVersion_;
-    for (auto& t : TokenInfo)
-        t.reset();
-    for (auto& h : Handlers)
-        h.reset();
-    for (auto& r : TokenRules)
-        r.reset();
-    for (auto& t : StateTokenRules)
-        t.reset();
-    StatesWithRules = {};
-    NoStateTables = true;
-    ContextStates.fill({});
-    AnchorTokens = {0};
-    BoundStates = {};
-    StartStates = {0};
-    UsesMatch = false;
-    CaseSensitive = false;
+    Tables = {};
     *keywords_ = TSyntaxKeywords();
     settings_->ResetDefaults();
 }
@@ -243,19 +228,7 @@ void TSyntaxMemoParser::Reset() {
 void TSyntaxMemoParser::MoveTablesFrom(TSyntaxMemoParser& other) {
     scan_ = {};
     ++tablesVersion_;
-    TokenInfo = other.TokenInfo;
-    Handlers = other.Handlers;
-    TokenRules = other.TokenRules;
-    for (size_t i = 0; i < StateTokenRules.size(); ++i)
-        StateTokenRules[i] = std::move(other.StateTokenRules[i]);
-    StatesWithRules = other.StatesWithRules;
-    NoStateTables = other.NoStateTables;
-    ContextStates = other.ContextStates;
-    AnchorTokens = other.AnchorTokens;
-    BoundStates = other.BoundStates;
-    StartStates = other.StartStates;
-    UsesMatch = other.UsesMatch;
-    CaseSensitive = other.CaseSensitive;
+    Tables = std::move(other.Tables);
     // The tree and the settings keep their identity: editors and the scanner hold them.
     *keywords_ = std::move(*other.keywords_);
     settings_->Assign(*other.settings_);
@@ -288,36 +261,36 @@ void TSyntaxMemoParser::WriteTables(TStream& out, int version) const {
             n += entry ? 1 : 0;
         return n;
     };
-    w.I32(count(Handlers));
+    w.I32(count(Tables.Handlers));
     for (int v = 0; v < 256; ++v) {
-        if (!Handlers[v])
+        if (!Tables.Handlers[v])
             continue;
         w.U8(static_cast<uint8_t>(v));
-        WriteStart(w, Handlers[v]->Body, classes);
-        WriteEnd(w, Handlers[v]->End, classes);
+        WriteStart(w, Tables.Handlers[v]->Body, classes);
+        WriteEnd(w, Tables.Handlers[v]->End, classes);
     }
-    w.I32(count(TokenRules));
+    w.I32(count(Tables.TokenRules));
     for (int c = 0; c < 256; ++c) {
-        if (!TokenRules[c])
+        if (!Tables.TokenRules[c])
             continue;
         w.U8(static_cast<uint8_t>(c));
-        WriteRule(w, *TokenRules[c], classes);
+        WriteRule(w, *Tables.TokenRules[c], classes);
     }
     int32_t contexts = 0;
-    for (const TSet256& s : ContextStates)
-        contexts += s == StartStates ? 0 : 1;
+    for (const TSet256& s : Tables.ContextStates)
+        contexts += s == Tables.StartStates ? 0 : 1;
     w.I32(contexts);
     for (int v = 0; v < 256; ++v) {
-        if (ContextStates[v] == StartStates)
+        if (Tables.ContextStates[v] == Tables.StartStates)
             continue;
         w.U8(static_cast<uint8_t>(v));
-        w.Set(ContextStates[v]);
+        w.Set(Tables.ContextStates[v]);
     }
-    w.I32(count(TokenInfo));
+    w.I32(count(Tables.TokenInfo));
     for (int v = 0; v < 256; ++v) {
-        if (!TokenInfo[v])
+        if (!Tables.TokenInfo[v])
             continue;
-        const TTokenInfo& t = *TokenInfo[v];
+        const TTokenInfo& t = *Tables.TokenInfo[v];
         w.U8(static_cast<uint8_t>(v));
         w.Set(t.Valid);
         w.Set(t.Enter);
@@ -326,10 +299,10 @@ void TSyntaxMemoParser::WriteTables(TStream& out, int version) const {
         w.U8(t.NoTransition);
         w.U8(t.StackFlags);
     }
-    w.I32(NoStateTables ? 0 : count(StateTokenRules));
-    if (!NoStateTables) {
+    w.I32(Tables.NoStateTables ? 0 : count(Tables.StateTokenRules));
+    if (!Tables.NoStateTables) {
         for (int state = 0; state < 256; ++state) {
-            const TStateTable* table = StateTokenRules[state].get();
+            const TStateTable* table = Tables.StateTokenRules[state].get();
             if (!table)
                 continue;
             w.U8(static_cast<uint8_t>(state));
@@ -349,10 +322,10 @@ void TSyntaxMemoParser::WriteTables(TStream& out, int version) const {
             }
         }
     }
-    w.Set(AnchorTokens);
-    w.Set(BoundStates);
-    w.Set(StartStates);
-    w.U8(UsesMatch ? 1 : 0);
+    w.Set(Tables.AnchorTokens);
+    w.Set(Tables.BoundStates);
+    w.Set(Tables.StartStates);
+    w.U8(Tables.UsesMatch ? 1 : 0);
 }
 
 void TSyntaxMemoParser::ReadTables(TStream& in, int version) {
@@ -392,19 +365,19 @@ void TSyntaxMemoParser::ReadTables(TStream& in, int version) {
         THandler h;
         h.Body = ReadStart(r, classes);
         h.End = ReadEnd(r, classes);
-        Handlers[v] = h;
+        Tables.Handlers[v] = h;
     }
     seen = {};
     for (int32_t n = r.Count("token rule count", 1 + kMinRule); n > 0; --n) {
         const uint8_t c = r.U8();
         Once(seen, c, "token rule");
-        TokenRules[c] = ReadRule(r, classes);
+        Tables.TokenRules[c] = ReadRule(r, classes);
     }
     TSet256 contexts;
     for (int32_t n = r.Count("context state count", 1 + 32); n > 0; --n) {
         const uint8_t v = r.U8();
         Once(contexts, v, "context state entry");
-        ContextStates[v] = r.Set();
+        Tables.ContextStates[v] = r.Set();
     }
     seen = {};
     for (int32_t n = r.Count("token info count", 1 + 96 + 3); n > 0; --n) {
@@ -419,7 +392,7 @@ void TSyntaxMemoParser::ReadTables(TStream& in, int version) {
         t.StackFlags = r.U8();
         if (t.StackFlags > 15)
             TReader::Bad("token stack flags");
-        TokenInfo[v] = t;
+        Tables.TokenInfo[v] = t;
     }
     seen = {};
     for (int32_t n = r.Count("state table count", 1 + 4); n > 0; --n) {
@@ -444,19 +417,19 @@ void TSyntaxMemoParser::ReadTables(TStream& in, int version) {
             }
             table->Ranges = std::move(ranges);
         }
-        StateTokenRules[state] = std::move(table);
-        StatesWithRules.Include(state);
+        Tables.StateTokenRules[state] = std::move(table);
+        Tables.StatesWithRules.Include(state);
     }
-    AnchorTokens = r.Set();
-    BoundStates = r.Set();
-    StartStates = r.Set();
+    Tables.AnchorTokens = r.Set();
+    Tables.BoundStates = r.Set();
+    Tables.StartStates = r.Set();
     // Entries left out were equal to the start states when written; giving them that value
     // again makes a second save write exactly the same entries.
     for (int v = 0; v < 256; ++v)
         if (!contexts.Has(v))
-            ContextStates[v] = StartStates;
-    UsesMatch = r.Flag("match flag");
-    NoStateTables = StatesWithRules.Empty();
+            Tables.ContextStates[v] = Tables.StartStates;
+    Tables.UsesMatch = r.Flag("match flag");
+    Tables.NoStateTables = Tables.StatesWithRules.Empty();
     if (r.Left() != 0)
         TReader::Bad("parser stream (bytes after its end)");
 }

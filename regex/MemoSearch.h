@@ -7,7 +7,7 @@
 #pragma once
 
 #include "REParser.h"
-#include "SyntaxEd.h"
+#include "editor/SyntaxEd.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "REParser.h"
 
-#include "EdStream.h"
+#include "editor/EdStream.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // over the document text, in which every line break is the single character 13.
 #pragma once
 
-#include "EdConsts.h"
+#include "editor/EdConsts.h"
 
 #include <array>
 #include <cstdint>

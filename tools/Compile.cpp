@@ -1,8 +1,8 @@
 // kvx compile: compiles a language script with the editor's own compiler, reports what it
 // built and, with -o, writes the stored parser tables the editor embeds.
 #include "KvxCommands.h"
-#include "SynParse.h"
-#include "TextFile.h"
+#include "editor/TextFile.h"
+#include "highlight/SynParse.h"
 
 #include <cstdio>
 #include <exception>
@@ -14,9 +14,9 @@ namespace {
 
 int CountRules(const TSyntaxMemoParser& p) {
     int rules = 0;
-    for (const auto& r : p.TokenRules)
+    for (const auto& r : p.Tables.TokenRules)
         rules += r ? 1 : 0;
-    for (const auto& table : p.StateTokenRules) {
+    for (const auto& table : p.Tables.StateTokenRules) {
         if (!table)
             continue;
         for (const auto& r : table->Rules)
@@ -62,7 +62,7 @@ int RunCompile(const TArgs& args) {
         return Fail(e.what());
     }
     int handlers = 0;
-    for (const auto& h : parser.Handlers)
+    for (const auto& h : parser.Tables.Handlers)
         handlers += h ? 1 : 0;
     int styles = 0;
     for (int i = 0; i < 256; ++i)

@@ -1,8 +1,8 @@
 // kvx grep: finds every match of a pattern in a file the way the editor's Find Next would,
 // one after another from the start, and prints where each one is.
 #include "KvxCommands.h"
-#include "MemoSearch.h"
-#include "SyntaxEd.h"
+#include "editor/SyntaxEd.h"
+#include "regex/MemoSearch.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,8 +1,8 @@
 // kvx pack / kvx unpack: the compressed container the parser tables are stored in, for any
 // file. Both run the compressor in its file mode, so the output file is replaced only when
 // everything went well and a failure leaves nothing half-written behind.
-#include "Compressor.h"
 #include "KvxCommands.h"
+#include "highlight/Compressor.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,7 +1,7 @@
 // kvx stats: loads a file through the same text store the editor uses, so what it reports
 // is what the editor would hold.
 #include "KvxCommands.h"
-#include "SyntaxEd.h"
+#include "editor/SyntaxEd.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,10 +1,11 @@
 // kvx tokens and kvx highlight: a file highlighted as the editor highlights it, shown as
 // token values (for checking a language) or as coloured text for a terminal.
 #include "KvxCommands.h"
-#include "Languages.h"
-#include "SynParse.h"
-#include "SyntaxEd.h"
-#include "TextFile.h"
+#include "editor/StyleResolver.h"
+#include "editor/SyntaxEd.h"
+#include "editor/TextFile.h"
+#include "highlight/SynParse.h"
+#include "highlight/languages/Languages.h"
 
 #include <cstdio>
 #include <exception>
@@ -90,31 +91,27 @@ void Flush(std::string& out) {
     out.clear();
 }
 
-// Escape sequences for a style entry: 24-bit colours from the 0x00BBGGRR values, with
-// colours taken from style 0 where the entry says so; system colours are left to the
-// terminal. The background is set only where it differs from the page's, so the text
-// reads on dark and light terminals alike.
-std::string StyleEscape(const TSM_Settings& s, uint8_t style) {
-    const TStyleEntry& base = s.Styles[0];
-    const TStyleEntry& e = s.Styles[style].Defined ? s.Styles[style] : base;
-    const int32_t fg = e.UseDefaultText ? base.TextColor : e.TextColor;
-    const int32_t bg = e.UseDefaultBack ? base.BackColor : e.BackColor;
+// Escape sequences for a style as the editor resolves it, in 24-bit colour. A terminal has
+// no desktop palette, so colours that come from the desktop are left to the terminal, and
+// the background is set only where it differs from the default style's, so the text reads
+// on dark and light terminals alike.
+std::string StyleEscape(const TResolvedStyle& style, const TResolvedStyle& page) {
     std::string esc = "\x1b[0";
-    if (e.FontStyle & 1)
+    if (style.FontStyle & 1)
         esc += ";1";
-    if (e.FontStyle & 2)
+    if (style.FontStyle & 2)
         esc += ";3";
-    if (e.FontStyle & 4)
+    if (style.FontStyle & 4)
         esc += ";4";
     auto rgb = [&](const char* kind, int32_t c) {
         esc += kind;
         esc += std::to_string(c & 0xFF) + ";" + std::to_string((c >> 8) & 0xFF) + ";" +
                std::to_string((c >> 16) & 0xFF);
     };
-    if (!IsSystemColor(fg) && fg != base.TextColor)
-        rgb(";38;2;", fg);
-    if (!IsSystemColor(bg) && bg != base.BackColor)
-        rgb(";48;2;", bg);
+    if (!style.TextFromSystem && style.TextColor != page.TextColor)
+        rgb(";38;2;", style.TextColor);
+    if (!style.BackFromSystem && style.BackColor != page.BackColor)
+        rgb(";48;2;", style.BackColor);
     return esc + "m";
 }
 
@@ -159,6 +156,8 @@ int RunHighlight(const TArgs& args) {
     return Guarded(o.File, [&] {
         Highlight(o, memo, parser);
         const TSM_Settings& s = parser.Settings();
+        const TStyleContext plain;
+        const TResolvedStyle page = ResolveStyle(s, 0, plain, memo.Platform());
         std::string escapes[256];
         std::string out;
         int current = -1;
@@ -170,7 +169,8 @@ int RunHighlight(const TArgs& args) {
                     const uint8_t style = s.Map[bytes ? bytes[i] : 0];
                     if (style != current) {
                         if (escapes[style].empty())
-                            escapes[style] = StyleEscape(s, style);
+                            escapes[style] =
+                                StyleEscape(ResolveStyle(s, style, plain, memo.Platform()), page);
                         out += escapes[style];
                         current = style;
                     }

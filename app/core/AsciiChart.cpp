@@ -1,6 +1,6 @@
 #include "AsciiChart.h"
 
-#include "Encoding.h"
+#include "editor/Encoding.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "CodePages.h"
 
-#include "Encoding.h"
+#include "editor/Encoding.h"
 
 namespace kvx {
 namespace {

@@ -1,6 +1,6 @@
 #include "ShellPaths.h"
 
-#include "TextFile.h"
+#include "editor/TextFile.h"
 
 #include <cerrno>
 #include <cstdlib>

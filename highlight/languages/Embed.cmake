@@ -2,7 +2,7 @@
 # and the function that hands them out. Run by the build with -DOUTPUT=... and
 # -DINPUTS="file1;file2;..." in language order.
 set(body "// Written by the build from the compiled language scripts; do not edit.\n")
-string(APPEND body "#include \"Languages.h\"\n\nnamespace kvx {\n\nnamespace {\n\n")
+string(APPEND body "#include \"highlight/languages/Languages.h\"\n\nnamespace kvx {\n\nnamespace {\n\n")
 set(index 0)
 set(table "")
 foreach(input IN LISTS INPUTS)

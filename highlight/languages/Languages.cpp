@@ -1,8 +1,8 @@
 #include "Languages.h"
 
-#include "EdConsts.h"
-#include "Stream.h"
-#include "SynParse.h"
+#include "editor/EdConsts.h"
+#include "editor/Stream.h"
+#include "highlight/SynParse.h"
 
 #include <array>
 #include <string>

@@ -1,5 +1,5 @@
-#include "AboutBox.h"
-#include "AppInfo.h"
+#include "app/AboutBox.h"
+#include "app/AppInfo.h"
 
 #include <QCoreApplication>
 #include <QLabel>

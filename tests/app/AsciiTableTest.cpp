@@ -1,4 +1,4 @@
-#include "AsciiTable.h"
+#include "app/AsciiTable.h"
 
 #include <QCheckBox>
 #include <QImage>

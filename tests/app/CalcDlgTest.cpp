@@ -1,4 +1,4 @@
-#include "CalcDlg.h"
+#include "app/CalcDlg.h"
 
 #include <QApplication>
 #include <QClipboard>

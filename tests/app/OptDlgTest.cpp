@@ -1,4 +1,4 @@
-#include "OptDlg.h"
+#include "app/OptDlg.h"
 #include "TestFiles.h"
 
 #include <QApplication>

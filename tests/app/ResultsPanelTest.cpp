@@ -1,4 +1,4 @@
-#include "ResultsPanel.h"
+#include "app/ResultsPanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

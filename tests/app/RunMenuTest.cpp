@@ -1,4 +1,4 @@
-#include "RunMenu.h"
+#include "app/RunMenu.h"
 
 #include <QAction>
 #include <QMenu>

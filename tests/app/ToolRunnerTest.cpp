@@ -1,7 +1,7 @@
-#include "ToolRunner.h"
-#include "ResultsPanel.h"
+#include "app/ToolRunner.h"
+#include "app/ResultsPanel.h"
 #include "TestFiles.h"
-#include "ToolCommand.h"
+#include "app/core/ToolCommand.h"
 
 #include <QListView>
 #include <QProcess>

@@ -1,11 +1,11 @@
 // Shows one of the shell's windows on the real display, for looking at it (screenshots
 // of the layouts under Xvfb): shell_preview ascii|calc|about|options|results [oem|intable]
-#include "AboutBox.h"
-#include "AppInfo.h"
-#include "AsciiTable.h"
-#include "CalcDlg.h"
-#include "OptDlg.h"
-#include "ResultsPanel.h"
+#include "app/AboutBox.h"
+#include "app/AppInfo.h"
+#include "app/AsciiTable.h"
+#include "app/CalcDlg.h"
+#include "app/OptDlg.h"
+#include "app/ResultsPanel.h"
 
 #include <QApplication>
 #include <QCheckBox>

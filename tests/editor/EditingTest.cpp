@@ -1,7 +1,7 @@
-#include "FakePlatform.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ class Editing : public ::testing::Test {
     void Load(std::string_view text) {
         memo.SetSelection(-1, 0);
         memo.Store().DeleteRange(memo);
-        memo.Sel = {0, 0};
+        memo.SetSelection(0, 0, true);
         memo.Store().InsertAtCaret(memo, text.data(), static_cast<int32_t>(text.size()));
         memo.Store().UndoLog()->ClearAndMarkSaved();
         memo.SetSelection(0, 0);
@@ -455,8 +455,8 @@ TEST_F(Editing, CommandIdsOutsideTheTableAreIgnored) {
 
 TEST_F(Editing, TabColumnsTextAndTabDefault) {
     memo.SetTabColumnsText("10 20");
-    EXPECT_EQ(memo.Tabs.Columns[0], 9);
-    EXPECT_EQ(memo.Tabs.Columns[1], 19);
+    EXPECT_EQ(memo.TabSettings().Columns[0], 9);
+    EXPECT_EQ(memo.TabSettings().Columns[1], 19);
     EXPECT_EQ(memo.NextTabStop(19), 20);
     EXPECT_EQ(memo.TabColumnsText(), "10 20");
     memo.SetTabColumnsText("5;7  9");

@@ -1,8 +1,8 @@
-#include "FakePlatform.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
-#include "TextFile.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "editor/TextFile.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 

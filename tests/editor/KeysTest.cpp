@@ -1,10 +1,10 @@
-#include "Bookmarks.h"
-#include "FakePlatform.h"
-#include "KeyMap.h"
-#include "KeyNames.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/Bookmarks.h"
+#include "editor/KeyMap.h"
+#include "editor/KeyNames.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 
@@ -273,7 +273,7 @@ TEST_F(Bookmarks, FollowTheirLinesThroughEdits) {
     platform.visibleRows = 4;
     memo.SetFirstVisibleLine(0);
     memo.GotoBookmark(1);
-    EXPECT_EQ(memo.TopLine, 7 - 2);
+    EXPECT_EQ(memo.FirstVisibleLine(), 7 - 2);
 
     // Deleting a whole line from its start takes the bookmark to the line that moves up.
     const TextOffset start = static_cast<TextOffset>(memo.Text().find("line 5"));

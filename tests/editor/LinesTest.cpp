@@ -1,8 +1,8 @@
-#include "FakePlatform.h"
-#include "MemoStrings.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/MemoStrings.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 

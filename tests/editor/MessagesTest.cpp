@@ -1,8 +1,8 @@
-#include "EdMessages.h"
-#include "FakePlatform.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/EdMessages.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +46,8 @@ class TScanMemo : public TCustomSyntaxMemo {
 
   protected:
     void RescanHighlighting() override {
-        if (Rescan.Row)
-            scans.push_back(Rescan.Index);
+        if (RescanFrom().Row)
+            scans.push_back(RescanFrom().Index);
     }
 };
 

@@ -1,9 +1,9 @@
-#include "EdStream.h"
-#include "FakePlatform.h"
-#include "SMBase.h"
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/EdStream.h"
+#include "editor/SMBase.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/FakePlatform.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 

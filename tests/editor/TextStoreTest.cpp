@@ -1,5 +1,5 @@
-#include "TextStore.h"
-#include "StoreInvariants.h"
+#include "editor/TextStore.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,25 @@ namespace {
 
 using test::CheckStore;
 
+// A view that drives the store's primitives itself, as the control does.
+class TTestView : public TStoreView {
+  public:
+    using TStoreView::TStoreView;
+    void Select(TextOffset anchor, TextOffset caret) { SetStoreSelection({anchor, caret}); }
+    void ShowRow(const TRowFinger& top) { SetTopFinger(top); }
+};
+
 struct Doc {
     TTextStore store;
-    TStoreView view{store};
+    TTestView view{store};
 
     void Insert(std::string_view text, TextOffset at) {
-        view.Sel = {at, at};
+        view.Select(at, at);
         store.InsertAtCaret(view, text.data(), static_cast<int32_t>(text.size()));
     }
     void Append(std::string_view text) { Insert(text, store.TextLength()); }
     void Delete(TextOffset from, TextOffset to) {
-        view.Sel = {from, to};
+        view.Select(from, to);
         store.DeleteRange(view);
     }
     std::string Text() { return store.GetText(0, store.TextLength()); }
@@ -155,7 +163,7 @@ TEST(TextStore, DeleteJoinsRowsKeepsMarksAndEmptiesTheStore) {
     EXPECT_EQ(moved->View(), "three\r");
     EXPECT_EQ(moved->Marks() & rmBookmarkBits, 1 << 3);
     EXPECT_EQ(d.store.RowBackColor(moved), 0x00FF00);
-    EXPECT_EQ(d.view.Sel, (TSelectionRange{4, 4}));
+    EXPECT_EQ(d.view.Selection(), (TSelectionRange{4, 4}));
 
     d.Delete(0, d.store.TextLength());
     EXPECT_EQ(d.store.RowCount(), 0);
@@ -225,18 +233,18 @@ TEST(TextStore, ColumnsAndTabStops) {
 
 TEST(TextStore, OtherViewsFollowEdits) {
     TTextStore store;
-    TStoreView a(store), b(store);
-    a.Sel = {0, 0};
+    TTestView a(store), b(store);
+    a.Select(0, 0);
     store.InsertAtCaret(a, "first\rsecond\rthird\r", -1);
-    b.Sel = {13, 15};
-    b.Top = store.RowByIndex(2);
-    a.Sel = {0, 0};
+    b.Select(13, 15);
+    b.ShowRow(store.RowByIndex(2));
+    a.Select(0, 0);
     store.InsertAtCaret(a, "new\r", -1);
-    EXPECT_EQ(b.Sel, (TSelectionRange{17, 19}));
-    EXPECT_EQ(b.Top.Index, 3);
-    a.Sel = {0, 10};
+    EXPECT_EQ(b.Selection(), (TSelectionRange{17, 19}));
+    EXPECT_EQ(b.TopFinger().Index, 3);
+    a.Select(0, 10);
     store.DeleteRange(a);
-    EXPECT_EQ(b.Sel, (TSelectionRange{7, 9}));
+    EXPECT_EQ(b.Selection(), (TSelectionRange{7, 9}));
     EXPECT_EQ(CheckStore(store), "");
 }
 

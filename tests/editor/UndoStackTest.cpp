@@ -1,4 +1,4 @@
-#include "UndoStack.h"
+#include "editor/UndoStack.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Compiles arbitrary text as a language script. Whatever the text, the compiler either
 // builds tables or stops with an error; it never crashes, reads out of bounds or hangs.
 // Tables it builds must survive their stored form.
-#include "Stream.h"
-#include "SynParse.h"
+#include "editor/Stream.h"
+#include "highlight/SynParse.h"
 
 #include <cstdint>
 #include <cstdlib>

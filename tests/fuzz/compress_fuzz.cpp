@@ -1,6 +1,6 @@
 // Packs arbitrary bytes with both methods and unpacks them again: the round trip must give
 // the input back, and packing twice must give the same container.
-#include "Compressor.h"
+#include "highlight/Compressor.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Unpacks arbitrary bytes as a container. Whatever the bytes, Decompress either refuses them
 // with a compressor message or writes exactly the size the header gives; it never reads or
 // writes outside its buffers and always stops.
-#include "Compressor.h"
+#include "highlight/Compressor.h"
 
 #include <cstdint>
 #include <cstdio>

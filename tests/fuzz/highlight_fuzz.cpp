@@ -2,10 +2,10 @@
 // arbitrary stored tables followed by the text (first byte odd: two bytes of table length,
 // the tables, then the text). A pass must end, give every row its token bytes, and give the
 // same bytes when run again; then an edit in the middle is re-highlighted the same way.
-#include "Languages.h"
-#include "Stream.h"
-#include "SynParse.h"
-#include "SyntaxEd.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "highlight/SynParse.h"
+#include "highlight/languages/Languages.h"
 
 #include <cstdint>
 #include <cstdlib>

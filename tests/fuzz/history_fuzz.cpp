@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as the find and replace history file, then stores both sections
 // from the entries found (and from the input's own lines) and checks that what is read
 // back is exactly what could be stored, at most 20 entries, none split or lost.
-#include "EdPersistent.h"
+#include "app/core/EdPersistent.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 // Reads arbitrary bytes as the shell's INI files, the way the program reads kvxl.ini and
 // kovxl.ini: every stored setting is looked up, a key is written and read back, and the
 // text written out reads back to the same text.
-#include "IniFile.h"
-#include "Placement.h"
-#include "RecentFiles.h"
-#include "ToolTable.h"
+#include "app/core/IniFile.h"
+#include "app/core/Placement.h"
+#include "app/core/RecentFiles.h"
+#include "app/core/ToolTable.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // Reads arbitrary bytes as a key map, a template list or an auto-correct list (the first
 // byte chooses). A read either fails with an error and leaves the object as it was, or gives
 // an object that writes itself out and reads back to the same bytes.
-#include "KeyMap.h"
-#include "Macros.h"
-#include "Stream.h"
+#include "editor/KeyMap.h"
+#include "editor/Macros.h"
+#include "editor/Stream.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Loads arbitrary bytes as a document, checks the store, saves with the detected line
 // breaks, loads the result again and expects the same stored text.
-#include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "support/StoreInvariants.h"
 
 #include <cstdio>
 #include <cstdlib>

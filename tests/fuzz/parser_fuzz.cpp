@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as a parser's stored form (first byte odd) or as its inner table
 // stream (first byte even). A read either fails with an error and leaves the parser as it
 // was, or gives tables that write out, read back and write out again to the same bytes.
-#include "Stream.h"
-#include "SynParse.h"
+#include "editor/Stream.h"
+#include "highlight/SynParse.h"
 
 #include <cstdint>
 #include <cstdlib>

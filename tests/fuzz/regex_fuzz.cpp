@@ -1,6 +1,6 @@
 // Compiles arbitrary patterns and runs them over a short arbitrary text, forwards and
 // backwards, checking that every match is a proper range of the text.
-#include "REParser.h"
+#include "regex/REParser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as a settings record (version 50 or 51 by the first byte). A read
 // either fails with an error and leaves the settings as they were, or gives settings that
 // write out, read back and write out again to the same bytes.
-#include "Settings.h"
-#include "Stream.h"
+#include "editor/Settings.h"
+#include "editor/Stream.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,7 @@
-#include "Compiler.h"
-#include "Stream.h"
-#include "SynParse.h"
+#include "highlight/Compiler.h"
+#include "editor/Settings.h"
+#include "editor/Stream.h"
+#include "highlight/SynParse.h"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,11 @@ std::string Error(const std::string& script) {
 TEST(Compiler, EmptyScriptGivesTheStartTables) {
     TSyntaxMemoParser p;
     EXPECT_EQ(Compile(p, "  // nothing\r\n/* at ** all **/\n"), "");
-    EXPECT_EQ(p.StartStates, TSet256{0});
-    EXPECT_EQ(p.AnchorTokens, TSet256{0});
-    for (const TSet256& s : p.ContextStates)
+    EXPECT_EQ(p.Tables.StartStates, TSet256{0});
+    EXPECT_EQ(p.Tables.AnchorTokens, TSet256{0});
+    for (const TSet256& s : p.Tables.ContextStates)
         EXPECT_EQ(s, TSet256{0});
-    EXPECT_TRUE(p.NoStateTables);
+    EXPECT_TRUE(p.Tables.NoStateTables);
     EXPECT_EQ(p.StatementLabel, "Header");
 }
 
@@ -151,11 +152,11 @@ TEST(Compiler, ExpressionsSetsAndStrings) {
     EXPECT_EQ(p.Settings().OptionWord, -2);
     EXPECT_EQ(p.Settings().Gutter, 2048 + 8388608);
     EXPECT_EQ(p.Settings().WrapAtColumn, 8);
-    EXPECT_EQ(p.StartStates, (TSet256{0, 3}));
-    EXPECT_EQ(p.AnchorTokens, TSet256{0});
-    EXPECT_EQ(p.BoundStates, (TSet256{1, 2, 3}));
+    EXPECT_EQ(p.Tables.StartStates, (TSet256{0, 3}));
+    EXPECT_EQ(p.Tables.AnchorTokens, TSet256{0});
+    EXPECT_EQ(p.Tables.BoundStates, (TSet256{1, 2, 3}));
     EXPECT_EQ(Compile(p, "%%LANGUAGE StartState = [3]"), "");
-    EXPECT_EQ(p.StartStates, TSet256{3});
+    EXPECT_EQ(p.Tables.StartStates, TSet256{3});
     EXPECT_EQ(Error("%%language names = 'x'"),
               "** ERROR near line 1, Column 17: Identifier \"names\" Unknown");
     EXPECT_EQ(Error("%%map -1 2"), "** ERROR near line 1, Column 8: Script syntax error");
@@ -185,28 +186,28 @@ TEST(Compiler, WordsTokensHandlersAndStates) {
     EXPECT_EQ(p.Keywords().Match(mov, {0}).Value, 5);
     TStringCursor push("pushx");
     EXPECT_EQ(p.Keywords().Match(push, {2}).Value, 6);
-    EXPECT_EQ(p.TokenInfo[6]->Valid, (TSet256{0, 1, 2}));
-    EXPECT_EQ(p.TokenInfo[5]->Enter, TSet256{2});
-    EXPECT_EQ(p.TokenInfo[5]->NoTransition, 0);
+    EXPECT_EQ(p.Tables.TokenInfo[6]->Valid, (TSet256{0, 1, 2}));
+    EXPECT_EQ(p.Tables.TokenInfo[5]->Enter, TSet256{2});
+    EXPECT_EQ(p.Tables.TokenInfo[5]->NoTransition, 0);
     // push before and pop after: only the pop counts, and it forgets the transitions.
-    EXPECT_EQ(p.TokenInfo[7]->StackFlags, sfPopAfter);
-    EXPECT_TRUE(p.TokenInfo[7]->Enter.Empty());
-    EXPECT_EQ(p.TokenInfo[7]->NoTransition, 1);
-    EXPECT_EQ(p.TokenInfo[30]->Container, 1);
-    ASSERT_TRUE(p.Handlers[7]);
-    EXPECT_EQ(p.Handlers[7]->Body.Flag, 1);
-    EXPECT_EQ(p.Handlers[7]->End.Count, 1);
-    EXPECT_EQ(p.Handlers[7]->End.Include, 1);
-    EXPECT_TRUE(p.Handlers[8]->Body.IsMatch && p.UsesMatch);
-    EXPECT_EQ(p.Handlers[9]->Body.Function, 11);
-    ASSERT_TRUE(p.TokenRules[';']);
-    EXPECT_EQ(p.TokenRules[';']->Value, 7);
+    EXPECT_EQ(p.Tables.TokenInfo[7]->StackFlags, sfPopAfter);
+    EXPECT_TRUE(p.Tables.TokenInfo[7]->Enter.Empty());
+    EXPECT_EQ(p.Tables.TokenInfo[7]->NoTransition, 1);
+    EXPECT_EQ(p.Tables.TokenInfo[30]->Container, 1);
+    ASSERT_TRUE(p.Tables.Handlers[7]);
+    EXPECT_EQ(p.Tables.Handlers[7]->Body.Flag, 1);
+    EXPECT_EQ(p.Tables.Handlers[7]->End.Count, 1);
+    EXPECT_EQ(p.Tables.Handlers[7]->End.Include, 1);
+    EXPECT_TRUE(p.Tables.Handlers[8]->Body.IsMatch && p.Tables.UsesMatch);
+    EXPECT_EQ(p.Tables.Handlers[9]->Body.Function, 11);
+    ASSERT_TRUE(p.Tables.TokenRules[';']);
+    EXPECT_EQ(p.Tables.TokenRules[';']->Value, 7);
     // The standard identifier function takes every letter and "_".
-    ASSERT_TRUE(p.TokenRules['q'] && p.TokenRules['_'] && !p.TokenRules['1']);
-    EXPECT_EQ(p.TokenRules['q']->Start.Function, 10);
-    ASSERT_TRUE(p.StateTokenRules[2]);
-    EXPECT_TRUE(p.StateTokenRules[2]->Rules['"']->Valid.Has(2));
-    EXPECT_FALSE(p.NoStateTables);
+    ASSERT_TRUE(p.Tables.TokenRules['q'] && p.Tables.TokenRules['_'] && !p.Tables.TokenRules['1']);
+    EXPECT_EQ(p.Tables.TokenRules['q']->Start.Function, 10);
+    ASSERT_TRUE(p.Tables.StateTokenRules[2]);
+    EXPECT_TRUE(p.Tables.StateTokenRules[2]->Rules['"']->Valid.Has(2));
+    EXPECT_FALSE(p.Tables.NoStateTables);
     // The same start character under two states is fine.
     EXPECT_EQ(Error("%%tokens ? 1 (1 'a' 'b' 'c' 0) ? 2 (2 'a' 'b' 'c' 0)"), "");
 
@@ -235,11 +236,59 @@ TEST(Compiler, CompiledTablesSurviveTheirStoredForm) {
     first.Seek(0, TSeekOrigin::Begin);
     TSyntaxMemoParser q;
     q.ReadStored(first);
-    EXPECT_EQ(q.ContextStates[5], TSet256{2});
-    EXPECT_EQ(q.ContextStates[6], (TSet256{0, 1}));
+    EXPECT_EQ(q.Tables.ContextStates[5], TSet256{2});
+    EXPECT_EQ(q.Tables.ContextStates[6], (TSet256{0, 1}));
     TMemoryStream second;
     q.WriteStored(second);
     EXPECT_EQ(second.Data(), first.Data());
+}
+
+TEST(Settings, CompiledScriptsFillTheSettings) {
+    TSyntaxMemoParser p;
+    TMemoryStream script(std::string(
+        "%%language name = 'Asm' fontname = 'Mono' tabdefault = 8 tabcolumns = '9 17'\r"
+        "  editablestyles = ('Comment', 2), ('String', 3)\r"
+        "  seltextback = (*) clNavy GutterFontStyle = [fsBold]\r"
+        "%%kwTables forstate [1] endswith '[^a-z]' ( 5 is 'eax', 'ebx' 6 is 'al' )\r"
+        "%%map 4 2\r%%effects 2 [fsItalic] clGreen * clWhite 'hotspot'\r"
+        "%%keys caUNDO ( [ctrl] 'Z' | [alt] BACKSPACE ) 'Undo it'\r"
+        "%%autoreplace actionkeys = ' ;' 'teh' = 'the'\r"
+        "%%templates 'beg' ('begin block') = 'begin\\n|end' hotkey = ([ctrl, shift] 'J')\r"));
+    p.CompileFromStream(script);
+    const TSM_Settings& s = p.Settings();
+    EXPECT_EQ(s.LanguageName, "Asm");
+    EXPECT_EQ(s.TabDefault, 8);
+    EXPECT_EQ(s.TabStops[0], 8);
+    EXPECT_EQ(s.TabStops[1], 16);
+    EXPECT_EQ(s.EditableStyles[1].Name, "String");
+    EXPECT_TRUE(s.SysSelBackColor);
+    EXPECT_EQ(s.SelTextBack, 8388608);
+    EXPECT_EQ(s.GutterFont.Style, 1);
+    EXPECT_EQ(s.Map[4], 2);
+    EXPECT_EQ(s.Styles[2].FontStyle, 2);
+    EXPECT_EQ(s.Styles[2].UseDefaultText, 1);
+    EXPECT_EQ(s.Styles[2].IsHyperlink, 1);
+    ASSERT_EQ(s.KeywordTables().size(), 1u);
+    EXPECT_EQ(s.KeywordTables()[0].Words.size(), 3u);
+    TShortcut first = 0, second = 0;
+    EXPECT_TRUE(s.KeyMap().Keys().FindBinding(caUNDO, 1, first, second));
+    EXPECT_EQ(first, scAlt | vkBack);
+    EXPECT_FALSE(s.KeyMap().Keys().FindBinding(caLEFT, 0, first, second)); // cleared
+    EXPECT_EQ(s.KeyMap().Description(caUNDO), "Undo it");
+    EXPECT_EQ(s.AutoReplace().TriggerText(), " ;");
+    EXPECT_EQ(s.Templates().Entries().at("beg").Expansion, "begin\r|end");
+    EXPECT_EQ(s.Templates().Trigger, scCtrl | scShift | 'J');
+
+    // All of it survives the stored form.
+    TMemoryStream stored;
+    p.WriteStored(stored);
+    stored.Seek(0, TSeekOrigin::Begin);
+    TSyntaxMemoParser q;
+    q.ReadStored(stored);
+    TMemoryStream again;
+    q.WriteStored(again);
+    EXPECT_EQ(again.Data(), stored.Data());
+    EXPECT_EQ(q.Settings().Templates().Trigger, scCtrl | scShift | 'J');
 }
 
 } // namespace

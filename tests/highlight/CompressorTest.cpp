@@ -1,5 +1,5 @@
-#include "Compressor.h"
-#include "TextFile.h"
+#include "highlight/Compressor.h"
+#include "editor/TextFile.h"
 
 #include <gtest/gtest.h>
 

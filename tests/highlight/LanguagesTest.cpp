@@ -1,11 +1,11 @@
 // The six built-in languages as the program carries them: embedded tables equal to a fresh
 // compile of their scripts, the token values of their constructs, and incremental
 // highlighting equal to a full pass under random editing.
-#include "Languages.h"
-#include "KeyMap.h"
-#include "Macros.h"
-#include "TextFile.h"
+#include "highlight/languages/Languages.h"
 #include "TokenRuns.h"
+#include "editor/KeyMap.h"
+#include "editor/Macros.h"
+#include "editor/TextFile.h"
 
 #include <gtest/gtest.h>
 
@@ -45,10 +45,10 @@ std::set<int> ProducibleValues(const TSyntaxMemoParser& p) {
     std::set<int> values;
     for (const auto& w : p.Keywords().Words())
         values.insert(w.Value);
-    for (const auto& r : p.TokenRules)
+    for (const auto& r : p.Tables.TokenRules)
         if (r)
             values.insert(r->Value);
-    for (const auto& t : p.StateTokenRules)
+    for (const auto& t : p.Tables.StateTokenRules)
         if (t)
             for (const auto& r : t->Rules)
                 if (r)

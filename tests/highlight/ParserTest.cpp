@@ -1,6 +1,6 @@
-#include "Compressor.h"
-#include "Stream.h"
-#include "SynParse.h"
+#include "editor/Stream.h"
+#include "highlight/Compressor.h"
+#include "highlight/SynParse.h"
 
 #include <gtest/gtest.h>
 
@@ -66,11 +66,11 @@ void Fill(TSyntaxMemoParser& p) {
     h.End.Count = 1;
     h.End.Classes[0] = quote;
     h.End.Include = 1;
-    p.Handlers[20] = h;
+    p.Tables.Handlers[20] = h;
     THandler f;
     f.Body = {0, 0, 1, 1, 77}; // a match function by its owner's number
     f.End = {0, 1, 0, {}, 0, 13};
-    p.Handlers[21] = f;
+    p.Tables.Handlers[21] = f;
 
     TTokenRule number;
     number.Start = {0, digits, 0, 0, 0};
@@ -80,36 +80,36 @@ void Fill(TSyntaxMemoParser& p) {
     number.End.Classes = {digits, quote, 0, 0};
     number.Value = 30;
     for (char c = '0'; c <= '9'; ++c)
-        p.TokenRules[static_cast<unsigned char>(c)] = number;
+        p.Tables.TokenRules[static_cast<unsigned char>(c)] = number;
     TTokenRule standard; // a standard function: body and end unused but stored
     standard.Start = {0, 0, 1, 0, 11};
     standard.Body = {1, quote, 1, 0, 16};
     standard.End.Count = 3;
     standard.Value = 31;
-    p.TokenRules['$'] = standard;
+    p.Tables.TokenRules['$'] = standard;
 
-    p.ContextStates[30] = {2};
-    p.ContextStates[31] = p.StartStates;
+    p.Tables.ContextStates[30] = {2};
+    p.Tables.ContextStates[31] = p.Tables.StartStates;
     TTokenInfo info;
     info.Valid = {0};
     info.Enter = {2};
     info.Leave = {0};
     info.Container = 1;
     info.StackFlags = sfPushBefore | sfPopAfter;
-    p.TokenInfo[30] = info;
+    p.Tables.TokenInfo[30] = info;
 
     auto table = std::make_unique<TStateTable>();
     table->Rules['"'] = number;
     table->Rules['x'] = standard;
     table->Ranges.push_back({'a', 'f', number});
     table->Ranges.push_back({200, 255, standard});
-    p.StateTokenRules[2] = std::move(table);
-    p.StatesWithRules.Include(2);
-    p.NoStateTables = false;
-    p.AnchorTokens = {0, 30};
-    p.BoundStates = {2};
-    p.StartStates = {0, 1};
-    p.UsesMatch = true;
+    p.Tables.StateTokenRules[2] = std::move(table);
+    p.Tables.StatesWithRules.Include(2);
+    p.Tables.NoStateTables = false;
+    p.Tables.AnchorTokens = {0, 30};
+    p.Tables.BoundStates = {2};
+    p.Tables.StartStates = {0, 1};
+    p.Tables.UsesMatch = true;
 }
 
 TEST(Parser, ResetStateGoesThroughTheStoredForm) {
@@ -124,12 +124,12 @@ TEST(Parser, ResetStateGoesThroughTheStoredForm) {
     TMemoryStream in(bytes);
     read.ReadStored(in);
     EXPECT_EQ(Stored(read), bytes);
-    EXPECT_TRUE(read.ContextStates[30].Empty());
+    EXPECT_TRUE(read.Tables.ContextStates[30].Empty());
     EXPECT_EQ(read.ContextFor(30), TSet256{0});
-    EXPECT_EQ(read.StartStates, TSet256{0});
-    EXPECT_EQ(read.AnchorTokens, TSet256{0});
-    EXPECT_TRUE(read.NoStateTables);
-    EXPECT_FALSE(read.Handlers[20].has_value());
+    EXPECT_EQ(read.Tables.StartStates, TSet256{0});
+    EXPECT_EQ(read.Tables.AnchorTokens, TSet256{0});
+    EXPECT_TRUE(read.Tables.NoStateTables);
+    EXPECT_FALSE(read.Tables.Handlers[20].has_value());
     EXPECT_TRUE(read.Keywords().Words().empty());
     EXPECT_EQ(read.Keywords().Classes().Count(), 1);
 }
@@ -147,22 +147,22 @@ TEST(Parser, FilledTablesComeBackAndSaveToTheSameBytes) {
     // Class indexes are the reader's own; what they name must be the same.
     const TSM_CharGroupManager& pc = p.Keywords().Classes();
     const TSM_CharGroupManager& qc = q.Keywords().Classes();
-    ASSERT_TRUE(q.Handlers[20].has_value());
-    EXPECT_EQ(qc.At(q.Handlers[20]->Body.Class), pc.At(p.Handlers[20]->Body.Class));
-    EXPECT_EQ(q.Handlers[20]->Body.Flag, 1);
-    EXPECT_EQ(q.Handlers[21]->Body.Function, 77);
-    EXPECT_EQ(q.Handlers[21]->End.Function, 13);
-    ASSERT_TRUE(q.TokenRules['7'].has_value());
-    EXPECT_EQ(qc.At(q.TokenRules['7']->End.Classes[1]), Class("\""));
-    EXPECT_EQ(q.TokenRules['$']->Body.Function, 16);
-    EXPECT_EQ(q.TokenInfo[30], p.TokenInfo[30]);
-    EXPECT_EQ(q.ContextStates[30], TSet256{2});
-    ASSERT_TRUE(q.StateTokenRules[2]);
-    EXPECT_EQ(q.StateTokenRules[2]->Ranges.size(), 2u);
-    EXPECT_EQ(q.StateTokenRules[2]->Ranges[1].Low, 200);
-    EXPECT_FALSE(q.NoStateTables);
-    EXPECT_TRUE(q.StatesWithRules.Has(2));
-    EXPECT_TRUE(q.UsesMatch);
+    ASSERT_TRUE(q.Tables.Handlers[20].has_value());
+    EXPECT_EQ(qc.At(q.Tables.Handlers[20]->Body.Class), pc.At(p.Tables.Handlers[20]->Body.Class));
+    EXPECT_EQ(q.Tables.Handlers[20]->Body.Flag, 1);
+    EXPECT_EQ(q.Tables.Handlers[21]->Body.Function, 77);
+    EXPECT_EQ(q.Tables.Handlers[21]->End.Function, 13);
+    ASSERT_TRUE(q.Tables.TokenRules['7'].has_value());
+    EXPECT_EQ(qc.At(q.Tables.TokenRules['7']->End.Classes[1]), Class("\""));
+    EXPECT_EQ(q.Tables.TokenRules['$']->Body.Function, 16);
+    EXPECT_EQ(q.Tables.TokenInfo[30], p.Tables.TokenInfo[30]);
+    EXPECT_EQ(q.Tables.ContextStates[30], TSet256{2});
+    ASSERT_TRUE(q.Tables.StateTokenRules[2]);
+    EXPECT_EQ(q.Tables.StateTokenRules[2]->Ranges.size(), 2u);
+    EXPECT_EQ(q.Tables.StateTokenRules[2]->Ranges[1].Low, 200);
+    EXPECT_FALSE(q.Tables.NoStateTables);
+    EXPECT_TRUE(q.Tables.StatesWithRules.Has(2));
+    EXPECT_TRUE(q.Tables.UsesMatch);
     EXPECT_TRUE(q.IsBound({2, 9}));
     // The keyword tree answers as before.
     TStringCursor text("mov eax");
@@ -231,22 +231,22 @@ TEST(Parser, DamagedStoredFormsAreRefusedAndChangeNothing) {
     TSyntaxMemoParser bad;
     THandler h;
     h.Body = {0, 0, 1, 0, 99}; // no such standard function
-    bad.Handlers[1] = h;
+    bad.Tables.Handlers[1] = h;
     EXPECT_EQ(refusedTables(bad), "Bad function number 99 in parser stream");
-    bad.Handlers[1]->Body.Function = 20;
+    bad.Tables.Handlers[1]->Body.Function = 20;
     EXPECT_EQ(refusedTables(bad), "accepted");
-    bad.Handlers[1]->Body.IsMatch = 1; // a match number is the owner's business
-    bad.Handlers[1]->Body.Function = 12345;
+    bad.Tables.Handlers[1]->Body.IsMatch = 1; // a match number is the owner's business
+    bad.Tables.Handlers[1]->Body.Function = 12345;
     EXPECT_EQ(refusedTables(bad), "accepted");
-    bad.TokenInfo[3] = TTokenInfo{};
-    bad.TokenInfo[3]->StackFlags = 16;
+    bad.Tables.TokenInfo[3] = TTokenInfo{};
+    bad.Tables.TokenInfo[3]->StackFlags = 16;
     EXPECT_EQ(refusedTables(bad), "Bad token stack flags in parser stream");
-    bad.TokenInfo[3]->StackFlags = 0;
+    bad.Tables.TokenInfo[3]->StackFlags = 0;
     auto table = std::make_unique<TStateTable>();
     table->Rules['a'] = TTokenRule{};
     table->Ranges.push_back({'z', 'a', TTokenRule{}});
-    bad.StateTokenRules[4] = std::move(table);
-    bad.NoStateTables = false;
+    bad.Tables.StateTokenRules[4] = std::move(table);
+    bad.Tables.NoStateTables = false;
     EXPECT_EQ(refusedTables(bad), "Bad character range in parser stream");
 }
 
@@ -265,13 +265,13 @@ TEST(Parser, VersionsAndTheRegistry) {
     EXPECT_EQ(message, "AsmParser: DFM file saved by different version of TSyntaxMemoParser.\n\r"
                        "Recompile script to update DFM file.\n\r"
                        "Expected version was 51 read version was 49");
-    EXPECT_FALSE(q.Handlers[20].has_value()); // left reset
+    EXPECT_FALSE(q.Tables.Handlers[20].has_value()); // left reset
     // Version 50 has no gutter font in its settings; later versions have one.
     p.Settings().GutterFont.Name = "Mono";
     for (uint16_t version : {50, 52}) {
         TMemoryStream in(StoredAs(p, version));
         q.ReadStored(in);
-        EXPECT_TRUE(q.Handlers[20].has_value()) << version;
+        EXPECT_TRUE(q.Tables.Handlers[20].has_value()) << version;
         EXPECT_EQ(q.Settings().GutterFont.Name, version == 50 ? "Sans Serif" : "Mono");
     }
     try {

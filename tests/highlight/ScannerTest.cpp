@@ -1,8 +1,8 @@
 // The scanner on small languages written for each case, and the editor's highlighting pass.
-#include "EdMessages.h"
-#include "EdStream.h"
-#include "FakePlatform.h"
 #include "TokenRuns.h"
+#include "editor/EdMessages.h"
+#include "editor/EdStream.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

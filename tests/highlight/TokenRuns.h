@@ -2,10 +2,10 @@
 // runs, and the incremental-against-full comparison.
 #pragma once
 
-#include "EdConsts.h"
-#include "Stream.h"
-#include "SynParse.h"
-#include "SyntaxEd.h"
+#include "editor/EdConsts.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
+#include "highlight/SynParse.h"
 
 #include <gtest/gtest.h>
 

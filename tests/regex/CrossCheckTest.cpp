@@ -1,6 +1,6 @@
 // Generated patterns from the part of the language std::regex (ECMAScript) shares with
 // ours, run over random texts: both must find the same first match.
-#include "REParser.h"
+#include "regex/REParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The editor's search entries: plain and regular-expression search from the selection,
 // whole words, case, the replace step, the replacement template and the error text.
-#include "MemoSearch.h"
+#include "regex/MemoSearch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The pattern language: what each operator and escape matches, the positions a match
 // records, every compile error with its position, and the limits that keep a search safe.
-#include "REParser.h"
-#include "EdStream.h"
-#include "SyntaxEd.h"
+#include "regex/REParser.h"
+#include "editor/EdStream.h"
+#include "editor/SyntaxEd.h"
 
 #include <gtest/gtest.h>
 

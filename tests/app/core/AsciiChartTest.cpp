@@ -1,5 +1,5 @@
-#include "AsciiChart.h"
-#include "CodePages.h"
+#include "app/core/AsciiChart.h"
+#include "app/core/CodePages.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

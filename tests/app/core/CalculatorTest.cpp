@@ -1,4 +1,4 @@
-#include "Calculator.h"
+#include "app/core/Calculator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "app/core/ChildProcess.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

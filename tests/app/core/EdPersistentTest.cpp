@@ -1,4 +1,4 @@
-#include "EdPersistent.h"
+#include "app/core/EdPersistent.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "IniFile.h"
-#include "ShellPaths.h"
+#include "app/core/IniFile.h"
+#include "app/core/ShellPaths.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

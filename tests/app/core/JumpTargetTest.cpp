@@ -1,4 +1,4 @@
-#include "JumpTarget.h"
+#include "app/core/JumpTarget.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Placement.h"
-#include "RecentFiles.h"
+#include "app/core/Placement.h"
+#include "app/core/RecentFiles.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

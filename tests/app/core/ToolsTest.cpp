@@ -1,7 +1,7 @@
-#include "ShellStrings.h"
+#include "app/core/ShellStrings.h"
 #include "TestFiles.h"
-#include "ToolCommand.h"
-#include "ToolTable.h"
+#include "app/core/ToolCommand.h"
+#include "app/core/ToolTable.h"
 
 #include <gtest/gtest.h>
 

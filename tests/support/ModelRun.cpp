@@ -2,15 +2,18 @@
 // commands, clipboard operations, block indent and selection changes run against the control
 // and, side by side, against a plain byte string edited by simple rules of its own. After
 // every operation the document must equal that string and the row chain must be sound; at
-// the end every edit is undone one step at a time and redone again.
+// the end every edit is undone one step at a time and redone again. The operations reach the
+// control through a driver (EditorDriver.h), so one run serves typed calls and key events.
 //
 // A failure names the run, its seed and the step, and lists the operations leading up to it.
-// KVX_MODEL_SEED=<n> and KVX_MODEL_OPS=<n> rerun every configuration with another seed or
-// length, which is how a failure is narrowed down.
-#include "FakePlatform.h"
+//
+// The file is long on purpose: each operation sits next to the rule that predicts its
+// result, and splitting the run across files would part them.
+#include "ModelRun.h"
+
 #include "StoreInvariants.h"
-#include "Stream.h"
-#include "SyntaxEd.h"
+#include "editor/Stream.h"
+#include "editor/SyntaxEd.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +24,11 @@
 #include <deque>
 #include <functional>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace kvx {
+namespace kvx::test {
 namespace {
 
 // ---- Run configurations ----------------------------------------------------------------
@@ -43,10 +45,6 @@ struct TRunConfig {
     bool ownWordTests;      // installs fn_CharStartsWord / fn_CharIsInWord
     bool startEmpty;        // otherwise a generated document is loaded first
 };
-
-void PrintTo(const TRunConfig& c, std::ostream* os) {
-    *os << c.name << " (seed " << c.seed << ", " << c.ops << " operations)";
-}
 
 // Four documents of 25,000 operations each: two cores run them side by side, and a failure
 // in one leaves the others to show whether it is general.
@@ -290,7 +288,7 @@ class TBookmarkModel : public TStoreListener {
 
 class TModelRun {
   public:
-    explicit TModelRun(const TRunConfig& cfg);
+    TModelRun(const TRunConfig& cfg, TEditorDriver& driver);
     void Run();
 
   private:
@@ -394,8 +392,8 @@ class TModelRun {
     const TRunConfig cfg_;
     TRandom rnd_;
     std::vector<int> tabStops_; // explicit tab columns, zero-based
-    test::TFakePlatform platform_;
-    TCustomSyntaxMemo memo_{&platform_};
+    TEditorDriver& driver_;
+    TCustomSyntaxMemo& memo_; // read only: every change goes through the driver
     TBookmarkModel bookmarks_{memo_.Store()};
     std::string text_;    // what the document must hold
     std::string initial_; // the text after loading
@@ -425,7 +423,8 @@ class TModelRun {
 
 // ---- Model helpers ---------------------------------------------------------------------
 
-TModelRun::TModelRun(const TRunConfig& cfg) : cfg_(cfg), rnd_(cfg.seed) {
+TModelRun::TModelRun(const TRunConfig& cfg, TEditorDriver& driver)
+    : cfg_(cfg), rnd_(cfg.seed), driver_(driver), memo_(driver.Memo()) {
     // The TabColumns text holds one-based columns separated by blanks.
     for (std::string_view t = cfg.tabColumns; !t.empty();) {
         const size_t sp = t.find(' ');
@@ -687,7 +686,7 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
     const std::string got = memo_.Text();
     if (got != expected)
         return Fail("text differs from the model: " + Mismatch(expected, got));
-    if (const std::string e = test::CheckStore(memo_.Store()); !e.empty())
+    if (const std::string e = CheckStore(memo_.Store()); !e.empty())
         return Fail("broken store: " + e);
     const TSelectionRange sel = memo_.Selection();
     const auto n = static_cast<TextOffset>(got.size());
@@ -764,7 +763,7 @@ void TModelRun::ReplayHistory() {
                                   std::to_string(i) + " of " + std::to_string(edits_.size()) + ")";
         if (got != cur)
             return Fail(where + ": " + Mismatch(cur, got));
-        if (const std::string e = test::CheckStore(memo_.Store()); !e.empty())
+        if (const std::string e = CheckStore(memo_.Store()); !e.empty())
             return Fail(where + ": broken store: " + e);
         if (!(memo_.Selection() == want))
             return Fail(where + ": selection " + Show(memo_.Selection()) + ", expected " +
@@ -776,7 +775,7 @@ void TModelRun::ReplayHistory() {
             return Fail("more undo steps than edits");
         const TEdit& e = edits_[--i];
         ++undos;
-        memo_.Undo();
+        driver_.Undo();
         ++seen_.undoSteps;
         cur.replace(static_cast<size_t>(e.at), e.inserted.size(), e.removed);
         check("undo", e.before);
@@ -795,7 +794,7 @@ void TModelRun::ReplayHistory() {
             return Fail("more redo steps than edits");
         const TEdit& e = edits_[i++];
         ++undos;
-        memo_.Redo();
+        driver_.Redo();
         cur.replace(static_cast<size_t>(e.at), e.removed.size(), e.inserted);
         check("redo", e.after);
     }
@@ -840,7 +839,7 @@ void TModelRun::Load() {
     }
     if (memo_.CanUndo())
         return Fail("a fresh document has something to undo");
-    if (const std::string e = test::CheckStore(memo_.Store()); !e.empty())
+    if (const std::string e = CheckStore(memo_.Store()); !e.empty())
         return Fail("broken store after loading: " + e);
     initial_ = text_;
     undoCount_ = memo_.Store().UndoLog()->Count();
@@ -851,9 +850,9 @@ void TModelRun::OpType(char32_t ch, const std::string& bytes) {
     Note("type U+" + std::to_string(static_cast<uint32_t>(ch)) + " \"" + Show(bytes) + "\"");
     if (bytes.empty()) {
         // A character the document's code page cannot hold: a beep and nothing else.
-        const int beeps = platform_.beeps;
-        memo_.KeyChar(ch);
-        if (platform_.beeps != beeps + 1)
+        const int beeps = driver_.Beeps();
+        driver_.TypeChar(ch);
+        if (driver_.Beeps() != beeps + 1)
             return Fail("no beep for a character the document cannot hold");
         return Settle(text_, false, sel, sel);
     }
@@ -864,7 +863,7 @@ void TModelRun::OpType(char32_t ch, const std::string& bytes) {
         ++seen_.overwrites;
     }
     std::string expected = Replaced(from, to, bytes);
-    memo_.KeyChar(ch);
+    driver_.TypeChar(ch);
     const TextOffset at = from + static_cast<TextOffset>(bytes.size());
     Settle(std::move(expected), true, sel, TSelectionRange{at, at});
 }
@@ -883,14 +882,14 @@ void TModelRun::OpIgnoredKey() {
     const char32_t k = keys[rnd_.Below(static_cast<int>(std::size(keys)))];
     const TSelectionRange sel = memo_.Selection();
     Note("key U+" + std::to_string(static_cast<uint32_t>(k)) + " (ignored)");
-    memo_.KeyChar(k);
+    driver_.TypeChar(k);
     Settle(text_, false, sel, sel);
 }
 
 void TModelRun::OpToggleInsert() {
     const TSelectionRange sel = memo_.Selection();
     Note("caINSTOGGLE");
-    memo_.ExecuteCommand(caINSTOGGLE);
+    driver_.RunCommand(caINSTOGGLE, false);
     insertMode_ = !insertMode_;
     if (memo_.InsertMode() != insertMode_)
         return Fail("insert mode did not flip");
@@ -931,7 +930,7 @@ void TModelRun::OpEnter() {
     const std::string inserted = "\r" + FillText(0, indent);
     Note("Enter (expected indent column " + std::to_string(indent) + ")");
     std::string expected = Replaced(sel.Start(), sel.End(), inserted);
-    memo_.KeyChar(U'\r');
+    driver_.TypeChar(U'\r');
     const TextOffset at = sel.Start() + static_cast<TextOffset>(inserted.size());
     Settle(std::move(expected), true, sel, TSelectionRange{at, at});
 }
@@ -961,7 +960,7 @@ void TModelRun::OpTab() {
     }
     const std::string fill = FillText(start, target);
     Note("TAB key (column " + std::to_string(start) + " to " + std::to_string(target) + ")");
-    memo_.KeyChar(U'\t');
+    driver_.TypeChar(U'\t');
     if (fill.empty())
         return Settle(text_, false, sel, sel);
     const TextOffset at = sel.Start() + static_cast<TextOffset>(fill.size());
@@ -971,7 +970,7 @@ void TModelRun::OpTab() {
 void TModelRun::OpBackspace() {
     const TSelectionRange sel = memo_.Selection();
     Note("caBACKSPACE");
-    memo_.ExecuteCommand(caBACKSPACE);
+    driver_.RunCommand(caBACKSPACE, false);
     if (sel.Empty() && sel.Caret == 0)
         return Settle(text_, false, sel, sel);
     const TextOffset from = sel.Empty() ? PrevStart(sel.Caret) : sel.Start();
@@ -982,7 +981,7 @@ void TModelRun::OpBackspace() {
 void TModelRun::OpDelete() {
     const TSelectionRange sel = memo_.Selection();
     Note("caDELETE");
-    memo_.ExecuteCommand(caDELETE);
+    driver_.RunCommand(caDELETE, false);
     if (sel.Empty() && sel.Caret >= Len())
         return Settle(text_, false, sel, sel);
     const TextOffset from = sel.Start();
@@ -992,13 +991,12 @@ void TModelRun::OpDelete() {
 
 void TModelRun::OpPaste(const TClip& clip) {
     const TSelectionRange sel = memo_.Selection();
-    platform_.clipboard = clip.utf8;
-    platform_.hasClipboard = true;
+    driver_.PutOnClipboard(clip.utf8);
     Note("caPASTE \"" + Show(clip.utf8, 40) + "\"");
-    const int beeps = platform_.beeps;
-    memo_.ExecuteCommand(caPASTE);
+    const int beeps = driver_.Beeps();
+    driver_.RunCommand(caPASTE, false);
     if (!clip.representable) {
-        if (platform_.beeps != beeps + 1)
+        if (driver_.Beeps() != beeps + 1)
             return Fail("no beep for a paste the document cannot hold");
         return Settle(text_, false, sel, sel);
     }
@@ -1012,35 +1010,35 @@ void TModelRun::OpPaste(const TClip& clip) {
 
 void TModelRun::OpCut() {
     const TSelectionRange sel = memo_.Selection();
-    platform_.clipboard = "(untouched)";
+    driver_.PutOnClipboard("(untouched)");
     Note("caCUT");
-    memo_.ExecuteCommand(caCUT);
+    driver_.RunCommand(caCUT, false);
     if (sel.Empty()) {
-        if (platform_.clipboard != "(untouched)")
+        if (driver_.ClipboardText() != "(untouched)")
             return Fail("cut without a selection changed the clipboard");
         return Settle(text_, false, sel, sel);
     }
     std::string cut = text_.substr(sel.Start(), sel.End() - sel.Start());
     std::replace(cut.begin(), cut.end(), '\r', '\n');
-    if (platform_.clipboard != DocToUtf8(cut))
-        return Fail("clipboard after cut: " + Mismatch(DocToUtf8(cut), platform_.clipboard));
+    if (driver_.ClipboardText() != DocToUtf8(cut))
+        return Fail("clipboard after cut: " + Mismatch(DocToUtf8(cut), driver_.ClipboardText()));
     Settle(Replaced(sel.Start(), sel.End(), ""), true, sel,
            TSelectionRange{sel.Start(), sel.Start()});
 }
 
 void TModelRun::OpCopy() {
     const TSelectionRange sel = memo_.Selection();
-    platform_.clipboard = "(untouched)";
+    driver_.PutOnClipboard("(untouched)");
     Note("caCOPY");
-    memo_.ExecuteCommand(caCOPY);
+    driver_.RunCommand(caCOPY, false);
     std::string want = "(untouched)";
     if (!sel.Empty()) {
         want = text_.substr(sel.Start(), sel.End() - sel.Start());
         std::replace(want.begin(), want.end(), '\r', '\n');
         want = DocToUtf8(want);
     }
-    if (platform_.clipboard != want)
-        return Fail("clipboard after copy: " + Mismatch(want, platform_.clipboard));
+    if (driver_.ClipboardText() != want)
+        return Fail("clipboard after copy: " + Mismatch(want, driver_.ClipboardText()));
     Settle(text_, false, sel, sel);
 }
 
@@ -1062,7 +1060,7 @@ void TModelRun::OpIndent() {
     const TSelectionRange want =
         caretAtEnd ? TSelectionRange{start, end} : TSelectionRange{end, start};
     Note("caBLOCKIND");
-    memo_.ExecuteCommand(caBLOCKIND);
+    driver_.RunCommand(caBLOCKIND, false);
     if (sel.Empty())
         return Settle(text_, false, sel, sel);
     ++seen_.blockEdits;
@@ -1098,7 +1096,7 @@ void TModelRun::OpUnindent() {
     const bool caretAtEnd = sel.Caret > sel.Anchor;
     const TextOffset end = track(sel.End());
     Note("caBLOCKUND");
-    memo_.ExecuteCommand(caBLOCKUND);
+    driver_.RunCommand(caBLOCKUND, false);
     if (cuts.empty())
         return Settle(text_, false, sel, sel);
     ++seen_.blockEdits;
@@ -1119,7 +1117,7 @@ void TModelRun::OpDeleteLine() {
     const TSelectionRange sel = memo_.Selection();
     const TRow r = RowOf(RowStarts(), sel.Caret);
     Note("caDELETELINE");
-    memo_.ExecuteCommand(caDELETELINE);
+    driver_.RunCommand(caDELETELINE, false);
     if (!sel.Empty() || !r.exists)
         return Settle(text_, false, sel, sel);
     // The row with its break goes; an undo gives back the row selected.
@@ -1154,7 +1152,7 @@ void TModelRun::OpDeleteWord(bool before) {
             outcomes.push_back({text_, false, moved});
     }
     Note(before ? "caDELPREVWORD" : "caDELNEXTWORD");
-    memo_.ExecuteCommand(before ? caDELPREVWORD : caDELNEXTWORD);
+    driver_.RunCommand(before ? caDELPREVWORD : caDELNEXTWORD, false);
     const std::string got = memo_.Text();
     const auto match = std::find_if(outcomes.begin(), outcomes.end(), [&](const TOutcome& o) {
         return o.text == got && o.sel == memo_.Selection();
@@ -1212,7 +1210,7 @@ void TModelRun::OpMove(int command, bool extend) {
                 wantRow = r.exists ? r.index + (up ? -1 : 1) : rowCount - 1;
             }
         } else {
-            const int32_t page = std::max(platform_.visibleRows, 1);
+            const int32_t page = std::max(driver_.VisibleRows(), 1);
             wantRow = std::clamp(r.index + (up ? -page : page), 0, rowCount - 1);
         }
         break;
@@ -1235,7 +1233,7 @@ void TModelRun::OpMove(int command, bool extend) {
         break;
     }
     Note(std::string(CommandName(command)) + (extend ? " extend" : ""));
-    memo_.ExecuteCommand(command, extend);
+    driver_.RunCommand(command, extend);
     const TSelectionRange got = memo_.Selection();
     if (wantRow) {
         const TRow reached = RowOf(rows, got.Caret);
@@ -1257,7 +1255,7 @@ void TModelRun::OpMove(int command, bool extend) {
 void TModelRun::OpSelect(TextOffset anchor, TextOffset caret) {
     const TSelectionRange sel = memo_.Selection();
     Note("SetSelection(" + std::to_string(anchor) + ", " + std::to_string(caret) + ")");
-    memo_.SetSelection(anchor, caret);
+    driver_.Select(anchor, caret);
     if (anchor == -1)
         return Settle(text_, false, sel, TSelectionRange{0, Len()});
     anchor = std::clamp(anchor, 0, Len());
@@ -1492,7 +1490,7 @@ void TModelRun::OpBookmark() {
     const TSelectionRange sel = memo_.Selection();
     if (rnd_.Below(3) == 0) {
         Note(std::string("goto bookmark ").append(std::to_string(n)));
-        memo_.ExecuteCommand(caGOTOBOOKMARK0 + n);
+        driver_.RunCommand(caGOTOBOOKMARK0 + n, false);
         const int32_t line = bookmarks_.LineWith(n);
         if (line < 0)
             return Settle(text_, false, sel, sel);
@@ -1505,7 +1503,7 @@ void TModelRun::OpBookmark() {
         return Settle(text_, false, sel, TSelectionRange{caret, caret});
     }
     Note(std::string("set bookmark ").append(std::to_string(n)));
-    memo_.ExecuteCommand(caSETBOOKMARK0 + n);
+    driver_.RunCommand(caSETBOOKMARK0 + n, false);
     const int32_t line = bookmarks_.LineOf(sel.Caret);
     // The empty line after a final break, or of an empty document, has no row to carry a
     // mark.
@@ -1676,26 +1674,32 @@ void TModelRun::Run() {
             Fail(std::string("the run never came to ") + what);
 }
 
-// ---- The test --------------------------------------------------------------------------
+} // namespace
 
-class EditorModel : public ::testing::TestWithParam<TRunConfig> {};
+// ---- Entry -----------------------------------------------------------------------------
 
-TEST_P(EditorModel, RandomEditingFollowsPlainTextModelAndUndoesStepByStep) {
-    TRunConfig cfg = GetParam();
+std::vector<std::string> ModelRunNames() {
+    std::vector<std::string> names;
+    for (const TRunConfig& c : kRuns)
+        names.push_back(c.name);
+    return names;
+}
+
+void RunEditorModel(const std::string& name,
+                    const std::function<std::unique_ptr<TEditorDriver>()>& makeDriver) {
+    const auto it = std::find_if(std::begin(kRuns), std::end(kRuns),
+                                 [&](const TRunConfig& c) { return name == c.name; });
+    ASSERT_NE(it, std::end(kRuns)) << "no model run named " << name;
+    TRunConfig cfg = *it;
     if (const char* s = std::getenv("KVX_MODEL_SEED"))
         cfg.seed = std::strtoull(s, nullptr, 0);
     if (const char* s = std::getenv("KVX_MODEL_OPS"))
         cfg.ops = std::atoi(s);
     SCOPED_TRACE("run " + std::string(cfg.name) + ", seed " + std::to_string(cfg.seed) + ", " +
                  std::to_string(cfg.ops) + " operations");
-    TModelRun run(cfg);
+    const std::unique_ptr<TEditorDriver> driver = makeDriver();
+    TModelRun run(cfg, *driver);
     run.Run();
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, EditorModel, ::testing::ValuesIn(kRuns),
-                         [](const ::testing::TestParamInfo<TRunConfig>& info) {
-                             return std::string(info.param.name);
-                         });
-
-} // namespace
-} // namespace kvx
+} // namespace kvx::test

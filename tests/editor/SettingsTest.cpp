@@ -1,6 +1,5 @@
-#include "Settings.h"
-#include "Stream.h"
-#include "SynParse.h"
+#include "editor/Settings.h"
+#include "editor/Stream.h"
 
 #include <gtest/gtest.h>
 
@@ -189,54 +188,6 @@ TEST(Settings, BadRecordsAreRefusedAndChangeNothing) {
     bad[tabDefault + 8 + 1 + 1 + 8] = 2; // style 0's first flag byte
     EXPECT_TRUE(refused(bad));
     EXPECT_EQ(target.LanguageName, "kept");
-}
-
-TEST(Settings, CompiledScriptsFillTheSettings) {
-    TSyntaxMemoParser p;
-    TMemoryStream script(std::string(
-        "%%language name = 'Asm' fontname = 'Mono' tabdefault = 8 tabcolumns = '9 17'\r"
-        "  editablestyles = ('Comment', 2), ('String', 3)\r"
-        "  seltextback = (*) clNavy GutterFontStyle = [fsBold]\r"
-        "%%kwTables forstate [1] endswith '[^a-z]' ( 5 is 'eax', 'ebx' 6 is 'al' )\r"
-        "%%map 4 2\r%%effects 2 [fsItalic] clGreen * clWhite 'hotspot'\r"
-        "%%keys caUNDO ( [ctrl] 'Z' | [alt] BACKSPACE ) 'Undo it'\r"
-        "%%autoreplace actionkeys = ' ;' 'teh' = 'the'\r"
-        "%%templates 'beg' ('begin block') = 'begin\\n|end' hotkey = ([ctrl, shift] 'J')\r"));
-    p.CompileFromStream(script);
-    const TSM_Settings& s = p.Settings();
-    EXPECT_EQ(s.LanguageName, "Asm");
-    EXPECT_EQ(s.TabDefault, 8);
-    EXPECT_EQ(s.TabStops[0], 8);
-    EXPECT_EQ(s.TabStops[1], 16);
-    EXPECT_EQ(s.EditableStyles[1].Name, "String");
-    EXPECT_TRUE(s.SysSelBackColor);
-    EXPECT_EQ(s.SelTextBack, 8388608);
-    EXPECT_EQ(s.GutterFont.Style, 1);
-    EXPECT_EQ(s.Map[4], 2);
-    EXPECT_EQ(s.Styles[2].FontStyle, 2);
-    EXPECT_EQ(s.Styles[2].UseDefaultText, 1);
-    EXPECT_EQ(s.Styles[2].IsHyperlink, 1);
-    ASSERT_EQ(s.KeywordTables().size(), 1u);
-    EXPECT_EQ(s.KeywordTables()[0].Words.size(), 3u);
-    TShortcut first = 0, second = 0;
-    EXPECT_TRUE(s.KeyMap().Keys().FindBinding(caUNDO, 1, first, second));
-    EXPECT_EQ(first, scAlt | vkBack);
-    EXPECT_FALSE(s.KeyMap().Keys().FindBinding(caLEFT, 0, first, second)); // cleared
-    EXPECT_EQ(s.KeyMap().Description(caUNDO), "Undo it");
-    EXPECT_EQ(s.AutoReplace().TriggerText(), " ;");
-    EXPECT_EQ(s.Templates().Entries().at("beg").Expansion, "begin\r|end");
-    EXPECT_EQ(s.Templates().Trigger, scCtrl | scShift | 'J');
-
-    // All of it survives the stored form.
-    TMemoryStream stored;
-    p.WriteStored(stored);
-    stored.Seek(0, TSeekOrigin::Begin);
-    TSyntaxMemoParser q;
-    q.ReadStored(stored);
-    TMemoryStream again;
-    q.WriteStored(again);
-    EXPECT_EQ(again.Data(), stored.Data());
-    EXPECT_EQ(q.Settings().Templates().Trigger, scCtrl | scShift | 'J');
 }
 
 } // namespace

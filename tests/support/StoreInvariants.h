@@ -2,7 +2,7 @@
 // broken one, or an empty string.
 #pragma once
 
-#include "TextStore.h"
+#include "editor/TextStore.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "Keywords.h"
-#include "EdStream.h"
-#include "SyntaxEd.h"
+#include "editor/Keywords.h"
+#include "editor/EdStream.h"
+#include "editor/SyntaxEd.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "Macros.h"
-#include "EdStream.h"
-#include "FakePlatform.h"
-#include "KeyNames.h"
-#include "Stream.h"
+#include "editor/Macros.h"
+#include "editor/EdStream.h"
+#include "editor/KeyNames.h"
+#include "editor/Stream.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

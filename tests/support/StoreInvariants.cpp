@@ -57,9 +57,9 @@ std::string CheckStore(TTextStore& store) {
         return it == where.end() || it->second.Offset != f.Offset || it->second.Index != f.Index;
     };
     for (const TStoreView* v : store.Views()) {
-        if (stale(v->Top))
+        if (stale(v->TopFinger()))
             return "stale first-visible-row finger";
-        if (stale(v->Rescan))
+        if (stale(v->RescanFrom()))
             return "stale rescan finger";
     }
     return {};

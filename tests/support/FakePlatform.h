@@ -1,0 +1,91 @@
+// A platform for tests: a fixed-pitch grid of 8-pixel characters (or, with fixedPitch off,
+// characters as wide as `widthOf` says), a visible window of a set number of rows, an
+// in-memory clipboard, and a record of repaint requests, view changes and beeps.
+#pragma once
+
+#include "editor/Colors.h"
+#include "editor/HeadlessPlatform.h"
+#include "editor/SyntaxEd.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kvx::test {
+
+class TFakePlatform : public TEditorPlatform {
+  public:
+    void InvalidateRows(int32_t first, int32_t last) override {
+        invalidated.emplace_back(first, last);
+    }
+    void ViewChanged(uint32_t bits) override { viewChanges.push_back(bits); }
+    void CaretShapeChanged(bool block) override { blockCaret = block; }
+    Pixel CharWidth() override { return charWidth; }
+    Pixel RowHeight() override { return rowHeight; }
+    bool FixedPitch() override { return fixedPitch; }
+    int VisibleRows() override { return visibleRows; }
+    int VisibleColumns() override { return visibleColumns; }
+    void MeasureWidths(std::string_view utf8, uint8_t fontStyle,
+                       std::span<Pixel> rightEdges) override {
+        ++measures;
+        if (!widthOf)
+            return MeasureGrid(charWidth, rightEdges);
+        Pixel x = 0;
+        size_t k = 0;
+        for (size_t i = 0; i < utf8.size() && k < rightEdges.size(); ++k) {
+            size_t n = 1;
+            while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80)
+                ++n;
+            x += widthOf(utf8.substr(i, n), fontStyle);
+            rightEdges[k] = x;
+            i += n;
+        }
+    }
+    int32_t SystemColorValue(int index) override {
+        return systemColors ? systemColors(index) : DefaultSystemColor(index);
+    }
+    void SetClipboard(const TClipboardData& data) override {
+        clipboard = data.Text;
+        rtf = data.Rtf;
+        html = data.Html;
+        hasClipboard = true;
+        ++clipboardSets;
+    }
+    bool ClipboardText(std::string& utf8) override {
+        if (!hasClipboard)
+            return false;
+        utf8 = clipboard;
+        return true;
+    }
+    void Beep() override { ++beeps; }
+
+    // Puts plain text on the clipboard as another program would.
+    void SetClipboardText(const std::string& utf8) {
+        clipboard = utf8;
+        rtf.clear();
+        html.clear();
+        hasClipboard = true;
+    }
+
+    int charWidth = 8;
+    int rowHeight = 16;
+    bool fixedPitch = true;
+    int visibleRows = 20;
+    int visibleColumns = 80;
+    // Width of one character (its UTF-8 bytes) in a font style; null: the grid.
+    std::function<Pixel(std::string_view, uint8_t)> widthOf;
+    std::function<int32_t(int)> systemColors;
+    std::string clipboard;
+    std::string rtf;
+    std::string html;
+    bool hasClipboard = false;
+    int clipboardSets = 0;
+    int beeps = 0;
+    int measures = 0;
+    bool blockCaret = false;
+    std::vector<std::pair<int32_t, int32_t>> invalidated;
+    std::vector<uint32_t> viewChanges;
+};
+
+} // namespace kvx::test
