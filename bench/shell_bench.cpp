@@ -5,9 +5,9 @@
 //
 //     bench_shell                      all of them (offscreen)
 
-#include "app/core/JumpTarget.h"
 #include "app/ResultsPanel.h"
 #include "app/ToolRunner.h"
+#include "app/core/JumpTarget.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #include "app/ToolRunner.h"
-#include "app/ResultsPanel.h"
 #include "TestFiles.h"
+#include "app/ResultsPanel.h"
 #include "app/core/ToolCommand.h"
 
 #include <QListView>

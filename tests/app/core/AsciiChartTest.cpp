@@ -1,6 +1,6 @@
 #include "app/core/AsciiChart.h"
-#include "app/core/CodePages.h"
 #include "TestFiles.h"
+#include "app/core/CodePages.h"
 
 #include <gtest/gtest.h>
 

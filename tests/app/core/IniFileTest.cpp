@@ -1,6 +1,6 @@
 #include "app/core/IniFile.h"
-#include "app/core/ShellPaths.h"
 #include "TestFiles.h"
+#include "app/core/ShellPaths.h"
 
 #include <gtest/gtest.h>
 

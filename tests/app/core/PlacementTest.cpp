@@ -1,6 +1,6 @@
 #include "app/core/Placement.h"
-#include "app/core/RecentFiles.h"
 #include "TestFiles.h"
+#include "app/core/RecentFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/core/ShellStrings.h"
 #include "TestFiles.h"
+#include "app/core/ShellStrings.h"
 #include "app/core/ToolCommand.h"
 #include "app/core/ToolTable.h"
 
