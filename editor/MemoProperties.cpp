@@ -81,8 +81,7 @@ void TCustomSyntaxMemo::SwitchLanguage() {
 
 // ---- View properties -------------------------------------------------------------------
 
-template <class T, class U>
-void TCustomSyntaxMemo::SetViewValue(T& field, U value, uint32_t bits) {
+template <class T, class U> void TCustomSyntaxMemo::SetViewValue(T& field, U value, uint32_t bits) {
     if (field == static_cast<T>(value))
         return;
     field = static_cast<T>(value);

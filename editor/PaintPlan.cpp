@@ -123,8 +123,8 @@ void TPaintPlanner::PlanGutter(const TLineNode* row, int32_t line, TRowPlan& pla
     const TSM_Settings& s = memo_.Settings();
     plan.HasGutter = true;
     TGutterPlan& g = plan.Gutter;
-    g.BackColor = s.SysGutterColor ? memo_.Platform().SystemColorValue(scxScrollBar)
-                                   : Resolve(s.GutterColor);
+    g.BackColor =
+        s.SysGutterColor ? memo_.Platform().SystemColorValue(scxScrollBar) : Resolve(s.GutterColor);
     g.Line = gutter > 9;
     if (!row)
         return;
@@ -136,8 +136,7 @@ void TPaintPlanner::PlanGutter(const TLineNode* row, int32_t line, TRowPlan& pla
     if (g.MarksGlyph == 12)
         g.MarksGlyph = kWrappedGlyph;
     g.WordGlyph = GlyphOf(row->GlyphWord());
-    if (memo_.HasOption(smoLineNumbers) && StartsLine(row) && g.MarksGlyph < 0 &&
-        g.WordGlyph < 0) {
+    if (memo_.HasOption(smoLineNumbers) && StartsLine(row) && g.MarksGlyph < 0 && g.WordGlyph < 0) {
         g.Number = std::to_string(line);
         const Pixel height = memo_.Platform().RowHeight();
         g.NumberTop = height < 9 ? 0 : (height - 8) / 2;

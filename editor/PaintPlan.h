@@ -32,7 +32,7 @@ constexpr int kWrappedGlyph = kGutterImages;
 
 struct TGutterPlan {
     int32_t BackColor = 0;
-    bool Line = false; // the white line near its right edge
+    bool Line = false;   // the white line near its right edge
     int MarksGlyph = -1; // -1 none, 0..13 an image of the strip, kWrappedGlyph
     int WordGlyph = -1;  // -1 none, 0..13
     std::string Number;  // the logical line number, or empty
@@ -70,7 +70,7 @@ struct TMarkPlan {
 };
 
 struct TRowPlan {
-    RowIndex Row = 0;  // past the end of the document: the index it would have
+    RowIndex Row = 0; // past the end of the document: the index it would have
     bool PastEnd = false;
     TextOffset Offset = 0; // of the row's first character
     Pixel Top = 0;

@@ -18,10 +18,10 @@ uint32_t TRangeMarks::Add(TextOffset start, int32_t length, int32_t user, uint8_
     m.Handle = nextHandle_++;
     if (nextHandle_ == 0)
         nextHandle_ = 1;
-    m.Start = static_cast<TextOffset>(std::clamp<int64_t>(std::min<int64_t>(start, end), 0,
-                                                          INT32_MAX));
-    m.End = static_cast<TextOffset>(std::clamp<int64_t>(std::max<int64_t>(start, end), 0,
-                                                        INT32_MAX));
+    m.Start =
+        static_cast<TextOffset>(std::clamp<int64_t>(std::min<int64_t>(start, end), 0, INT32_MAX));
+    m.End =
+        static_cast<TextOffset>(std::clamp<int64_t>(std::max<int64_t>(start, end), 0, INT32_MAX));
     m.Kind = kind;
     m.User = user;
     marks_.push_back(m);

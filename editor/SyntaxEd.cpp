@@ -436,7 +436,8 @@ TextOffset THighlighter::HighlightedTo(TCustomSyntaxMemo& memo) {
 }
 
 bool TCustomSyntaxMemo::Holds(THighlighter* h) const {
-    return h && (h == highlighter_ || std::find(parsers_.begin(), parsers_.end(), h) != parsers_.end());
+    return h &&
+           (h == highlighter_ || std::find(parsers_.begin(), parsers_.end(), h) != parsers_.end());
 }
 
 void TCustomSyntaxMemo::HoldHighlighter(THighlighter* h) {

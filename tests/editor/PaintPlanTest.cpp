@@ -50,7 +50,7 @@ TEST_F(PaintPlan, GutterGlyphsAndLineNumbers) {
     memo.SetWholeText("one\rtwo\rthree\rfour\r");
     memo.SetOptions(memo.Options().Include(smoLineNumbers));
     TTextStore& s = memo.Store();
-    s.RowByIndex(1).Row->SetMarks(1 | 8); // bookmarks 0 and 3: the highest shows
+    s.RowByIndex(1).Row->SetMarks(1 | 8);        // bookmarks 0 and 3: the highest shows
     s.RowByIndex(2).Row->SetGlyphWord(1u << 14); // the strip has no image 14
     s.RowByIndex(3).Row->SetGlyphWord(1u << 13);
     const std::vector<TRowPlan> rows = Plan();

@@ -69,8 +69,8 @@ inline std::string Highlighted(TSyntaxMemoParser& p, std::string_view text) {
 // background slices of a few rows. After every step the bytes highlighted so far must
 // equal the full pass's, and every few steps the whole text is asked for and compared.
 inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
-                                  const std::vector<std::string>& pieces, int edits,
-                                  uint32_t seed, bool deferred = false) {
+                                  const std::vector<std::string>& pieces, int edits, uint32_t seed,
+                                  bool deferred = false) {
     TCustomSyntaxMemo memo;
     memo.SetWholeText(text);
     memo.SetHighlighter(&p);
@@ -115,8 +115,8 @@ inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
         p.HighlightAll(full);
         const TextOffset done = memo.HighlightedTo();
         if (done < 0 || done > memo.TextLength() || (whole && done != memo.TextLength()))
-            FAIL() << "step " << step << " (seed " << seed << "), " << edit
-                   << ": highlighted to " << done << " of " << memo.TextLength();
+            FAIL() << "step " << step << " (seed " << seed << "), " << edit << ": highlighted to "
+                   << done << " of " << memo.TextLength();
         const std::string a = AllBytes(memo).substr(0, static_cast<size_t>(done));
         const std::string b = AllBytes(full).substr(0, static_cast<size_t>(done));
         if (a != b) {
