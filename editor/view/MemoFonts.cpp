@@ -33,6 +33,17 @@ bool TMemoFonts::SetFont(const std::string& name, int pointSize) {
     base_.setStyleHint(QFont::TypeWriter);
     // Kerning would pull characters off the columns the layout counts.
     base_.setKerning(false);
+    base_.setStyleStrategy(antialiasing_ ? QFont::PreferDefault : QFont::NoAntialias);
+    Measure();
+    return true;
+}
+
+bool TMemoFonts::SetAntialiasing(bool on) {
+    if (on == antialiasing_)
+        return false;
+    antialiasing_ = on;
+    base_.setStyleStrategy(on ? QFont::PreferDefault : QFont::NoAntialias);
+    gutter_.setStyleStrategy(base_.styleStrategy());
     Measure();
     return true;
 }
@@ -43,6 +54,7 @@ bool TMemoFonts::SetGutterFont(const TGutterFont& font) {
     f.setItalic(font.Style & 2);
     f.setUnderline(font.Style & 4);
     f.setStrikeOut(font.Style & 8);
+    f.setStyleStrategy(antialiasing_ ? QFont::PreferDefault : QFont::NoAntialias);
     const QColor color = FromColorRef(font.Color);
     if (f == gutter_ && color == gutterColor_)
         return false;

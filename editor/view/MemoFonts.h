@@ -27,6 +27,8 @@ class TMemoFonts {
     // and measures it; true when anything changed.
     bool SetFont(const std::string& name, int pointSize);
     bool SetGutterFont(const TGutterFont& font);
+    // Smoothed glyph edges (on at first); off, every pixel of a glyph is its colour.
+    bool SetAntialiasing(bool on);
 
     // The text font in a style: bold 1, italic 2, underline 4, strike-out 8.
     const QFont& Font(uint8_t style);
@@ -52,6 +54,7 @@ class TMemoFonts {
     Pixel rowHeight_ = 17;
     Pixel ascent_ = 12;
     bool fixedPitch_ = false;
+    bool antialiasing_ = true;
 };
 
 } // namespace kvx

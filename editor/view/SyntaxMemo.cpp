@@ -153,6 +153,13 @@ void TSyntaxMemo::SetFontSize(int pointSize) {
     memo_->ChangeNotification();
 }
 
+void TSyntaxMemo::SetTextAntialiasing(bool on) {
+    if (fonts_->SetAntialiasing(on)) {
+        memo_->View().ForgetLayouts();
+        viewport()->update();
+    }
+}
+
 Pixel TSyntaxMemo::CharWidth() const {
     return fonts_->CharWidth();
 }

@@ -82,6 +82,8 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     void SetFontSize(int pointSize);
     Pixel CharWidth() const;
     Pixel RowHeight() const;
+    // Smoothed glyph edges; on at first.
+    void SetTextAntialiasing(bool on);
 
     // ---- Caret ----------------------------------------------------------------------------
     // One-based line (row) and display column of the caret.
