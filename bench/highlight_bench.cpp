@@ -6,6 +6,7 @@
 //     bench_highlight            (writes its files under $TMPDIR or /tmp and removes them)
 
 #include "AsmSource.h"
+#include "CSource.h"
 #include "editor/SyntaxEd.h"
 #include "highlight/SynParse.h"
 #include "highlight/languages/Languages.h"
@@ -31,51 +32,6 @@ using kvx::bench::kMB;
 using kvx::bench::Seconds;
 constexpr size_t kFileBytes = size_t(50) * 1000 * 1000;
 
-// C of about 30 bytes a line: statements, strings, numbers, line comments, and a block
-// comment over three lines every twenty lines. With `breaks` false the lines are joined
-// by blanks into one line.
-std::string CSource(size_t bytes, bool breaks = true) {
-    const char* nl = breaks ? "\n" : " ";
-    std::string s;
-    s.reserve(bytes + 128);
-    uint64_t r = 88172645463325252ull;
-    char line[160];
-    for (unsigned i = 0; s.size() < bytes; ++i) {
-        r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-        const unsigned v = unsigned(r >> 20) % 1000;
-        int n;
-        switch (i % 20) {
-        case 0:
-            n = std::snprintf(line, sizeof line, "/* step %u of the\n * loop body%s */%s", v,
-                              breaks ? "\n" : "", nl);
-            if (!breaks)
-                for (int k = 0; k < n; ++k)
-                    if (line[k] == '\n')
-                        line[k] = ' ';
-            break;
-        case 1:
-            n = std::snprintf(line, sizeof line, "int f%u(int a, char *s) {%s", v, nl);
-            break;
-        case 5:
-            n = std::snprintf(line, sizeof line, "    if (a > %u) return 0x%x;%s", v, v, nl);
-            break;
-        case 9:
-            // A line comment would swallow the rest of a file that is one line.
-            n = breaks ? std::snprintf(line, sizeof line, "    s = \"text %%d\"; // %u\n", v)
-                       : std::snprintf(line, sizeof line, "    s = \"text %u\"; ", v);
-            break;
-        case 19:
-            n = std::snprintf(line, sizeof line, "}%s", nl);
-            break;
-        default:
-            n = std::snprintf(line, sizeof line, "    x%u = y + %u.5 * a;%s", v % 50, v, nl);
-        }
-        s.append(line, size_t(n));
-    }
-    s.resize(bytes);
-    return s;
-}
-
 const fs::path& SourceFile(int language) {
     static fs::path files[2];
     fs::path& f = files[language == 1 ? 0 : 1];
@@ -84,7 +40,8 @@ const fs::path& SourceFile(int language) {
         kvx::bench::TAsmStyle style;
         style.Break = "\n";
         std::ofstream(f, std::ios::binary)
-            << (language == 1 ? kvx::bench::AsmSource(kFileBytes, style) : CSource(kFileBytes));
+            << (language == 1 ? kvx::bench::AsmSource(kFileBytes, style)
+                              : kvx::bench::CSource(kFileBytes));
     }
     return f;
 }
@@ -163,14 +120,7 @@ void BM_KeystrokeMillionRows(benchmark::State& state) {
     static kvx::TCustomSyntaxMemo memo;
     if (memo.Store().RowCount() == 0) {
         kvx::LoadLanguage(parser, 2);
-        std::string text = CSource(size_t(40) * 1000 * 1000);
-        text.resize(text.rfind('\n') + 1);
-        size_t lines = 0;
-        for (const char c : text)
-            lines += c == '\n';
-        while (lines > 1000000)
-            text.resize(text.rfind('\n', text.size() - 2) + 1), --lines;
-        memo.SetWholeText(text);
+        memo.SetWholeText(kvx::bench::CSourceLines(1000000));
         memo.SetHighlighter(&parser);
         memo.ChangeNotification();
     }
@@ -183,7 +133,7 @@ BENCHMARK(BM_KeystrokeMillionRows)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond
 void BM_SingleLineFile(benchmark::State& state) {
     static const fs::path file = [] {
         fs::path f = Folder() / "oneline.c";
-        std::ofstream(f, std::ios::binary) << CSource(size_t(20) * 1000 * 1000, false);
+        std::ofstream(f, std::ios::binary) << kvx::bench::CSource(size_t(20) * 1000 * 1000, false);
         return f;
     }();
     kvx::TSyntaxMemoParser parser;
@@ -207,7 +157,7 @@ void BM_SingleLineKeystroke(benchmark::State& state) {
     static kvx::TCustomSyntaxMemo memo;
     if (memo.Store().RowCount() == 0) {
         kvx::LoadLanguage(parser, 2);
-        memo.SetWholeText(CSource(size_t(20) * 1000 * 1000, false));
+        memo.SetWholeText(kvx::bench::CSource(size_t(20) * 1000 * 1000, false));
         memo.SetHighlighter(&parser);
         memo.ChangeNotification();
     }

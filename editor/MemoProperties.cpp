@@ -71,7 +71,7 @@ void TCustomSyntaxMemo::SwitchLanguage() {
         RescanWholeDocument();
     if (rewrap && HasOption(smoWordWrap)) {
         view_.ResetColumn();
-        Store().RewrapRange(nullptr, nullptr);
+        RecutRows();
     }
     RefreshSettings();
     Changed(chLanguage);
@@ -192,7 +192,7 @@ void TCustomSyntaxMemo::SetFont(const std::string& name, int size) {
     settings_->FontName = name;
     settings_->FontSize = size;
     if (HasOption(smoWordWrap))
-        Store().RewrapRange(nullptr, nullptr);
+        RecutRows();
     ViewSettingsChanged(chSettings | chView);
 }
 
@@ -221,7 +221,7 @@ void TCustomSyntaxMemo::SetWrapAtColumn(int value) {
         return;
     settings_->WrapAtColumn = value;
     if (HasOption(smoWordWrap))
-        Store().RewrapRange(nullptr, nullptr);
+        RecutRows();
     ViewSettingsChanged();
 }
 
@@ -234,7 +234,7 @@ void TCustomSyntaxMemo::SetWrapOverride(const std::string& value) {
         return;
     settings_->WrapOverride = value;
     if (HasOption(smoWordWrap) && HasOption(smoWrapOverride))
-        Store().RewrapRange(nullptr, nullptr);
+        RecutRows();
     ViewSettingsChanged();
 }
 

@@ -76,6 +76,7 @@ void TCustomSyntaxMemo::ShowStore(TTextStore* store) {
 
 void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
     ShowStore(store ? store : ownStore_.get());
+    rowsSeen_ = Store().RowCount();
     inVirtual_ = false;
     virtualColumn_ = preferredColumn_ = 0;
     view_.ResetColumn();
@@ -245,8 +246,14 @@ void TCustomSyntaxMemo::ApplySettings() {
 void TCustomSyntaxMemo::RefreshSettings() {
     ApplySettings();
     if (HasOption(smoWordWrap))
-        Store().RewrapRange(nullptr, nullptr);
+        RecutRows();
     ViewSettingsChanged(chSettings | chOptions | chKeyboard);
+}
+
+void TCustomSyntaxMemo::RecutRows() {
+    Store().RewrapRange(nullptr, nullptr);
+    rowsSeen_ = Store().RowCount();
+    platform_->InvalidateRows(0, -1);
 }
 
 void TCustomSyntaxMemo::ViewSettingsChanged(uint32_t bits) {
@@ -261,8 +268,21 @@ void TCustomSyntaxMemo::StoreTextChanged(TextOffset offset, int32_t delta) {
     Changed(chText);
     if (highlighter_)
         highlighter_->TextChanged(*this, offset, delta);
-    // Rows from the change on may have moved; the view repaints those it shows.
-    platform_->InvalidateRows(Locate(offset).Index, -1);
+    // Rows from the change on may have moved, unless no row came or went: then only the rows
+    // of the edited line changed (a long line's rows pass text to each other).
+    const TCaretRow at = Locate(offset);
+    const RowIndex rows = Store().RowCount();
+    if (rows == rowsSeen_ && at.Row) {
+        RowIndex first = at.Index, last = at.Index;
+        for (const TLineNode* r = at.Row; r->IsContinuation() && r->Prev(); r = r->Prev())
+            --first;
+        for (const TLineNode* r = at.Row; !r->EndsWithBreak() && r->Next(); r = r->Next())
+            ++last;
+        platform_->InvalidateRows(first, last);
+    } else {
+        platform_->InvalidateRows(at.Index, -1);
+    }
+    rowsSeen_ = rows;
     if (!OnTextChange)
         return;
     if (!applying_)
@@ -396,7 +416,7 @@ void TCustomSyntaxMemo::SetOptionWord(uint32_t word, bool refresh) {
     settings_->OptionWord = static_cast<int32_t>(word);
     if (changed & OptionBit(smoWordWrap)) {
         view_.ResetColumn();
-        Store().RewrapRange(nullptr, nullptr);
+        RecutRows();
     }
     // The bar and block carets differ only in overwrite mode.
     if ((changed & OptionBit(smoBlockOverwriteCursor)) && !insertMode_)

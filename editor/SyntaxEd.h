@@ -508,6 +508,8 @@ class TCustomSyntaxMemo : public TStoreView {
     void ApplySettings();
     // The active slot's highlighter and settings become the control's.
     void SwitchLanguage();
+    // Cuts every row again (word wrap or its column changed) and repaints.
+    void RecutRows();
     // Tells the highlighter the control holds it (once), or that it no longer does.
     void HoldHighlighter(THighlighter* h);
     void ReleaseHighlighter(THighlighter* h);
@@ -567,6 +569,9 @@ class TCustomSyntaxMemo : public TStoreView {
     std::array<THighlighter*, kParserSlots> parsers_{};
     int activeParser_ = 1;
     bool deferHighlighting_ = false;
+    // Rows the document had after the last change this control saw: an edit that leaves the
+    // count alone moves no row below the line it changed.
+    RowIndex rowsSeen_ = 0;
     TRangeMarks marks_;
     bool hideSelection_ = true;
     bool showFocusLine_ = false;

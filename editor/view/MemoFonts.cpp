@@ -65,6 +65,7 @@ bool TMemoFonts::SetGutterFont(const TGutterFont& font) {
 
 void TMemoFonts::Measure() {
     styles_ = {};
+    raw_ = {};
     // Rows are as high as the tallest style, bold italic, needs.
     QFont boldItalic = base_;
     boldItalic.setBold(true);
@@ -98,6 +99,18 @@ const QFont& TMemoFonts::Font(uint8_t style) {
         f = font;
     }
     return *f;
+}
+
+} // namespace kvx
+
+namespace kvx {
+
+const QRawFont& TMemoFonts::RawFont(uint8_t style) {
+    style &= 15;
+    std::optional<QRawFont>& r = raw_[style];
+    if (!r)
+        r = QRawFont::fromFont(Font(style));
+    return *r;
 }
 
 } // namespace kvx

@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QRawFont>
 
 #include <array>
 #include <optional>
@@ -32,6 +33,8 @@ class TMemoFonts {
 
     // The text font in a style: bold 1, italic 2, underline 4, strike-out 8.
     const QFont& Font(uint8_t style);
+    // The same as a raw font, for drawing glyphs at places of the painter's choosing.
+    const QRawFont& RawFont(uint8_t style);
     const QFont& GutterFont() const { return gutter_; }
     QColor GutterColor() const { return gutterColor_; }
 
@@ -48,6 +51,7 @@ class TMemoFonts {
     std::string name_;
     int size_ = 0;
     std::array<std::optional<QFont>, 16> styles_;
+    std::array<std::optional<QRawFont>, 16> raw_;
     QFont gutter_;
     QColor gutterColor_;
     Pixel charWidth_ = 7;

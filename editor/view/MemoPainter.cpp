@@ -2,6 +2,7 @@
 
 #include "MemoFonts.h"
 
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -150,11 +151,27 @@ void TMemoPainter::PaintRun(QPainter& p, const TRowPlan& row, const TPaintRun& r
     p.setFont(fonts_.Font(run.FontStyle));
     p.setPen(ColorOf(run.TextColor));
     const QPointF at(run.X, row.Top + fonts_.Ascent());
-    bool ascii = true;
-    for (const QChar c : text)
-        ascii = ascii && c.unicode() < 128;
-    if (!fonts_.FixedPitch() || ascii) {
+    if (!fonts_.FixedPitch()) {
         p.drawText(at, text);
+        return;
+    }
+    // On the grid every character has its place: the font's glyphs go there directly, with
+    // no shaping to ask where they would go.
+    const QRawFont& raw = fonts_.RawFont(run.FontStyle);
+    glyphs_ = raw.glyphIndexesForString(text);
+    const bool whole = glyphs_.size() == text.size() &&
+                       std::find(glyphs_.begin(), glyphs_.end(), 0u) == glyphs_.end();
+    if (whole) {
+        positions_.resize(glyphs_.size());
+        for (qsizetype k = 0; k < positions_.size(); ++k)
+            positions_[k] = QPointF(run.X + qreal(k) * fonts_.CharWidth(), at.y());
+        QGlyphRun glyphs;
+        glyphs.setRawFont(raw);
+        glyphs.setGlyphIndexes(glyphs_);
+        glyphs.setPositions(positions_);
+        glyphs.setUnderline(run.FontStyle & 4);
+        glyphs.setStrikeOut(run.FontStyle & 8);
+        p.drawGlyphRun(QPointF(0, 0), glyphs);
         return;
     }
     // A character the font lacks comes from another font with its own width: each one is put

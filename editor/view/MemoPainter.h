@@ -7,6 +7,8 @@
 #include "editor/PaintPlan.h"
 
 #include <QImage>
+#include <QList>
+#include <QPointF>
 #include <QRect>
 
 #include <array>
@@ -42,6 +44,9 @@ class TMemoPainter {
     void PaintMarks(QPainter& p, const TRowPlan& row, Pixel width, const TMarkHook& drawMark);
 
     TMemoFonts& fonts_;
+    // Kept between runs: most runs are short and alike.
+    QList<quint32> glyphs_;
+    QList<QPointF> positions_;
 };
 
 } // namespace kvx

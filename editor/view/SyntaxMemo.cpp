@@ -274,7 +274,18 @@ void TSyntaxMemo::UpdateScrollBars() {
     v->setPageStep(std::max(VisibleRows(), 1));
     v->setValue(memo_->View().TopRow());
     QScrollBar* h = horizontalScrollBar();
-    h->setRange(0, memo_->WordWrap() ? 0 : std::max(s.LongestRow() - 1, 0));
+    // The horizontal range follows the longest row in steps, growing at once and shrinking
+    // only when the longest row is well inside it: typing at the end of the longest row would
+    // otherwise change the range, and repaint the bar, with every key.
+    int columns = 0;
+    if (!memo_->WordWrap() && s.LongestRow() > 0) {
+        constexpr int kStep = 32;
+        const int stepped = (s.LongestRow() + kStep - 1) / kStep * kStep;
+        columns = h->maximum();
+        if (stepped > columns || stepped + 2 * kStep <= columns)
+            columns = stepped;
+    }
+    h->setRange(0, columns);
     h->setPageStep(std::max(VisibleColumns(), 1));
     h->setValue(memo_->View().FirstColumn());
     updatingBars_ = false;
