@@ -68,34 +68,46 @@ void TCustomSyntaxMemo::WriteRange(TStream& out, unsigned flags, TextOffset from
     buf.Flush();
 }
 
+namespace {
+// Writes the whole text in the save format. The undo log is left alone: only the caller
+// knows when the text has really reached its destination and counts as saved.
+void WriteDocument(TCustomSyntaxMemo& m, TStream& out) {
+    TTextStore& s = m.Store();
+    const unsigned flags = m.SaveFormat == sfUNIX     ? kLf
+                           : m.SaveFormat == sfRTF    ? kRtf
+                           : m.SaveFormat == sfHTML   ? kHtml
+                           : m.SelLineStyle == lsCRLF ? kCrLf
+                                                      : 0;
+    m.LockPaint();
+    try {
+        if (s.Bom && s.Utf8() && !(flags & (kRtf | kHtml)))
+            if (out.Write("\xEF\xBB\xBF", 3) != 3)
+                throw EFileSaveError(kCouldNotSaveText);
+        m.WriteRange(out, flags, 0, s.TextLength());
+    } catch (...) {
+        m.UnlockPaint();
+        throw;
+    }
+    m.UnlockPaint();
+}
+} // namespace
+
 void TCustomSyntaxMemo::SaveToStream(TStream* stream) {
     if (!stream)
         throw EFileSaveError(kBadStreamInstance);
-    TTextStore& s = Store();
-    const unsigned flags = SaveFormat == sfUNIX     ? kLf
-                           : SaveFormat == sfRTF    ? kRtf
-                           : SaveFormat == sfHTML   ? kHtml
-                           : SelLineStyle == lsCRLF ? kCrLf
-                                                    : 0;
-    LockPaint();
-    try {
-        if (s.Bom && s.Utf8() && !(flags & (kRtf | kHtml)))
-            if (stream->Write("\xEF\xBB\xBF", 3) != 3)
-                throw EFileSaveError(kCouldNotSaveText);
-        WriteRange(*stream, flags, 0, s.TextLength());
-    } catch (...) {
-        UnlockPaint();
-        throw; // the history stays: the document still differs from any file
-    }
-    UnlockPaint();
-    if (TUndoStack* log = s.UndoLog())
+    WriteDocument(*this, *stream);
+    if (TUndoStack* log = Store().UndoLog())
         log->ClearAndMarkSaved();
 }
 
 void TCustomSyntaxMemo::SaveToFile(const std::string& name) {
     TSafeFileStream file(name);
-    SaveToStream(&file);
+    WriteDocument(*this, file);
+    // Until the new file has replaced the old one nothing is saved: a failure up to there
+    // leaves the document modified, with all of its history.
     file.Commit();
+    if (TUndoStack* log = Store().UndoLog())
+        log->ClearAndMarkSaved();
     if (HasOption(smoTitleAsFilename))
         Title = name;
 }
