@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <vector>
 
 namespace kvx::test {
 
@@ -62,6 +63,66 @@ std::string CheckStore(TTextStore& store) {
         if (stale(v->Rescan))
             return "stale rescan finger";
     }
+    return {};
+}
+
+std::string CheckUndoLog(TUndoStack& log) {
+    // Read every record, bottom first, by walking the cursor down and back up again.
+    const int32_t cursor = log.Count();
+    std::vector<TUndoRecord> records;
+    while (log.Count() > 0)
+        log.StepDown();
+    while (!log.AtTop())
+        records.push_back(log.StepUp());
+    while (log.Count() > cursor)
+        log.StepDown();
+
+    auto at = [&](size_t i) { return "record " + std::to_string(i) + ": "; };
+    auto isMarker = [&](size_t i, int32_t code, int32_t boundary) {
+        return i < records.size() && records[i].Kind == TUndoRecord::Marker &&
+               records[i].A == code && records[i].B == boundary;
+    };
+    std::vector<size_t> stepEnds{0}; // where whole steps end: the cursor may stand there
+    int32_t openGroup = 0;
+    for (size_t i = 0; i < records.size();) {
+        const TUndoRecord& r = records[i];
+        if (r.Kind != TUndoRecord::Marker)
+            return at(i) + "a step does not start with a marker";
+        if (r.A == ugReplacement && r.B == TUndoRecord::Bracket) {
+            if (i + 6 > records.size() || records[i + 1].Kind != TUndoRecord::Selection ||
+                records[i + 2].Kind != TUndoRecord::Text ||
+                records[i + 3].Kind != TUndoRecord::Text ||
+                records[i + 4].Kind != TUndoRecord::Selection ||
+                !isMarker(i + 5, ugReplacement, TUndoRecord::Bracket))
+                return at(i) + "a broken replacement bracket";
+            i += 6;
+        } else if (r.A >= 11 && (r.B == TUndoRecord::GroupBegin || r.B == TUndoRecord::GroupEnd)) {
+            if (i + 3 > records.size() || records[i + 1].Kind != TUndoRecord::Selection ||
+                !isMarker(i + 2, r.A, r.B))
+                return at(i) + "a broken group boundary";
+            if (r.B == TUndoRecord::GroupBegin) {
+                if (openGroup)
+                    return at(i) + "a group begins inside another";
+                openGroup = r.A;
+            } else {
+                if (openGroup != r.A)
+                    return at(i) + "a group ends that did not begin";
+                openGroup = 0;
+            }
+            i += 3;
+        } else {
+            return at(i) + "an unknown marker";
+        }
+        if (!openGroup)
+            stepEnds.push_back(i);
+    }
+    if (openGroup && !log.GroupOpen())
+        return "a group begins and never ends";
+    if (log.GroupOpen() && (!openGroup || openGroup != log.GroupCode()))
+        return "the open group has no begin boundary";
+    if (!log.GroupOpen() &&
+        std::find(stepEnds.begin(), stepEnds.end(), size_t(cursor)) == stepEnds.end())
+        return "the cursor stands inside a step";
     return {};
 }
 

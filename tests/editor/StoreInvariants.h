@@ -3,11 +3,18 @@
 #pragma once
 
 #include "TextStore.h"
+#include "UndoStack.h"
 
 #include <string>
 
 namespace kvx::test {
 
 std::string CheckStore(TTextStore& store);
+
+// Checks that the undo log reads, from its bottom, as whole undo steps: replacement
+// brackets and complete groups, with a group still open only at the top. The cursor must
+// stand between two steps. Returns a description of the first fault, or an empty string.
+// The log is walked with its own cursor and left as it was.
+std::string CheckUndoLog(TUndoStack& log);
 
 } // namespace kvx::test
