@@ -302,6 +302,10 @@ class TTextStore {
                                              uint32_t flags);
     int CutLength(const char* text, int remaining) const;
     void InsertPiece(TStoreView& view, const char* text, int32_t n);
+    // The first row to cut again after an edit `inRow` bytes into the row at `at`.
+    TRowFinger RecutStart(const TRowFinger& at, int inRow) const;
+    // The last row of the line `row` belongs to; adds the rows stepped over to `rows`.
+    static TLineNode* LineEnd(TLineNode* row, int32_t& rows);
     void NoteRescan(TLineNode* row, TextOffset offset, int32_t index);
     void CountRow(int length, int delta);
     TRowFinger WalkTo(TRowFinger from, TextOffset offset) const;

@@ -324,7 +324,8 @@ class TModelRun {
         return cfg_.utf8 ? std::string(w.utf8) : std::string(1, static_cast<char>(w.cp1252));
     }
     std::string DocToUtf8(std::string_view doc) const;
-    std::vector<TextOffset> RowStarts();
+    std::vector<TextOffset> RowStarts() const;
+    std::vector<TextOffset> StoreRowStarts();
     TRow RowOf(const std::vector<TextOffset>& rows, TextOffset p) const;
     TRow RowAtIndex(const std::vector<TextOffset>& rows, int32_t k) const;
     TextOffset LineStart(TextOffset p) const;
@@ -487,9 +488,22 @@ std::string TModelRun::DocToUtf8(std::string_view doc) const {
     return out;
 }
 
-// Where the rows of a long line are cut depends on its history, not on its text, so the
-// row starts are read from the store (whose structure CheckStore vouches for).
-std::vector<TextOffset> TModelRun::RowStarts() {
+// Where the rows must start, from the model's text alone: every line starts a row, and a
+// line longer than a row is cut as loading cuts it, whatever edits made it.
+std::vector<TextOffset> TModelRun::RowStarts() const {
+    std::vector<TextOffset> rows;
+    for (TextOffset line = 0; line < Len();) {
+        const size_t br = text_.find('\r', static_cast<size_t>(line));
+        const TextOffset end = br == std::string::npos ? Len() : static_cast<TextOffset>(br) + 1;
+        rows.push_back(line);
+        for (const int32_t cut : test::LimitCuts(text_.data() + line, end - line, cfg_.utf8))
+            rows.push_back(line + cut);
+        line = end;
+    }
+    return rows;
+}
+
+std::vector<TextOffset> TModelRun::StoreRowStarts() {
     std::vector<TextOffset> rows;
     TextOffset at = 0;
     for (const TLineNode* r = memo_.Store().FirstRow(); r; r = r->Next()) {
@@ -746,9 +760,18 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
                 ++seen_.bookmarkEdits;
                 break;
             }
+    // Every edit leaves the rows as loading the same text would cut them.
+    const std::vector<TextOffset> rows = RowStarts();
+    if (const std::vector<TextOffset> got = StoreRowStarts(); got != rows) {
+        size_t k = 0;
+        while (k < rows.size() && k < got.size() && rows[k] == got[k])
+            ++k;
+        return Fail("rows cut differently from the model: row " + std::to_string(k) +
+                    " starts at " + (k < got.size() ? std::to_string(got[k]) : "none") +
+                    ", expected " + (k < rows.size() ? std::to_string(rows[k]) : "none"));
+    }
     // Rows are found through remembered positions (the last lookup, the first visible row);
     // whatever an edit did to them, a lookup must agree with walking the rows.
-    const std::vector<TextOffset> rows = RowStarts();
     for (const TextOffset p : {sel.Anchor, sel.Caret}) {
         const TRow want = RowOf(rows, p);
         const TCustomSyntaxMemo::TCaretRow at = memo_.Locate(p);

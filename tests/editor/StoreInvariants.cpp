@@ -6,7 +6,32 @@
 
 namespace kvx::test {
 
-std::string CheckStore(TTextStore& store) {
+std::vector<int32_t> LimitCuts(const char* text, int32_t length, bool utf8) {
+    std::vector<int32_t> cuts;
+    for (int32_t start = 0; length - start > MaxRowLength;) {
+        int32_t cut = start + MaxRowLength;
+        // A continuation byte at the cut whose lead byte, at most three bytes back, starts a
+        // sequence long enough to reach it: the row ends before that lead byte instead.
+        const auto at = [&](int32_t i) { return static_cast<unsigned char>(text[i]); };
+        if (utf8 && (at(cut) & 0xC0) == 0x80) {
+            int32_t lead = cut - 1;
+            while (lead > cut - 3 && (at(lead) & 0xC0) == 0x80)
+                --lead;
+            const unsigned char b = at(lead);
+            const int32_t n = b >= 0xF0 && b <= 0xF7   ? 4
+                              : b >= 0xE0 && b <= 0xEF ? 3
+                              : b >= 0xC0 && b <= 0xDF ? 2
+                                                       : 1;
+            if ((b & 0xC0) != 0x80 && lead + n > cut)
+                cut = lead;
+        }
+        cuts.push_back(cut);
+        start = cut;
+    }
+    return cuts;
+}
+
+std::string CheckStore(TTextStore& store, bool wrapped) {
     int64_t total = 0;
     int32_t rows = 0;
     int longest = 0;
@@ -45,6 +70,29 @@ std::string CheckStore(TTextStore& store) {
     }
     if (prev != store.LastRow())
         return "last row pointer wrong";
+    if (!wrapped) {
+        int32_t row = 0;
+        std::string line;
+        std::vector<int32_t> lengths;
+        for (const TLineNode* r = store.FirstRow(); r; r = r->Next()) {
+            line.append(r->Text(), static_cast<size_t>(r->Length()));
+            lengths.push_back(r->Length());
+            if (r->Next() && !r->EndsWithBreak())
+                continue;
+            std::vector<int32_t> want = LimitCuts(line.data(), int32_t(line.size()), store.Utf8());
+            int32_t at = 0;
+            std::vector<int32_t> got;
+            for (size_t k = 0; k + 1 < lengths.size(); ++k)
+                got.push_back(at += lengths[k]);
+            if (got != want)
+                return "row " + std::to_string(row) + ": a line of " + std::to_string(line.size()) +
+                       " bytes cut into " + std::to_string(lengths.size()) +
+                       " rows, not as loading cuts it";
+            row += static_cast<int32_t>(lengths.size());
+            line.clear();
+            lengths.clear();
+        }
+    }
     if (total != store.TextLength())
         return "lengths do not sum to TextLength";
     if (rows != store.RowCount())

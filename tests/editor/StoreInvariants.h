@@ -6,10 +6,18 @@
 #include "UndoStack.h"
 
 #include <string>
+#include <vector>
 
 namespace kvx::test {
 
-std::string CheckStore(TTextStore& store);
+// Unless `wrapped` (word wrap cuts rows where the view wants them), every logical line must
+// be cut the way loading cuts it: rows of 2047 bytes, shortened only so that a UTF-8
+// sequence is not split, and the rest in its last row.
+std::string CheckStore(TTextStore& store, bool wrapped = false);
+
+// Where a logical line of `length` bytes from `text` is cut into rows by that rule: the
+// offsets, from the line's start, where its second, third, ... rows start.
+std::vector<int32_t> LimitCuts(const char* text, int32_t length, bool utf8);
 
 // Checks that the undo log reads, from its bottom, as whole undo steps: replacement
 // brackets and complete groups, with a group still open only at the top. The cursor must
