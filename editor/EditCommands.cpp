@@ -405,16 +405,18 @@ void TCustomSyntaxMemo::DeleteChar(bool forward) {
     if (Sel.Empty() && !inVirtual_ && (forward ? caret >= TextLength() : caret <= 0))
         return;
     TGroupScope group(*this, ugDelete);
-    if (forward) {
-        if (inVirtual_)
-            ReplaceSelection({}); // fills the line out to the caret first
-        if (Sel.Empty()) {
+    // Only a key pressed with nothing selected takes a character: with a selection the key
+    // deletes the selection and nothing else, in virtual space too.
+    if (Sel.Empty()) {
+        if (forward) {
+            if (inVirtual_)
+                ReplaceSelection({}); // fills the line out to the caret first
             if (Sel.Caret >= TextLength())
                 return;
             PlaceSelection(Sel.Caret, NextCharOffset(Sel.Caret), true);
+        } else {
+            PlaceSelection(caret, PrevCharOffset(caret), true);
         }
-    } else if (Sel.Empty()) {
-        PlaceSelection(caret, PrevCharOffset(caret), true);
     }
     ReplaceSelection({});
 }

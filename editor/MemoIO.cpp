@@ -142,6 +142,7 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
     LockPaint();
     const bool wasRecording = recording_;
     recording_ = false;
+    inVirtual_ = false; // the new text is not to be padded out to an old caret column
     try {
         s.Clear();
         s.SetUtf8(scan.Utf8);

@@ -85,8 +85,10 @@ void TCustomSyntaxMemo::ExpandKeyword(std::string_view keyword, std::string expa
         text.erase(marker, 1);
     TGroupScope group(*this, ugTemplate);
     ReplaceSelection(text);
+    // Counted back from the end of what went in: in virtual space the line was filled out
+    // to the caret first.
     if (marker != std::string::npos) {
-        const TextOffset at = start + static_cast<TextOffset>(marker);
+        const TextOffset at = Sel.Caret - static_cast<TextOffset>(text.size() - marker);
         SetSelection(at, at);
     }
 }
