@@ -454,7 +454,9 @@ void TCustomSyntaxMemo::CopyToClipboard() {
 }
 
 void TCustomSyntaxMemo::CutToClipboard() {
-    if (Sel.Empty())
+    // A read-only document gives nothing away: cutting is editing, copying is the command
+    // for taking text out.
+    if (ReadOnly || Sel.Empty())
         return;
     TGroupScope group(*this, ugCut);
     CopyToClipboard();
@@ -628,7 +630,7 @@ TextOffset TCustomSyntaxMemo::NextLogicalLineStart(TextOffset lineStart) {
 // Lines are logical lines: a row that only continues a long line is never indented, since
 // that would put blanks into the middle of the line.
 void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
-    if (Sel.Empty())
+    if (ReadOnly || Sel.Empty())
         return;
     if (count <= 0)
         count = indentStep_;
@@ -661,7 +663,7 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
 }
 
 void TCustomSyntaxMemo::UnindentBlock(int count) {
-    if (Sel.Empty())
+    if (ReadOnly || Sel.Empty())
         return;
     if (count <= 0)
         count = indentStep_;

@@ -74,7 +74,8 @@ bool TMacroKeywords::IsTrigger(uint8_t key, TShiftState shift) const {
 }
 
 bool TMacroKeywords::KeyDown(TCustomSyntaxMemo& memo, uint8_t key, TShiftState shift) {
-    if (!IsTrigger(key, shift))
+    // A read-only document takes no expansion, and the key goes on as if it were no trigger.
+    if (memo.ReadOnly || !IsTrigger(key, shift))
         return false;
     TTextStore& store = memo.Store();
     const TextOffset caret = memo.Selection().Caret;

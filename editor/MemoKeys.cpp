@@ -55,6 +55,8 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
 
 void TCustomSyntaxMemo::ExpandKeyword(std::string_view keyword, std::string expansion,
                                       bool indentLines, bool caretMarker) {
+    if (ReadOnly)
+        return;
     TextOffset start = Sel.Start();
     const TextOffset caret = Sel.Caret;
     if (!keyword.empty() && caret >= static_cast<TextOffset>(keyword.size())) {

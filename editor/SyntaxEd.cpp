@@ -511,7 +511,7 @@ bool TCustomSyntaxMemo::RedoStep(TUndoStack& log, bool& groupActive) {
 
 void TCustomSyntaxMemo::Undo() {
     TUndoStack* log = Store().UndoLog();
-    if (!log || !log->CanUndo())
+    if (ReadOnly || !log || !log->CanUndo())
         return;
     recording_ = false;
     applying_ = true;
@@ -541,7 +541,7 @@ void TCustomSyntaxMemo::Undo() {
 
 void TCustomSyntaxMemo::Redo() {
     TUndoStack* log = Store().UndoLog();
-    if (!log || !log->CanRedo())
+    if (ReadOnly || !log || !log->CanRedo())
         return;
     recording_ = false;
     applying_ = true;

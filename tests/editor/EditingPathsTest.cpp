@@ -2,21 +2,27 @@
 // clipboard, templates and auto-correct), driven as the widget drives them, across the
 // states that each path has to respect: virtual space with a selection, a read-only
 // document, and the notifications that keep the view and the status bar in step.
+#include "EdMessages.h"
 #include "FakePlatform.h"
 #include "KeyNames.h"
 #include "Macros.h"
+#include "MemoStrings.h"
 #include "StoreInvariants.h"
+#include "Stream.h"
 #include "SyntaxEd.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace kvx {
 namespace {
 
+// Public, so that the tables of paths below can drive it.
 class EditingPaths : public ::testing::Test, public TEditorHooks {
-  protected:
+  public:
     test::TFakePlatform platform;
     TCustomSyntaxMemo memo{&platform};
     TCodeTemplates templates;
@@ -130,6 +136,95 @@ TEST_F(EditingPaths, VirtualSpaceHasNoWordBeforeTheCaret) {
     EXPECT_EQ(memo.Text(), "x beg\r");
     templates.InsertFromList(memo, "beg");
     EXPECT_EQ(memo.Text(), "x beginend\r");
+}
+
+// Everything a user can do to change the text refuses while the document is read-only: the
+// text, the undo log (both directions) and the clipboard stay as they were and no text
+// change is reported. Moving and copying still work.
+TEST_F(EditingPaths, ReadOnlyRefusesEveryUserEdit) {
+    struct TPath {
+        const char* name;
+        TSelectionRange sel;
+        std::function<void(EditingPaths&)> run;
+    };
+    const TSelectionRange caret{3, 3}, word{4, 7}, lines{0, 10};
+    const std::vector<TPath> paths = {
+        {"typing", caret, [](EditingPaths& t) { t.Type("x"); }},
+        {"Enter", caret, [](EditingPaths& t) { t.Press(vkReturn, '\r'); }},
+        {"TAB", caret, [](EditingPaths& t) { t.Press(vkTab, '\t'); }},
+        {"Delete", caret, [](EditingPaths& t) { t.Press(vkDelete); }},
+        {"Backspace", caret, [](EditingPaths& t) { t.Press(vkBack); }},
+        {"Delete over a selection", word, [](EditingPaths& t) { t.Press(vkDelete); }},
+        {"Ctrl+X", word, [](EditingPaths& t) { t.Press('X', 0, ssCtrl); }},
+        {"Ctrl+V", caret, [](EditingPaths& t) { t.Press('V', 0, ssCtrl); }},
+        {"Ctrl+Z", caret, [](EditingPaths& t) { t.Press('Z', 0, ssCtrl); }},
+        {"redo command", caret, [](EditingPaths& t) { t.memo.ExecuteCommand(caREDO); }},
+        {"indent command", lines, [](EditingPaths& t) { t.memo.ExecuteCommand(caBLOCKIND); }},
+        {"un-indent command", lines, [](EditingPaths& t) { t.memo.ExecuteCommand(caBLOCKUND); }},
+        {"delete line", caret, [](EditingPaths& t) { t.memo.ExecuteCommand(caDELETELINE); }},
+        {"delete word before", caret,
+         [](EditingPaths& t) { t.memo.ExecuteCommand(caDELPREVWORD); }},
+        {"delete word after", caret, [](EditingPaths& t) { t.memo.ExecuteCommand(caDELNEXTWORD); }},
+        {"cut method", word, [](EditingPaths& t) { t.memo.CutToClipboard(); }},
+        {"paste method", caret, [](EditingPaths& t) { t.memo.PasteFromClipboard(); }},
+        {"undo method", caret, [](EditingPaths& t) { t.memo.Undo(); }},
+        {"redo method", caret, [](EditingPaths& t) { t.memo.Redo(); }},
+        {"indent method", lines, [](EditingPaths& t) { t.memo.IndentBlock(2, true); }},
+        {"un-indent method", lines, [](EditingPaths& t) { t.memo.UnindentBlock(2); }},
+        {"request 768 (cut)", word, [](EditingPaths& t) { t.memo.Perform(wmCUT); }},
+        {"request 770 (paste)", caret, [](EditingPaths& t) { t.memo.Perform(wmPASTE); }},
+        {"request 772 (undo)", caret, [](EditingPaths& t) { t.memo.Perform(wmUNDO); }},
+        {"request 199 (undo)", caret, [](EditingPaths& t) { t.memo.Perform(emUNDO); }},
+        {"request 3087 (redo)", caret, [](EditingPaths& t) { t.memo.Perform(smmREDO); }},
+        {"request 3088 (indent)", lines, [](EditingPaths& t) { t.memo.Perform(smmINDENT, 2, 0); }},
+        {"request 3089 (un-indent)", lines,
+         [](EditingPaths& t) { t.memo.Perform(smmUNINDENT, 2); }},
+        {"template key", {7, 7}, [](EditingPaths& t) { t.Press('J', 0, ssCtrl); }},
+        {"template list",
+         {7, 7},
+         [](EditingPaths& t) { t.templates.InsertFromList(t.memo, "beg"); }},
+        {"auto-correct", caret, [](EditingPaths& t) { t.Type(" "); }},
+    };
+    for (const TPath& path : paths) {
+        SCOPED_TRACE(path.name);
+        // "teh beg" with an edit to undo and one to redo; the clipboard holds text to paste.
+        Load("teh beg\r  two\r", 0);
+        Type("x");
+        Press(vkBack);
+        Type("y");
+        memo.Undo();
+        const std::string text = memo.Text();
+        ASSERT_EQ(text, "teh beg\r  two\r");
+        platform.SetClipboardText("clip");
+        memo.ReadOnly = true;
+        memo.SetSelection(path.sel.Anchor, path.sel.Caret);
+        const TUndoStack& log = *memo.Store().UndoLog();
+        const int32_t count = log.Count(), entries = log.Size();
+        int changes = 0;
+        memo.OnTextChange = [&](TCustomSyntaxMemo&, TextOffset, int32_t) { ++changes; };
+        path.run(*this);
+        EXPECT_EQ(memo.Text(), text);
+        EXPECT_EQ(log.Count(), count);
+        EXPECT_EQ(log.Size(), entries);
+        EXPECT_EQ(changes, 0);
+        EXPECT_EQ(platform.clipboard, "clip");
+        memo.OnTextChange = nullptr;
+        memo.ReadOnly = false;
+    }
+
+    // Moving, selecting and copying go on as usual.
+    Load("teh beg\r", 0);
+    memo.ReadOnly = true;
+    Press(vkRight, 0, ssShift);
+    Press(vkRight, 0, ssShift);
+    Press('C', 0, ssCtrl);
+    EXPECT_EQ(platform.clipboard, "te");
+    // What a program sets is not a user's edit: the setters keep working.
+    memo.SetSelText("set");
+    memo.Lines().Put(0, memo.Lines().Get(0) + "!");
+    EXPECT_EQ(memo.Text(), "seth beg!\r");
+    memo.Perform(wmSETTEXT, 0, reinterpret_cast<intptr_t>("new text"));
+    EXPECT_EQ(memo.Text(), "new text");
 }
 
 } // namespace
