@@ -1,5 +1,6 @@
 // The numbered editing commands, typing, block indent and the plain-text clipboard.
 #include "Encoding.h"
+#include "MemoScopes.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 
@@ -18,26 +19,6 @@ int ContentLength(const TLineNode* row) {
     return row ? row->Length() - (row->EndsWithBreak() ? 1 : 0) : 0;
 }
 } // namespace
-
-// Raises the change notification once, when the outermost command or key is done.
-class TCustomSyntaxMemo::TNotifyScope {
-  public:
-    explicit TNotifyScope(TCustomSyntaxMemo& m) : m_(m) { ++m_.commandDepth_; }
-    ~TNotifyScope() {
-        if (--m_.commandDepth_ > 0)
-            return;
-        try {
-            m_.ChangeNotification();
-        } catch (...) {
-            // A failing OnChange handler must not turn an unwinding command into a crash.
-        }
-    }
-    TNotifyScope(const TNotifyScope&) = delete;
-    TNotifyScope& operator=(const TNotifyScope&) = delete;
-
-  private:
-    TCustomSyntaxMemo& m_;
-};
 
 // ---- Words -----------------------------------------------------------------------------
 

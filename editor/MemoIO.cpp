@@ -1,5 +1,6 @@
 // Loading and saving the control's text: whole streams and files, and ranges of it written
 // with the line breaks the caller asks for.
+#include "MemoScopes.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 #include "TextFile.h"
@@ -137,6 +138,8 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
         body.remove_prefix(3);
 
     TTextStore& s = Store();
+    // Ends after the paint lock below, so the notification runs once the text is in.
+    TNotifyScope notify(*this);
     if (TUndoStack* log = s.UndoLog())
         log->Clear();
     LockPaint();
@@ -144,7 +147,12 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
     recording_ = false;
     inVirtual_ = false; // the new text is not to be padded out to an old caret column
     try {
+        // The old text goes as a deletion would report it, so that listeners who follow the
+        // length see it go before the new text comes.
+        const TextOffset old = s.TextLength();
         s.Clear();
+        if (old > 0)
+            StoreTextChanged(0, -old);
         s.SetUtf8(scan.Utf8);
         s.Bom = scan.Bom;
         s.LineBreak = scan.Break;

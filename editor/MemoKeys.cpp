@@ -1,6 +1,7 @@
 // Keys and bookmarks of the control: the key map's dispatch, and bookmarks 0-9, which live
 // on the rows themselves so that they move with the text.
 #include "KeyMap.h"
+#include "MemoScopes.h"
 #include "SyntaxEd.h"
 
 #include <algorithm>
@@ -31,6 +32,9 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
     // sequence such as Ctrl+K waiting for its second key.
     if (key == vkShift || key == vkControl || key == vkMenu)
         return false;
+    // Whatever the key does (an expansion, the first key of a sequence, a command), the view
+    // and the status bar hear of it before the next key comes.
+    TNotifyScope notify(*this);
     // Templates may swallow the key; auto-correct replaces the word and lets it go on,
     // unless a list says otherwise.
     if (templates_ && templates_->KeyDown(*this, key, shift))
@@ -41,7 +45,12 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
     if (shiftExtend_[key])
         shift &= static_cast<TShiftState>(~ssShift);
     int32_t command = -1;
-    switch (keyMap_->Keys().Key(MakeShortcut(key, shift), command)) {
+    // A sequence that starts or ends with this key is keyboard activity the status bar shows.
+    const bool pending = keyMap_->Keys().SequencePending();
+    const TKeyStore::TKeyResult result = keyMap_->Keys().Key(MakeShortcut(key, shift), command);
+    if (pending || result == TKeyStore::TKeyResult::Prefix)
+        Changed(chKeyboard);
+    switch (result) {
     case TKeyStore::TKeyResult::Unbound:
         return false;
     case TKeyStore::TKeyResult::Prefix:
@@ -57,6 +66,7 @@ void TCustomSyntaxMemo::ExpandKeyword(std::string_view keyword, std::string expa
                                       bool indentLines, bool caretMarker) {
     if (ReadOnly)
         return;
+    TNotifyScope notify(*this);
     TextOffset start = Sel.Start();
     const TextOffset caret = Sel.Caret;
     if (!keyword.empty() && caret >= static_cast<TextOffset>(keyword.size())) {

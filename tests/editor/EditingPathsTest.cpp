@@ -227,5 +227,93 @@ TEST_F(EditingPaths, ReadOnlyRefusesEveryUserEdit) {
     EXPECT_EQ(memo.Text(), "new text");
 }
 
+// A listener that adds up every OnTextChange delta always knows the text's length, and
+// every operation that changed something ends with the change notification (OnChange
+// raised, the change bits cleared), whether it came as a key, a template, auto-correct, a
+// load, a set-text or through Lines.
+TEST_F(EditingPaths, NotificationsFollowEveryChange) {
+    int64_t total = 0;
+    int notified = 0;
+    uint32_t bits = 0;
+    memo.OnTextChange = [&](TCustomSyntaxMemo&, TextOffset, int32_t delta) { total += delta; };
+    memo.OnChange = [&](TCustomSyntaxMemo& m) {
+        ++notified;
+        bits |= m.ChangeBits();
+    };
+    struct TStep {
+        const char* name;
+        std::function<void(EditingPaths&)> run;
+        uint32_t bits; // change bits the notification must have carried
+    };
+    auto text = [](const char* t) { return reinterpret_cast<intptr_t>(t); };
+    const std::vector<TStep> steps = {
+        {"load",
+         [](EditingPaths& t) {
+             TMemoryStream in("hello teh\r");
+             t.memo.LoadFromStream(in);
+         },
+         chText},
+        {"load over it",
+         [](EditingPaths& t) {
+             TMemoryStream in("ab");
+             t.memo.LoadFromStream(in);
+         },
+         chText},
+        {"set text", [](EditingPaths& t) { t.memo.SetWholeText("x beg"); }, chText},
+        {"request 12", [&](EditingPaths& t) { t.memo.Perform(wmSETTEXT, 0, text("beg")); }, chText},
+        {"template key",
+         [](EditingPaths& t) {
+             t.memo.SetSelection(3, 3);
+             t.Press('J', 0, ssCtrl);
+         },
+         chText},
+        {"template list",
+         [](EditingPaths& t) {
+             t.memo.SetSelection(0, 0);
+             t.templates.InsertFromList(t.memo, "beg");
+         },
+         chText},
+        {"auto-correct key",
+         [](EditingPaths& t) {
+             t.memo.SetSelection(0, 0);
+             t.memo.ReplaceSelection("teh");
+             t.memo.KeyDown(vkSpace, 0); // the widget types the space after this
+         },
+         chText},
+        {"Lines.Put", [](EditingPaths& t) { t.memo.Lines().Put(0, "first"); }, chText},
+        {"Lines.Insert", [](EditingPaths& t) { t.memo.Lines().Insert(0, "zero"); }, chText},
+        {"Lines.Add", [](EditingPaths& t) { t.memo.Lines().Add("last"); }, chText},
+        {"Lines.Delete", [](EditingPaths& t) { t.memo.Lines().Delete(1); }, chText},
+        {"Lines.AddStrings",
+         [](EditingPaths& t) {
+             t.memo.Lines().AddStrings({"p", "q"});
+         },
+         chText},
+        {"Lines.SetText", [](EditingPaths& t) { t.memo.Lines().SetText("one\ntwo"); }, chText},
+        {"Lines in an update",
+         [](EditingPaths& t) {
+             t.memo.Lines().BeginUpdate();
+             t.memo.Lines().Put(0, "1");
+             t.memo.Lines().Put(1, "2");
+             t.memo.Lines().EndUpdate();
+         },
+         chText},
+        {"Lines.Clear", [](EditingPaths& t) { t.memo.Lines().Clear(); }, chText},
+        {"typing", [](EditingPaths& t) { t.Type("ab"); }, chText},
+        {"prefix key", [](EditingPaths& t) { t.Press('K', 0, ssCtrl); }, chKeyboard},
+        {"its second key", [](EditingPaths& t) { t.Press('1'); }, chKeyboard},
+    };
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.name);
+        notified = 0;
+        bits = 0;
+        step.run(*this);
+        EXPECT_EQ(total, memo.TextLength());
+        EXPECT_GE(notified, 1);
+        EXPECT_EQ(bits & step.bits, step.bits);
+        EXPECT_EQ(memo.ChangeBits(), 0u);
+    }
+}
+
 } // namespace
 } // namespace kvx
