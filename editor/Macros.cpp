@@ -273,6 +273,10 @@ std::vector<uint16_t> TAutoReplace::ParseTriggers(const std::string& text) {
 }
 
 void TAutoReplace::SetTriggerText(const std::string& text) {
+    // The settings stream keeps the text behind one length byte: a longer text could not
+    // be written whole, and cut short it would no longer load.
+    if (text.size() > 255)
+        throw ESyntaxMemo(0, "A trigger text may be at most 255 characters long");
     triggers_.clear();
     triggerText_ = text;
     triggers_ = ParseTriggers(text);

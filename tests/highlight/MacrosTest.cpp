@@ -147,6 +147,27 @@ TEST_F(Macros, TriggerTexts) {
     EXPECT_FALSE(autoReplace.IsTrigger(0, 0));
     autoReplace.Clear();
     EXPECT_EQ(autoReplace.TriggerText(), TAutoReplace::kInitialTriggers);
+
+    // The stored form gives a trigger text one length byte: a longer one is refused when it
+    // is set, and the triggers in use stay, instead of being cut on saving (perhaps inside
+    // a "\{name}") so that the settings no longer load.
+    std::string longest;
+    while (longest.size() + 8 <= 255)
+        longest += "\\{Space}";
+    longest.resize(255, ';');
+    autoReplace.SetTriggerText(longest);
+    for (const std::string& tooLong :
+         {longest + ";", std::string(70, ';') + "\\{Return}" + std::string(200, ',')}) {
+        EXPECT_THROW(autoReplace.SetTriggerText(tooLong), ESyntaxMemo);
+        EXPECT_EQ(autoReplace.TriggerText(), longest);
+        EXPECT_TRUE(autoReplace.IsTrigger(vkSpace, 0));
+    }
+    TMemoryStream saved;
+    autoReplace.SaveToStream(saved);
+    saved.Seek(0, TSeekOrigin::Begin);
+    TAutoReplace loaded;
+    loaded.LoadFromStream(saved);
+    EXPECT_EQ(loaded.TriggerText(), longest);
 }
 
 TEST_F(Macros, ListsGoThroughStreamsWholeOrNotAtAll) {
