@@ -151,7 +151,7 @@ void TCustomSyntaxMemo::SetBookmark(int index, int32_t line, int column) {
     }
     if (line == -1)
         column = Sel.Caret - target.Offset + 1;
-    column = std::clamp(column, 1, 65535);
+    column = std::max(column, 1);
 
     TRowFinger old;
     if (s.BookmarkColumns[index] != 0 && (old = FindBookmark(index)).Row) {
@@ -162,7 +162,7 @@ void TCustomSyntaxMemo::SetBookmark(int index, int32_t line, int column) {
     if (old.Row != target.Row) {
         const uint16_t marks = target.Row->Marks() & ~rmBookmarkBits;
         target.Row->SetMarks(static_cast<uint16_t>(marks | (1u << index)));
-        s.BookmarkColumns[index] = static_cast<uint16_t>(column);
+        s.BookmarkColumns[index] = column;
         platform_->InvalidateRows(target.Index, target.Index);
         if (OnBookmarkSet)
             OnBookmarkSet(*this, index);
@@ -186,7 +186,7 @@ void TCustomSyntaxMemo::GotoBookmark(int index) {
     const TLineNode* last = r ? r->Prev() : Store().LastRow();
     if (last->EndsWithBreak())
         --length;
-    const int column = std::max<int>(Store().BookmarkColumns[index], 1);
+    const int32_t column = std::max(Store().BookmarkColumns[index], 1);
     const TextOffset caret = f.Offset + std::min(column - 1, length);
     SetSelection(caret, caret);
     SetFirstVisibleLine(Locate(Sel.Caret).Index - platform_->VisibleRows() / 2);

@@ -223,7 +223,9 @@ class TTextStore {
     void SetUndoLog(TUndoStack* log) { log_ = log; }
     TUndoStack& OwnUndoLog() { return *ownLog_; }
 
-    std::array<uint16_t, 10> BookmarkColumns{};
+    // One-based column of each numbered bookmark; 0: not set. As wide as an offset, since a
+    // line can be far longer than 65,535 characters.
+    std::array<int32_t, 10> BookmarkColumns{};
     // Named positions that follow the text.
     TCustomBookmarks& NamedPositions() { return *named_; }
 

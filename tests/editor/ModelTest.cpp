@@ -1556,7 +1556,7 @@ void TModelRun::OpBookmark() {
         bookmarks_.marks[old] = 0;
     if (old != line) {
         bookmarks_.marks[line] = static_cast<uint16_t>(1u << n);
-        bookmarks_.columns[n] = std::min(sel.Caret - bookmarks_.starts[line] + 1, 65535);
+        bookmarks_.columns[n] = sel.Caret - bookmarks_.starts[line] + 1;
     }
     Settle(text_, false, sel, sel);
 }
