@@ -4,8 +4,11 @@
 #include "Stream.h"
 #include "SyntaxEd.h"
 #include "TextFile.h"
+#include "TextLoader.h"
 
 #include <algorithm>
+#include <climits>
+#include <memory>
 #include <new>
 
 namespace kvx {
@@ -118,24 +121,25 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
     // Offsets are 32-bit: a text that does not fit is refused before anything changes.
     if (size >= INT32_MAX)
         throw ESyntaxMemo(0, kNotEnoughMemory);
-    std::string bytes;
+    // The new rows are built beside the old text, which stays until they are complete: a
+    // read error or a lack of memory leaves the document as it was.
+    TTextStore built;
+    TTextScan scan;
     try {
-        bytes.resize(static_cast<size_t>(size));
+        TTextLoader loader(built);
+        constexpr int64_t kBlock = int64_t(1) << 18; // stays in the cache while it is worked
+        const auto block = std::make_unique_for_overwrite<char[]>(kBlock);
+        for (int64_t got = 0; got < size;) {
+            const int64_t n = stream.Read(block.get(), std::min(kBlock, size - got));
+            if (n <= 0)
+                break;
+            loader.Feed(block.get(), static_cast<size_t>(n));
+            got += n;
+        }
+        scan = loader.Finish();
     } catch (const std::bad_alloc&) {
         throw ESyntaxMemo(0, kNotEnoughMemory);
     }
-    int64_t got = 0;
-    while (got < size) {
-        const int64_t n = stream.Read(bytes.data() + got, size - got);
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    bytes.resize(static_cast<size_t>(got));
-    const TTextScan scan = DetectFormat(bytes);
-    std::string_view body = bytes;
-    if (scan.Bom)
-        body.remove_prefix(3);
 
     TTextStore& s = Store();
     // Ends after the paint lock below, so the notification runs once the text is in.
@@ -143,39 +147,28 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
     if (TUndoStack* log = s.UndoLog())
         log->Clear();
     LockPaint();
-    const bool wasRecording = recording_;
-    recording_ = false;
-    inVirtual_ = false; // the new text is not to be padded out to an old caret column
     try {
-        // The old text goes as a deletion would report it, so that listeners who follow the
-        // length see it go before the new text comes.
         const TextOffset old = s.TextLength();
-        s.Clear();
-        if (old > 0)
-            StoreTextChanged(0, -old);
-        s.SetUtf8(scan.Utf8);
+        s.ReplaceRows(built);
         s.Bom = scan.Bom;
         s.LineBreak = scan.Break;
-        TFastMemoryStream in(body.data(), static_cast<int64_t>(body.size()));
-        InsertStream(in);
-    } catch (const std::bad_alloc&) {
-        recording_ = wasRecording;
-        UnlockPaint();
-        throw ESyntaxMemo(0, kNotEnoughMemory);
+        Sel = {0, 0};
+        Top = {};
+        TopLine = 0;
+        firstColumn_ = 0;
+        inVirtual_ = false;
+        virtualColumn_ = preferredColumn_ = 0;
+        Changed(chText | chSelection);
+        // The old text goes as a deletion would report it, so that listeners who follow the
+        // length see it go before the new text comes.
+        if (old > 0)
+            StoreTextChanged(0, -old);
+        if (s.TextLength() > 0)
+            StoreTextChanged(0, s.TextLength());
     } catch (...) {
-        recording_ = wasRecording;
         UnlockPaint();
         throw;
     }
-    recording_ = wasRecording;
-    Sel = {0, 0};
-    Top = {};
-    TopLine = 0;
-    firstColumn_ = 0;
-    inVirtual_ = false;
-    virtualColumn_ = preferredColumn_ = 0;
-    Rescan = s.FirstRow() ? TRowFinger{s.FirstRow(), 0, 0} : TRowFinger{};
-    Changed(chText | chSelection);
     UnlockPaint();
     if (TUndoStack* log = s.UndoLog())
         log->ClearAndMarkSaved();

@@ -239,12 +239,6 @@ void TTextStore::CountRow(int length, int delta) {
 }
 
 TLineNode* TTextStore::NewRow(const char* text, int length, uint32_t flags) {
-    void* block = pool_.Allocate(TLineNode::BlockSize(length));
-    auto* row = new (block) TLineNode;
-    row->length_ = static_cast<uint16_t>(length);
-    char* dst = row->MutableText();
-    std::memcpy(dst, text, length);
-    dst[length] = 0;
     unsigned char high = 0;
     for (int i = 0; i < length; ++i)
         high |= static_cast<unsigned char>(text[i]);
@@ -252,6 +246,16 @@ TLineNode* TTextStore::NewRow(const char* text, int length, uint32_t flags) {
         flags |= rfHighBytes;
     if (std::memchr(text, '\t', length))
         flags |= rfHasTab;
+    TLineNode* row = NewRowBlock(length, flags);
+    std::memcpy(row->MutableText(), text, length);
+    return row;
+}
+
+TLineNode* TTextStore::NewRowBlock(int length, uint32_t flags) {
+    void* block = pool_.Allocate(TLineNode::BlockSize(length));
+    auto* row = new (block) TLineNode;
+    row->length_ = static_cast<uint16_t>(length);
+    row->MutableText()[length] = 0;
     row->SetRowFlags(flags);
     CountRow(length, +1);
     return row;
@@ -745,17 +749,15 @@ void TTextStore::DeleteRange(TStoreView& view) {
 }
 
 void TTextStore::Clear() {
-    for (TLineNode* r = first_; r;) {
-        TLineNode* next = r->next_;
-        FreeRow(r);
-        r = next;
-    }
+    // The pool goes as a whole, so the rows need not be handed back one by one: what a row
+    // owns lives in the side table.
+    rowsFreed_ += static_cast<uint64_t>(rowCount_);
+    extras_.clear();
     first_ = last_ = nullptr;
     rowCount_ = 0;
     textLength_ = 0;
     longest_ = 0;
     lengthCount_.fill(0);
-    extras_.clear();
     pool_.Release();
     cache_ = {};
     BookmarkColumns.fill(0);
@@ -768,6 +770,45 @@ void TTextStore::Clear() {
     }
     for (TStoreListener* l : listeners_)
         l->StoreEmptied();
+}
+
+void TTextStore::ReplaceRows(TTextStore& built) {
+    Clear();
+    pool_.Swap(built.pool_);
+    std::swap(first_, built.first_);
+    std::swap(last_, built.last_);
+    std::swap(rowCount_, built.rowCount_);
+    std::swap(textLength_, built.textLength_);
+    std::swap(longest_, built.longest_);
+    std::swap(lengthCount_, built.lengthCount_);
+    std::swap(extras_, built.extras_);
+    utf8_ = built.utf8_;
+    built.cache_ = {};
+    if (!first_)
+        return;
+    NoteRescan(first_, 0, 0);
+    for (TStoreListener* l : listeners_)
+        l->TextInserted(0, textLength_);
+}
+
+void TTextStore::AppendRow(const char* text, int length, bool addBreak, uint32_t flags) {
+    const int total = length + (addBreak ? 1 : 0);
+    TLineNode* r = NewRowBlock(total, flags | rfRepaint | rfRescan);
+    char* dst = r->MutableText();
+    std::memcpy(dst, text, static_cast<size_t>(length));
+    if (addBreak)
+        dst[length] = '\r';
+    r->prev_ = last_;
+    if (last_) {
+        last_->next_ = r;
+        if (!last_->EndsWithBreak())
+            r->marks_ = rmContinuation;
+    } else {
+        first_ = r;
+    }
+    last_ = r;
+    ++rowCount_;
+    textLength_ += total;
 }
 
 void TTextStore::RewrapRange(TLineNode* first, TLineNode* last) {

@@ -256,6 +256,10 @@ class TTextStore {
     void DeleteRange(TStoreView& view);
     // Frees all rows and resets positions: the document becomes empty.
     void Clear();
+    // Replaces the whole text by the rows of `built` (a store that no view shows, filled by a
+    // TTextLoader), which is left empty. Views and listeners hear of it as of a clear and
+    // one insertion; every view rescans from the first row.
+    void ReplaceRows(TTextStore& built);
 
     // Re-cuts the logical lines from the one holding `first` to the one holding `last`
     // (null: the document's first / last row) into rows of at most 2047 bytes.
@@ -277,6 +281,7 @@ class TTextStore {
 
   private:
     friend class TStoreView;
+    friend class TTextLoader;
     struct TRowExtras {
         int32_t BackColor = -1;
         int32_t TextColor = -1;
@@ -294,6 +299,12 @@ class TTextStore {
     void DetachView(TStoreView* v);
 
     TLineNode* NewRow(const char* text, int length, uint32_t flags);
+    // A row of `length` bytes whose text the caller writes; `flags` must already say whether
+    // it holds TABs and high bytes.
+    TLineNode* NewRowBlock(int length, uint32_t flags);
+    // Links a row after the last one (loading): `length` bytes of text, a CR after them with
+    // `addBreak`; `flags` says whether the text holds TABs and high bytes.
+    void AppendRow(const char* text, int length, bool addBreak, uint32_t flags);
     void FreeRow(TLineNode* row);
     TRowKeep TakeKeep(TLineNode* row);
 

@@ -341,5 +341,48 @@ TEST_F(FileIO, ASaveThatFailsAtAnyStepLeavesDocumentAndFileAsTheyWere) {
     }
 }
 
+// A stream that fails after handing over part of a large text, by an error or for lack of
+// memory: the document keeps its text, its history and its caret.
+TEST_F(FileIO, ALoadThatFailsHalfWayChangesNothing) {
+    class TFailingStream : public TMemoryStream {
+      public:
+        TFailingStream(std::string data, bool memory)
+            : TMemoryStream(std::move(data)), memory_(memory) {}
+        int64_t Read(void* buffer, int64_t count) override {
+            if (Position() > 300000) {
+                if (memory_)
+                    throw std::bad_alloc();
+                throw EStreamError(0, "Cannot read 'big.txt': Input/output error");
+            }
+            return TMemoryStream::Read(buffer, count);
+        }
+
+      private:
+        bool memory_;
+    };
+    memo.SetWholeText("kept\rtext\r");
+    memo.SetSelection(2, 2);
+    memo.KeyChar(U'x');
+    std::string big;
+    for (int i = 0; big.size() < 1000000; ++i)
+        big += "line " + std::to_string(i) + "\r\n";
+    for (const bool memory : {false, true}) {
+        TFailingStream in(big, memory);
+        try {
+            memo.LoadFromStream(in);
+            ADD_FAILURE() << "the failure went unnoticed";
+        } catch (const ESyntaxMemo& e) {
+            EXPECT_STREQ(e.what(),
+                         memory ? kNotEnoughMemory : "Cannot read 'big.txt': Input/output error");
+        }
+        EXPECT_EQ(memo.Text(), "kexpt\rtext\r");
+        EXPECT_EQ(memo.Selection(), (TSelectionRange{3, 3}));
+        EXPECT_TRUE(memo.Modified());
+        EXPECT_EQ(test::CheckStore(memo.Store()), "");
+    }
+    memo.Undo();
+    EXPECT_EQ(memo.Text(), "kept\rtext\r");
+}
+
 } // namespace
 } // namespace kvx

@@ -1,5 +1,8 @@
 #include "StoreInvariants.h"
 
+#include "TextFile.h"
+#include "TextLoader.h"
+
 #include <algorithm>
 #include <unordered_map>
 #include <vector>
@@ -172,6 +175,47 @@ std::string CheckUndoLog(TUndoStack& log) {
         std::find(stepEnds.begin(), stepEnds.end(), size_t(cursor)) == stepEnds.end())
         return "the cursor stands inside a step";
     return {};
+}
+
+std::string CompareLoader(std::string_view bytes, const std::vector<size_t>& pieces) {
+    TTextStore built;
+    TTextLoader loader(built);
+    for (size_t at = 0, k = 0; at < bytes.size(); ++k) {
+        const size_t n =
+            std::min(std::max<size_t>(pieces[k % pieces.size()], 1), bytes.size() - at);
+        loader.Feed(bytes.data() + at, n);
+        at += n;
+    }
+    const TTextScan got = loader.Finish();
+
+    const TTextScan want = DetectFormat(bytes);
+    TTextStore inserted;
+    inserted.SetUtf8(want.Utf8);
+    {
+        TStoreView view(inserted);
+        const std::string_view body = want.Bom ? bytes.substr(3) : bytes;
+        inserted.InsertAtCaret(view, body.data(), static_cast<int32_t>(body.size()));
+    }
+    if (got.Utf8 != want.Utf8 || built.Utf8() != want.Utf8)
+        return "encoding differs";
+    if (got.Bom != want.Bom)
+        return "byte-order mark differs";
+    if (got.Break != want.Break)
+        return "line-break style differs";
+    if (built.GetText(0, built.TextLength()) != inserted.GetText(0, inserted.TextLength()))
+        return "text differs";
+    const TLineNode* a = built.FirstRow();
+    const TLineNode* b = inserted.FirstRow();
+    for (int32_t row = 0; a || b; ++row, a = a->Next(), b = b->Next()) {
+        if (!a || !b || a->Length() != b->Length())
+            return "row " + std::to_string(row) + " cut differently";
+        constexpr uint32_t kContent = rfHasTab | rfHighBytes;
+        if ((a->RowFlags() & kContent) != (b->RowFlags() & kContent))
+            return "row " + std::to_string(row) + ": flags differ";
+        if (a->Marks() != b->Marks())
+            return "row " + std::to_string(row) + ": continuation mark differs";
+    }
+    return CheckStore(built);
 }
 
 } // namespace kvx::test

@@ -6,6 +6,7 @@
 #include "UndoStack.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvx::test {
@@ -14,6 +15,13 @@ namespace kvx::test {
 // be cut the way loading cuts it: rows of 2047 bytes, shortened only so that a UTF-8
 // sequence is not split, and the rest in its last row.
 std::string CheckStore(TTextStore& store, bool wrapped = false);
+
+// Loads `bytes` through a TTextLoader fed in pieces of the given sizes (repeated as long as
+// bytes remain) and compares the result with inserting the same bytes in one go, and what
+// the loader saw with DetectFormat: the text, every row, each row's TAB and high-byte flags,
+// the encoding, the mark and the line-break style. Returns the first difference, or an
+// empty string.
+std::string CompareLoader(std::string_view bytes, const std::vector<size_t>& pieces);
 
 // Where a logical line of `length` bytes from `text` is cut into rows by that rule: the
 // offsets, from the line's start, where its second, third, ... rows start.
