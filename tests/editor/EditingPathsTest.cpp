@@ -3,9 +3,7 @@
 // states that each path has to respect: virtual space with a selection, a read-only
 // document, and the notifications that keep the view and the status bar in step.
 #include "EdMessages.h"
-#include "FakePlatform.h"
-#include "KeyNames.h"
-#include "Macros.h"
+#include "MacroFixture.h"
 #include "MemoStrings.h"
 #include "StoreInvariants.h"
 #include "Stream.h"
@@ -21,36 +19,12 @@ namespace kvx {
 namespace {
 
 // Public, so that the tables of paths below can drive it.
-class EditingPaths : public ::testing::Test, public TEditorHooks {
+class EditingPaths : public test::TMacroFixture {
   public:
-    test::TFakePlatform platform;
-    TCustomSyntaxMemo memo{&platform};
-    TCodeTemplates templates;
-    TAutoReplace autoReplace;
-    int listsShown = 0;
-
     void SetUp() override {
-        memo.SetKeyMacros(&templates, &autoReplace);
-        memo.SetHooks(this);
+        TMacroFixture::SetUp();
         templates.AddTemplate("beg", "block", "begin|end");
         autoReplace.AddReplacement("teh", "the");
-    }
-    bool ShowTemplateList(TCustomSyntaxMemo&, TCodeTemplates&) override {
-        ++listsShown;
-        return true;
-    }
-    // A key as the widget delivers it: first as a key, then, unless used up, as a character.
-    void Press(uint8_t key, char typed = 0, TShiftState shift = 0) {
-        if (!memo.KeyDown(key, shift) && typed)
-            memo.KeyChar(static_cast<unsigned char>(typed));
-    }
-    void Type(std::string_view text) {
-        for (char c : text) {
-            uint8_t key = 0;
-            bool shift = false;
-            ASSERT_TRUE(KeyForChar(c, key, shift));
-            Press(key, c, shift ? ssShift : 0);
-        }
     }
     void Load(std::string_view text, TextOffset caret) {
         memo.SetWholeText(text);

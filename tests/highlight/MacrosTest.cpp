@@ -1,7 +1,5 @@
-#include "Macros.h"
 #include "EdStream.h"
-#include "FakePlatform.h"
-#include "KeyNames.h"
+#include "MacroFixture.h"
 #include "Stream.h"
 
 #include <gtest/gtest.h>
@@ -9,36 +7,7 @@
 namespace kvx {
 namespace {
 
-class Macros : public ::testing::Test, public TEditorHooks {
-  protected:
-    test::TFakePlatform platform;
-    TCustomSyntaxMemo memo{&platform};
-    TCodeTemplates templates;
-    TAutoReplace autoReplace;
-    int listsShown = 0;
-
-    void SetUp() override {
-        memo.SetKeyMacros(&templates, &autoReplace);
-        memo.SetHooks(this);
-    }
-    bool ShowTemplateList(TCustomSyntaxMemo&, TCodeTemplates&) override {
-        ++listsShown;
-        return true;
-    }
-    // A key as the widget delivers it: first as a key, then, unless used up, as a character.
-    void Press(uint8_t key, char typed, TShiftState shift = 0) {
-        if (!memo.KeyDown(key, shift) && typed)
-            memo.KeyChar(static_cast<unsigned char>(typed));
-    }
-    void Type(std::string_view text) {
-        for (char c : text) {
-            uint8_t key = 0;
-            bool shift = false;
-            ASSERT_TRUE(KeyForChar(c, key, shift));
-            Press(key, c, shift ? ssShift : 0);
-        }
-    }
-};
+using Macros = test::TMacroFixture;
 
 TEST_F(Macros, TemplateExpandsIndentedWithTheCaretAtTheMarker) {
     templates.AddTemplate("beg", "begin block", "begin\r\n|end");
