@@ -150,6 +150,8 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
     try {
         const TextOffset old = s.TextLength();
         s.ReplaceRows(built);
+        if (s.FirstRow())
+            RewrapAfterEdit(s.FirstRow(), s.LastRow()); // the rows were cut for no window yet
         s.Bom = scan.Bom;
         s.LineBreak = scan.Break;
         Sel = {0, 0};
