@@ -4,6 +4,7 @@
 
 #include "Stream.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,20 @@ class TFileStream : public TStream {
     int fd_ = -1;
     int64_t size_ = 0;
     std::string name_;
+};
+
+// The system calls that a save depends on for its safety. Tests install one that fails at a
+// chosen call, to see that a failure at any step leaves the old file and the document as
+// they were; everything else uses the real calls.
+class TSaveCalls {
+  public:
+    virtual ~TSaveCalls() = default;
+    virtual long Write(int fd, const void* data, size_t count);
+    virtual int Fsync(int fd);
+    virtual int Close(int fd);
+    virtual int Rename(const char* from, const char* to);
+    // Used by every save from now on (null: the real calls); returns the one it replaces.
+    static TSaveCalls* Install(TSaveCalls* calls);
 };
 
 // Writes a file through a temporary file in the same folder that replaces the target only

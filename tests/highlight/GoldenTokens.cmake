@@ -7,7 +7,9 @@
 file(GLOB entries LIST_DIRECTORIES false ${GOLDEN}/*)
 set(samples "")
 foreach(entry IN LISTS entries)
-    if(NOT entry MATCHES "\\.tokens$")
+    get_filename_component(entry_name ${entry} NAME)
+    # FILE.tokens are the expectations; hidden files (.clang-format) are not samples.
+    if(NOT entry MATCHES "\\.tokens$" AND NOT entry_name MATCHES "^\\.")
         list(APPEND samples ${entry})
     endif()
 endforeach()
