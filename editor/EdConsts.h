@@ -40,8 +40,10 @@ enum TMessageId : int {
     msgREQuoteExpected = 4260,
     msgREIndexRange = 4261,
     msgREInternalError = 4262,
-    // Our own number, after the engine's block: a search stopped by its work budget.
+    // Our own numbers, after the engine's block: a search stopped by its work budget, and
+    // one the user stopped.
     msgRESearchTooLong = 4263,
+    msgRESearchCancelled = 4264,
     msgCannotOpenFile = 4400,
     // Descriptions of the commands: 4146 + command id (4191, command 45, has no text).
     msgFirstCommandDescription = 4146,

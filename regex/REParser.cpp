@@ -2,6 +2,7 @@
 // been rewritten on its text, produce the byte program of REOpcodes.h.
 #include "REParser.h"
 #include "REOpcodes.h"
+#include "REVisited.h"
 
 #include <algorithm>
 #include <array>
@@ -77,11 +78,6 @@ TREParser::TREParser() : code_(256, 0) {
 void TREParser::Error(int id) {
     errorCode_ = id;
     errorPos_ = static_cast<int>(std::min<size_t>(pos_, 0x7FFFFFFF));
-    throw ERegExpr(id);
-}
-
-void TREParser::Fail(int id) {
-    errorCode_ = id;
     throw ERegExpr(id);
 }
 
@@ -604,7 +600,8 @@ int TREParser::Atom(int& flags) {
         Byte(static_cast<uint8_t>(s.size() >> 8));
         for (char ch : s)
             Byte(static_cast<uint8_t>(ch));
-        flags = kHasWidth | (s.size() == 1 ? kSimple : 0);
+        // "" matches the empty text: repeating it would loop without moving on.
+        flags = (s.empty() ? 0 : kHasWidth) | (s.size() == 1 ? kSimple : 0);
         return ret;
     };
     auto set = [&](bool negate, const std::array<uint8_t, 256>& members) {

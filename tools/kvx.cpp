@@ -39,9 +39,10 @@ const TCommand kCommands[] = {
      "      editor embeds. A compile error is printed alone and exits 1",
      RunCompile},
     {"grep",
-     "grep [--case] [--word] [--regex] PATTERN FILE\n"
+     "grep [--case] [--word] [--regex] [--] PATTERN FILE\n"
      "      search FILE as the editor holds it, from the start, with the editor's\n"
-     "      Find Next: match case, whole words only, PATTERN a regular expression.\n"
+     "      Find Next: match case, whole words only, PATTERN a regular expression\n"
+     "      (after --, PATTERN may start with --).\n"
      "      Prints LINE:COLUMN:LENGTH:TEXT for each match (line breaks in TEXT as\n"
      "      \\n). Exit status 0 something matched, 1 nothing did, 2 a bad pattern\n"
      "      or another error (the message on stderr)",
