@@ -496,9 +496,12 @@ bool TREParser::Exec(std::string_view text, int64_t start, bool forward) {
                     ++q;
                 steps_ += q - p;
                 p = runSkipLead_ ? q : q + 1;
-                continue;
+            } else {
+                ++p;
             }
-            ++p;
+            // A long run or a long skip is work too: the budget and the cancel check see it.
+            if (steps_ > limit_)
+                Checkpoint();
         }
     } else {
         if (p == len) {
@@ -518,6 +521,8 @@ bool TREParser::Exec(std::string_view text, int64_t start, bool forward) {
                 found = true;
                 break;
             }
+            if (steps_ > limit_)
+                Checkpoint();
         }
     }
     if (found)

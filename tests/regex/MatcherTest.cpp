@@ -134,6 +134,7 @@ TEST(Matcher, RememberedStatesSpanManyPagesOfText) {
                                     "(a|ab)*c$",  "(a+|b+)+x",    "^(.*a)+ ",      "\\w+$",
                                     "(b*a|a)*ba", "(.*)(b|a)+ax", "[ab]*([ab]c)*x"};
     Generator gen(11);
+    int compared = 0;
     std::string text;
     while (text.size() < 12000) {
         text += gen.Text(60);
@@ -145,12 +146,15 @@ TEST(Matcher, RememberedStatesSpanManyPagesOfText) {
         ASSERT_TRUE(plain.Compile(pattern));
         fast.SetMode(TREParser::TMode::Remembering);
         plain.SetMode(TREParser::TMode::Plain);
-        plain.SetStepBudget(INT32_MAX, 0);
+        plain.SetStepBudget(50'000'000, 0);
         for (const bool forward : {true, false}) {
             int64_t from = forward ? 0 : static_cast<int64_t>(text.size());
             for (int round = 0; round < 20; ++round) {
                 const Outcome want = Search(plain, text, from, forward);
+                if (want.Error == msgRESearchTooLong)
+                    break; // too slow the plain way to compare
                 ASSERT_EQ(Search(fast, text, from, forward), want) << pattern << " from " << from;
+                ++compared;
                 if (!want.Found)
                     break;
                 from = forward ? std::max<int64_t>(want.Entries[0] + 1, plain.MatchEnd())
@@ -160,6 +164,7 @@ TEST(Matcher, RememberedStatesSpanManyPagesOfText) {
             }
         }
     }
+    EXPECT_GT(compared, 150);
 }
 
 TEST(Matcher, IdiomsAndRunawaysTakeLinearWork) {
@@ -287,7 +292,7 @@ TEST(Matcher, ALongSearchCanBeCancelled) {
         TREParser re;
         ASSERT_TRUE(re.Compile(pattern));
         int asked = 0;
-        re.SetCancelCheck([&] { return ++asked == 2; });
+        re.SetCancelCheck([&] { return ++asked == 1; });
         try {
             re.Exec(text, 0, true);
             ADD_FAILURE() << pattern << ": not cancelled";
@@ -295,9 +300,10 @@ TEST(Matcher, ALongSearchCanBeCancelled) {
             EXPECT_EQ(e.MessageId(), msgRESearchCancelled) << pattern;
             EXPECT_EQ(re.ErrorCode(), msgRESearchCancelled);
         }
-        EXPECT_EQ(asked, 2);
+        EXPECT_EQ(asked, 1);
         // Not cancelled, the same search answers, or runs out of its budget.
-        re.SetCancelCheck([&] { return false; });
+        asked = 0;
+        re.SetCancelCheck([&] { return ++asked == 0; });
         try {
             EXPECT_FALSE(re.Exec(text, 0, true)) << pattern;
             EXPECT_TRUE(re.Memoized()) << pattern;
@@ -305,6 +311,7 @@ TEST(Matcher, ALongSearchCanBeCancelled) {
             EXPECT_EQ(e.MessageId(), msgRESearchTooLong) << pattern;
             EXPECT_FALSE(re.Memoized()) << pattern;
         }
+        EXPECT_GT(asked, 0) << pattern;
     }
 }
 
