@@ -91,6 +91,8 @@ class EAmbigiousKeyPair : public ESyntaxMemo {
 
 // Fixed texts of failures that have no message number.
 inline constexpr char kNotEnoughMemory[] = "Not enough memory for operation";
+// Offsets are 32-bit: a text of 2 GiB or more cannot be held, whatever memory there is.
+inline constexpr char kTextTooLarge[] = "Text too large: 2 GiB or more cannot be loaded";
 inline constexpr char kBadStreamInstance[] = "Bad TStream instance";
 inline constexpr char kCouldNotSaveText[] = "Could not save text to stream";
 

@@ -101,24 +101,15 @@ void TCustomSyntaxMemo::SaveToFile(const std::string& name) {
 }
 
 void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
-    const int64_t size = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-    // Offsets are 32-bit: a text that does not fit is refused before anything changes.
-    if (size >= INT32_MAX)
-        throw ESyntaxMemo(0, kNotEnoughMemory);
+    // Offsets are 32-bit: a text that does not fit is refused before anything changes. The
+    // stream is read to its end, as some files (under /proc) report a size of 0.
     std::string bytes;
     try {
-        bytes.resize(static_cast<size_t>(size));
+        if (!ReadToEnd(stream, bytes, INT32_MAX - 1))
+            throw ESyntaxMemo(0, kTextTooLarge);
     } catch (const std::bad_alloc&) {
         throw ESyntaxMemo(0, kNotEnoughMemory);
     }
-    int64_t got = 0;
-    while (got < size) {
-        const int64_t n = stream.Read(bytes.data() + got, size - got);
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    bytes.resize(static_cast<size_t>(got));
     const TTextScan scan = DetectFormat(bytes);
     std::string_view body = bytes;
     if (scan.Bom)
@@ -162,6 +153,9 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
 
 void TCustomSyntaxMemo::LoadFromFile(const std::string& name) {
     TFileStream file(name);
+    // A size the file already reports is refused before a byte is read.
+    if (file.Size() >= INT32_MAX)
+        throw ESyntaxMemo(0, "File '" + name + "' is too large: 2 GiB or more cannot be loaded");
     LoadFromStream(file);
     if (HasOption(smoTitleAsFilename))
         Title = name;

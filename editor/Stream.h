@@ -54,4 +54,9 @@ class TFastMemoryStream : public TStream {
     int64_t pos_ = 0;
 };
 
+// Reads the stream from where it stands to its end, without trusting the size it reports
+// (a file under /proc says 0 and has content). False when there are more than `limit`
+// bytes, or the stream says so before anything is read.
+bool ReadToEnd(TStream& stream, std::string& out, int64_t limit);
+
 } // namespace kvx

@@ -16,7 +16,7 @@ constexpr int kGrepNoMatch = 1;
 constexpr int kGrepTrouble = 2;
 
 int Trouble(const std::string& message) {
-    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fprintf(stderr, "%s\n", OneLine(message).c_str());
     return kGrepTrouble;
 }
 } // namespace
