@@ -355,6 +355,32 @@ TEST(Compiler, KeywordTableMessages) {
     EXPECT_EQ(p.Settings().KeywordTables()[0].Words.size(), 3u);
 }
 
+TEST(Compiler, EachKeywordTableKeepsItsOwnCase) {
+    // A table compiled without case, then one with case: the first still matches capitals.
+    TSyntaxMemoParser p;
+    ASSERT_EQ(Compile(p, "%%kwTables forstate [0] endswith '[^a-z]' ( 7 is 'begin' )\r"
+                         "%%language case = 1\r"
+                         "%%kwTables forstate [1] endswith '[^a-z]' ( 8 is 'Read' )"),
+              "");
+    auto match = [&](const char* text, const TSet256& states) {
+        TStringCursor in(text);
+        const TKeywords::TMatch m = p.Settings().KeywordLookup().Match(in, states);
+        return m.Found ? m.Value : -1;
+    };
+    EXPECT_EQ(match("BEGIN ", {0}), 7);
+    EXPECT_EQ(match("begin ", {0}), 7);
+    EXPECT_EQ(match("Read ", {1}), 8);
+    EXPECT_EQ(match("read ", {1}), -1);
+    EXPECT_EQ(match("Read ", {0}), -1);
+    // The scanner sees the same.
+    TSyntaxMemoParser q;
+    ASSERT_EQ(Compile(q, "%%kwTables forstate [0] endswith '[^a-z]' ( 7 is 'begin' )\r"
+                         "%%language case = 1\r"
+                         "%%kwTables forstate [1] endswith '[^a-z]' ( 8 is 'Read' )"),
+              "");
+    EXPECT_EQ(test::Highlighted(q, "BEGIN Begin begin"), "7*5 0*1 7*5 0*1 7*5");
+}
+
 TEST(Compiler, StatementLabelsNameWhereAnErrorIs) {
     const std::pair<const char*, const char*> cases[] = {
         {"5", "Header"},
