@@ -28,6 +28,8 @@ enum : uint8_t { kBranchFrame, kStarFrame, kCounterFrame };
 // Steps between two calls of the cancel check: a fraction of a millisecond of work.
 constexpr int64_t kCheckEvery = int64_t(1) << 18;
 constexpr int64_t kUnlimited = INT64_MAX / 4;
+// Choices an attempt may keep open at once: 2 million of 28 bytes.
+constexpr size_t kMaxFrames = size_t(1) << 21;
 // A search turns remembering on when it has spent more than this many steps per position
 // it moved through, beyond a first allowance; it looks at that first after the allowance
 // and then each time its work has doubled.
@@ -241,14 +243,20 @@ bool TREParser::Attempt(const unsigned char* t, int32_t len, int32_t at) {
             positions_[static_cast<size_t>(count)] = p;
         ++count;
     };
+    // A path through a repeated group keeps a choice per pass; on a long run of text that
+    // is a long stack. Past kMaxFrames the search stops rather than take memory without end.
+    auto push = [&](const Frame& f) {
+        if (stack_.size() >= kMaxFrames)
+            Fail(msgRESearchTooLong);
+        stack_.push_back(f);
+    };
     // True when the state (pc, pos) was entered before; remembers it otherwise.
     auto enteredBefore = [&] {
         const int32_t row = joinRow_[static_cast<size_t>(pc)];
         if (row < 0)
             return false;
-        if (visited.Test(row, pos))
+        if (visited.TestAndSet(row, pos))
             return true;
-        visited.Set(row, pos);
         if (visited.Full())
             MemoryFull();
         return false;
@@ -306,7 +314,7 @@ bool TREParser::Attempt(const unsigned char* t, int32_t len, int32_t at) {
             case opBranch: {
                 const int alt = next(pc);
                 if (code[alt] == opBranch)
-                    stack_.push_back({kBranchFrame, alt, pos, count, mark, 0, 0});
+                    push({kBranchFrame, alt, pos, count, mark, 0, 0});
                 pc += 3;
                 break;
             }
@@ -357,7 +365,7 @@ bool TREParser::Attempt(const unsigned char* t, int32_t len, int32_t at) {
                     break;
                 }
                 if (y > low)
-                    stack_.push_back({kStarFrame, after, low, count, mark, y - 1, pc});
+                    push({kStarFrame, after, low, count, mark, y - 1, pc});
                 pos = y;
                 pc = after;
                 break;
@@ -368,7 +376,7 @@ bool TREParser::Attempt(const unsigned char* t, int32_t len, int32_t at) {
             case opCountSet:
             case opCountDec: {
                 const int c = code[pc + 3];
-                stack_.push_back({kCounterFrame, 0, 0, 0, 0, c, counters_[c]});
+                push({kCounterFrame, 0, 0, 0, 0, c, counters_[c]});
                 counters_[c] =
                     op == opCountSet ? (code[pc + 4] | (code[pc + 5] << 8)) : counters_[c] - 1;
                 pc = next(pc);

@@ -3,6 +3,8 @@
 // measured backwards for opBack), followed by its operand.
 #pragma once
 
+#include "REParser.h"
+
 #include <cstdint>
 
 namespace kvx::re {
@@ -38,3 +40,15 @@ enum TOpcode : uint8_t {
 constexpr uint8_t kMagic = 0x9C;
 
 } // namespace kvx::re
+
+namespace kvx {
+
+// The node after `node`, -1 when its link is empty. Every step of the matcher asks.
+inline int TREParser::NextOf(int node) const {
+    const int off = (code_[node + 1] << 8) | code_[node + 2];
+    if (off == 0)
+        return -1;
+    return code_[node] == re::opBack ? node - off : node + off;
+}
+
+} // namespace kvx

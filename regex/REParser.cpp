@@ -249,13 +249,6 @@ void TREParser::Insert(uint8_t op, int at, int operandBytes) {
     emit_ += n;
 }
 
-int TREParser::NextOf(int node) const {
-    const int off = (code_[node + 1] << 8) | code_[node + 2];
-    if (off == 0)
-        return -1;
-    return code_[node] == opBack ? node - off : node + off;
-}
-
 void TREParser::SetNext(int node, int target) {
     if (sizing_)
         return;

@@ -80,8 +80,8 @@ class TREParser {
     // so a search starts without it and turns it on once it has done far more work than
     // the text it covered (a run of searches keeps it on from then). Counters make the
     // state more than a place in the program and the text: such programs, and a search
-    // whose memory of states is full, work under a step budget instead of base + perChar x
-    // (text length + 1) steps, where every node entered, every backtrack and every
+    // whose memory of states is full, work under a step budget instead, of base + perChar
+    // x (text length + 1) steps, where every node entered, every backtrack and every
     // character a repetition or its retries look at is a step. Tests and the fuzzer lower
     // it; the default stops a runaway search of a 10 MB text in about a second.
     void SetStepBudget(int64_t base, int64_t perChar) {
@@ -126,7 +126,7 @@ class TREParser {
     int CounterNode(uint8_t op, int counter, int value);
     void Byte(uint8_t b);
     void Insert(uint8_t op, int at, int operandBytes = 0);
-    int NextOf(int node) const;
+    int NextOf(int node) const; // inline, in REOpcodes.h
     void SetNext(int node, int target);
     void Tail(int chain, int target);
     void OpTail(int node, int target);

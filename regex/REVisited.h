@@ -30,7 +30,18 @@ class TVisited {
     // Sets the bits of positions from..to (both included). Bits that would need a page
     // beyond kMaxBytes are not set.
     void SetRange(int row, int32_t from, int32_t to);
-    void Set(int row, int32_t pos) { SetRange(row, pos, pos); }
+    // Sets one bit; answers whether it was set already.
+    bool TestAndSet(int row, int32_t pos) {
+        const size_t slot = Slot(row, pos);
+        const int32_t page = table_[slot] >= 0 ? table_[slot] : PageFor(slot);
+        if (page < 0)
+            return false;
+        uint64_t& word = pool_[Word(page, pos)];
+        const uint64_t bit = uint64_t(1) << (pos & 63);
+        const bool was = word & bit;
+        word |= bit;
+        return was;
+    }
     // The first set position in [from, to), or `to` when there is none.
     int32_t NextSet(int row, int32_t from, int32_t to) const;
 

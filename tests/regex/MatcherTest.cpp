@@ -319,7 +319,8 @@ TEST(Matcher, VisitedBitsAcrossPages) {
     re::TVisited v;
     v.Reset(3, 20000);
     v.SetRange(1, 4000, 9000); // three pages of 4096 positions
-    v.Set(2, 12345);
+    EXPECT_FALSE(v.TestAndSet(2, 12345));
+    EXPECT_TRUE(v.TestAndSet(2, 12345));
     EXPECT_FALSE(v.Test(1, 3999));
     EXPECT_TRUE(v.Test(1, 4000));
     EXPECT_TRUE(v.Test(1, 4095));
@@ -343,6 +344,6 @@ TEST(Matcher, VisitedBitsAcrossPages) {
     EXPECT_EQ(v.NextSet(1, 0, 20001), 20001);
     v.Reset(2, 100);
     EXPECT_FALSE(v.Test(1, 50));
-    v.Set(1, 100);
+    EXPECT_FALSE(v.TestAndSet(1, 100));
     EXPECT_TRUE(v.Test(1, 100));
 }
