@@ -429,13 +429,21 @@ bool TREParser::Attempt(const unsigned char* t, int32_t len, int32_t at) {
             if (++steps_ > limit_)
                 Checkpoint();
             if (f.Kind == kBranchFrame) {
-                // The next alternative is entered like any branch node: it may have one
-                // more after it.
+                // The next alternative, which may have one more after it. A remembered one
+                // is entered through the loop, which looks it up.
                 pos = f.Pos;
                 count = f.Count;
                 mark = f.Mark;
-                pc = f.Node;
+                const int alt = f.Node;
                 stack_.pop_back();
+                if (memoOn_ && joinRow_[static_cast<size_t>(alt)] >= 0) {
+                    pc = alt;
+                    break;
+                }
+                const int n = next(alt);
+                if (code[n] == opBranch)
+                    push({kBranchFrame, n, pos, count, mark, 0, 0});
+                pc = alt + 3;
                 break;
             }
             // A star: the next shorter run whose end can go on.
