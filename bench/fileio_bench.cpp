@@ -1,6 +1,6 @@
-// Loading a 100 MB file from disk into a document and saving it back, next to copying the
-// same file with cp in the same run: the ratios are the figures that matter, since the
-// machine's disk and page cache set the absolute speeds.
+// Loading a file of 52 or 100 MB from disk into a document and saving it back, next to
+// copying the same file with cp in the same run: the ratios are the figures that matter,
+// since the machine's disk and page cache set the absolute speeds.
 //
 //     bench_fileio            (writes its files under $TMPDIR or /tmp and removes them)
 
@@ -25,30 +25,30 @@ using kvx::bench::Clock;
 using kvx::bench::Folder;
 using kvx::bench::kMB;
 using kvx::bench::Seconds;
-constexpr size_t kFileBytes = size_t(100) * 1000 * 1000;
 
-// Assembler-like lines of about 30 bytes with CR LF breaks and some TABs.
-const fs::path& SourceFile() {
-    static const fs::path file = [] {
-        fs::path f = Folder() / "source.asm";
-        std::string text;
-        text.reserve(kFileBytes + 64);
-        uint64_t r = 88172645463325252ull;
-        char line[64];
-        while (text.size() < kFileBytes) {
-            r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-            const int n = std::snprintf(line, sizeof line, "l%05u:\tmov eax, [ebx+%u] ; c\r\n",
-                                        unsigned(r % 100000), unsigned(r >> 40) % 4096);
-            text.append(line, n);
-        }
-        std::ofstream(f, std::ios::binary) << text;
+// Assembler-like lines of about 30 bytes with CR LF breaks and some TABs, `megabytes` MB;
+// made on first use.
+fs::path SourceFile(int64_t megabytes) {
+    const fs::path f = Folder() / ("source-" + std::to_string(megabytes) + ".asm");
+    if (fs::exists(f))
         return f;
-    }();
-    return file;
+    const size_t bytes = static_cast<size_t>(megabytes) * 1000 * 1000;
+    std::string text;
+    text.reserve(bytes + 64);
+    uint64_t r = 88172645463325252ull;
+    char line[64];
+    while (text.size() < bytes) {
+        r ^= r << 13, r ^= r >> 7, r ^= r << 17;
+        const int n = std::snprintf(line, sizeof line, "l%05u:\tmov eax, [ebx+%u] ; c\r\n",
+                                    unsigned(r % 100000), unsigned(r >> 40) % 4096);
+        text.append(line, n);
+    }
+    std::ofstream(f, std::ios::binary) << text;
+    return f;
 }
 
 void BM_LoadSaveVersusCp(benchmark::State& state) {
-    const fs::path& src = SourceFile();
+    const fs::path src = SourceFile(state.range(0));
     const fs::path copy = Folder() / "copy.asm";
     const fs::path saved = Folder() / "saved.asm";
     const double mb = double(fs::file_size(src)) / kMB;
@@ -78,7 +78,12 @@ void BM_LoadSaveVersusCp(benchmark::State& state) {
     state.counters["load_vs_cp"] = loadS / cpS;
     state.counters["save_vs_cp"] = saveS / cpS;
 }
-BENCHMARK(BM_LoadSaveVersusCp)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LoadSaveVersusCp)
+    ->Arg(52)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 } // namespace
 

@@ -523,6 +523,48 @@ BENCHMARK(BM_UndoRedoKeys)
     ->Iterations(5)
     ->UseRealTime();
 
+// ---- 4. Typing into one very long line ----------------------------------------------
+
+// A line longer than a row is kept cut at the row limit, so a key near its start moves
+// every byte after it into other rows: the cost grows with the rest of the line. Measured
+// on lines of 100 KB and 10 MB (a minified file), typing at a tenth of the line and
+// deleting the keys again.
+void BM_TypeInLongLine(benchmark::State& state) {
+    const auto bytes = static_cast<size_t>(state.range(0));
+    std::string line;
+    line.reserve(bytes);
+    for (uint64_t r = 7; line.size() < bytes;) {
+        r ^= r << 13, r ^= r >> 7, r ^= r << 17;
+        line.push_back(r % 6 == 0 ? ' ' : static_cast<char>('a' + r % 26));
+    }
+    kvx::TCustomSyntaxMemo memo;
+    memo.SetWholeText(line);
+    const auto at = static_cast<kvx::TextOffset>(bytes / 10);
+    constexpr int kKeys = 50;
+    double seconds = 0;
+    for (auto _ : state) {
+        memo.SetSelection(at, at);
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < kKeys; ++i)
+            memo.KeyChar(U'q');
+        for (int i = 0; i < kKeys; ++i)
+            memo.ExecuteCommand(kvx::caBACKSPACE);
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        if (memo.TextLength() != static_cast<kvx::TextOffset>(bytes)) {
+            state.SkipWithError("the keys did not come out again");
+            break;
+        }
+    }
+    state.counters["us_per_key"] =
+        seconds / (2.0 * kKeys * static_cast<double>(state.iterations())) * 1e6;
+}
+BENCHMARK(BM_TypeInLongLine)
+    ->Arg(100 * 1000)
+    ->Arg(10 * 1000 * 1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -1,5 +1,6 @@
 // The numbered editing commands, typing, block indent and the plain-text clipboard.
 #include "Encoding.h"
+#include "MemoScopes.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 
@@ -13,26 +14,6 @@ bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t';
 }
 } // namespace
-
-// Raises the change notification once, when the outermost command or key is done.
-class TCustomSyntaxMemo::TNotifyScope {
-  public:
-    explicit TNotifyScope(TCustomSyntaxMemo& m) : m_(m) { ++m_.commandDepth_; }
-    ~TNotifyScope() {
-        if (--m_.commandDepth_ > 0)
-            return;
-        try {
-            m_.ChangeNotification();
-        } catch (...) {
-            // A failing OnChange handler must not turn an unwinding command into a crash.
-        }
-    }
-    TNotifyScope(const TNotifyScope&) = delete;
-    TNotifyScope& operator=(const TNotifyScope&) = delete;
-
-  private:
-    TCustomSyntaxMemo& m_;
-};
 
 // ---- Words -----------------------------------------------------------------------------
 
@@ -362,16 +343,18 @@ void TCustomSyntaxMemo::DeleteChar(bool forward) {
     if (Sel.Empty() && !inVirtual_ && (forward ? caret >= TextLength() : caret <= 0))
         return;
     TGroupScope group(*this, ugDelete);
-    if (forward) {
-        if (inVirtual_)
-            ReplaceSelection({}); // fills the line out to the caret first
-        if (Sel.Empty()) {
+    // Only a key pressed with nothing selected takes a character: with a selection the key
+    // deletes the selection and nothing else, in virtual space too.
+    if (Sel.Empty()) {
+        if (forward) {
+            if (inVirtual_)
+                ReplaceSelection({}); // fills the line out to the caret first
             if (Sel.Caret >= TextLength())
                 return;
             PlaceSelection(Sel.Caret, NextCharOffset(Sel.Caret), true);
+        } else {
+            PlaceSelection(caret, PrevCharOffset(caret), true);
         }
-    } else if (Sel.Empty()) {
-        PlaceSelection(caret, PrevCharOffset(caret), true);
     }
     ReplaceSelection({});
 }
@@ -411,7 +394,9 @@ void TCustomSyntaxMemo::CopyToClipboard() {
 }
 
 void TCustomSyntaxMemo::CutToClipboard() {
-    if (Sel.Empty())
+    // A read-only document gives nothing away: cutting is editing, copying is the command
+    // for taking text out.
+    if (ReadOnly || Sel.Empty())
         return;
     TGroupScope group(*this, ugCut);
     CopyToClipboard();
@@ -579,7 +564,7 @@ TextOffset TCustomSyntaxMemo::NextLogicalLineStart(TextOffset lineStart) {
 // Lines are logical lines: a row that only continues a long line is never indented, since
 // that would put blanks into the middle of the line.
 void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
-    if (Sel.Empty())
+    if (ReadOnly || Sel.Empty())
         return;
     if (count <= 0)
         count = indentStep_;
@@ -610,7 +595,7 @@ void TCustomSyntaxMemo::IndentBlock(int count, bool allowTabs) {
 }
 
 void TCustomSyntaxMemo::UnindentBlock(int count) {
-    if (Sel.Empty())
+    if (ReadOnly || Sel.Empty())
         return;
     if (count <= 0)
         count = indentStep_;

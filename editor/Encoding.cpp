@@ -137,4 +137,52 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+void TUtf8Validator::Feed(std::string_view bytes) {
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n && !bad_;) {
+        if (need_ == 0) {
+            // Mostly ASCII: thirty-two bytes at a time.
+            if (i + 32 <= n) {
+                uint64_t w[4];
+                std::memcpy(w, bytes.data() + i, 32);
+                if (!((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull)) {
+                    i += 32;
+                    continue;
+                }
+            }
+            const auto b = static_cast<unsigned char>(bytes[i++]);
+            if (b < 0x80)
+                continue;
+            lo_ = 0x80;
+            hi_ = 0xBF;
+            if (b >= 0xC2 && b <= 0xDF) {
+                need_ = 1;
+            } else if (b >= 0xE0 && b <= 0xEF) {
+                need_ = 2;
+                if (b == 0xE0)
+                    lo_ = 0xA0; // below: an overlong form
+                else if (b == 0xED)
+                    hi_ = 0x9F; // above: a surrogate
+            } else if (b >= 0xF0 && b <= 0xF4) {
+                need_ = 3;
+                if (b == 0xF0)
+                    lo_ = 0x90;
+                else if (b == 0xF4)
+                    hi_ = 0x8F; // above: past U+10FFFF
+            } else {
+                bad_ = true;
+            }
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(bytes[i++]);
+        if (c < lo_ || c > hi_) {
+            bad_ = true;
+            break;
+        }
+        lo_ = 0x80;
+        hi_ = 0xBF;
+        --need_;
+    }
+}
+
 } // namespace kvx

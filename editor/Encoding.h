@@ -35,4 +35,21 @@ constexpr bool IsUtf8Continuation(unsigned char b) {
 // U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
+// The same check for bytes that come in pieces (a file read block by block): a character
+// may start in one piece and end in the next.
+class TUtf8Validator {
+  public:
+    void Feed(std::string_view bytes);
+    // Whether everything fed so far is valid UTF-8; a character still waiting for its last
+    // bytes counts as invalid.
+    bool Valid() const { return !bad_ && need_ == 0; }
+
+  private:
+    bool bad_ = false;
+    int need_ = 0; // continuation bytes still to come
+    // Range of the next continuation byte: narrower right after some lead bytes, which is
+    // how overlong forms, surrogates and values past U+10FFFF are refused.
+    unsigned char lo_ = 0x80, hi_ = 0xBF;
+};
+
 } // namespace kvx

@@ -74,10 +74,16 @@ bool TMacroKeywords::IsTrigger(uint8_t key, TShiftState shift) const {
 }
 
 bool TMacroKeywords::KeyDown(TCustomSyntaxMemo& memo, uint8_t key, TShiftState shift) {
-    if (!IsTrigger(key, shift))
+    // A read-only document takes no expansion, and the key goes on as if it were no trigger.
+    if (memo.ReadOnly || !IsTrigger(key, shift))
         return false;
     TTextStore& store = memo.Store();
     const TextOffset caret = memo.Selection().Caret;
+    typedPrefix_.clear();
+    // A caret in virtual space stands after blanks that are not there yet: no word ends at
+    // it, and whatever is inserted goes in at its column.
+    if (memo.InVirtualSpace())
+        return popup_ && !entries_.empty() && ShowList(memo);
     if (ExpandNow && store.TextLength() > 0) {
         TBackwardCursor in(store, caret);
         const TKeywords::TMatch m = tree_.Match(in, tree_.DefaultStates);
@@ -90,7 +96,6 @@ bool TMacroKeywords::KeyDown(TCustomSyntaxMemo& memo, uint8_t key, TShiftState s
             }
         }
     }
-    typedPrefix_.clear();
     TextOffset p = caret;
     while (p > 0 && IsWordChar(memo, store.CharAt(p - 1)))
         --p;
@@ -166,8 +171,11 @@ bool TCodeTemplates::ShowList(TCustomSyntaxMemo& memo) {
     if (!hooks)
         return false;
     // The typed prefix is selected while the list is up, so that a choice replaces it.
-    const TextOffset caret = memo.Selection().Caret;
-    memo.SetSelection(caret - static_cast<TextOffset>(TypedPrefix().size()), caret);
+    // Without one the selection stays as it is (and a caret in virtual space where it is).
+    if (!TypedPrefix().empty()) {
+        const TextOffset caret = memo.Selection().Caret;
+        memo.SetSelection(caret - static_cast<TextOffset>(TypedPrefix().size()), caret);
+    }
     return hooks->ShowTemplateList(memo, *this);
 }
 
@@ -265,6 +273,10 @@ std::vector<uint16_t> TAutoReplace::ParseTriggers(const std::string& text) {
 }
 
 void TAutoReplace::SetTriggerText(const std::string& text) {
+    // The settings stream keeps the text behind one length byte: a longer text could not
+    // be written whole, and cut short it would no longer load.
+    if (text.size() > 255)
+        throw ESyntaxMemo(0, "A trigger text may be at most 255 characters long");
     triggers_.clear();
     triggerText_ = text;
     triggers_ = ParseTriggers(text);

@@ -117,7 +117,8 @@ class TAutoReplace : public TMacroKeywords {
 
     const std::string& TriggerText() const { return triggerText_; }
     // Rebuilds the trigger keys; a bad "\{name}" raises 4257 "Bad key specifier" and leaves
-    // no triggers.
+    // no triggers. A text over 255 bytes is refused with ESyntaxMemo before anything
+    // changes.
     void SetTriggerText(const std::string& text);
     // Trigger keys: virtual key + 256 Shift, 512 Ctrl, 2048 Alt.
     const std::vector<uint16_t>& TriggerKeys() const { return triggers_; }

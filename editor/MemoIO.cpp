@@ -1,10 +1,14 @@
 // Loading and saving the control's text: whole streams and files, and ranges of it written
 // with the line breaks the caller asks for.
+#include "MemoScopes.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 #include "TextFile.h"
+#include "TextLoader.h"
 
 #include <algorithm>
+#include <climits>
+#include <memory>
 #include <new>
 
 namespace kvx {
@@ -68,87 +72,99 @@ void TCustomSyntaxMemo::WriteRange(TStream& out, unsigned flags, TextOffset from
     buf.Flush();
 }
 
+namespace {
+// Writes the whole text in the save format. The undo log is left alone: only the caller
+// knows when the text has really reached its destination and counts as saved.
+void WriteDocument(TCustomSyntaxMemo& m, TStream& out) {
+    TTextStore& s = m.Store();
+    const unsigned flags = m.SaveFormat == sfUNIX     ? kLf
+                           : m.SaveFormat == sfRTF    ? kRtf
+                           : m.SaveFormat == sfHTML   ? kHtml
+                           : m.SelLineStyle == lsCRLF ? kCrLf
+                                                      : 0;
+    TPaintLock lock(m);
+    if (s.Bom && s.Utf8() && !(flags & (kRtf | kHtml)))
+        if (out.Write("\xEF\xBB\xBF", 3) != 3)
+            throw EFileSaveError(kCouldNotSaveText);
+    m.WriteRange(out, flags, 0, s.TextLength());
+}
+} // namespace
+
 void TCustomSyntaxMemo::SaveToStream(TStream* stream) {
     if (!stream)
         throw EFileSaveError(kBadStreamInstance);
-    TTextStore& s = Store();
-    const unsigned flags = SaveFormat == sfUNIX     ? kLf
-                           : SaveFormat == sfRTF    ? kRtf
-                           : SaveFormat == sfHTML   ? kHtml
-                           : SelLineStyle == lsCRLF ? kCrLf
-                                                    : 0;
-    {
-        // A failure leaves the history as it is: the document still differs from any file.
-        TPaintLock lock(*this);
-        if (s.Bom && s.Utf8() && !(flags & (kRtf | kHtml)))
-            if (stream->Write("\xEF\xBB\xBF", 3) != 3)
-                throw EFileSaveError(kCouldNotSaveText);
-        WriteRange(*stream, flags, 0, s.TextLength());
-    }
-    if (TUndoStack* log = s.UndoLog())
+    WriteDocument(*this, *stream);
+    if (TUndoStack* log = Store().UndoLog())
         log->ClearAndMarkSaved();
 }
 
 void TCustomSyntaxMemo::SaveToFile(const std::string& name) {
     TSafeFileStream file(name);
-    SaveToStream(&file);
+    WriteDocument(*this, file);
+    // Until the new file has replaced the old one nothing is saved: a failure up to there
+    // leaves the document modified, with all of its history.
     file.Commit();
+    if (TUndoStack* log = Store().UndoLog())
+        log->ClearAndMarkSaved();
     if (HasOption(smoTitleAsFilename))
         Title = name;
 }
 
 void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
-    const int64_t size = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-    // Offsets are 32-bit: a text that does not fit is refused before anything changes.
-    if (size >= INT32_MAX)
-        throw ESyntaxMemo(0, kNotEnoughMemory);
-    std::string bytes;
+    // Offsets are 32-bit: a text that does not fit is refused before anything changes. A
+    // stream that already says it holds too much is refused unread; any other is read to
+    // its end, whatever size it reports, as some files (under /proc) report a size of 0.
+    constexpr int64_t kMost = INT32_MAX - 1;
+    if (ReportedRemaining(stream) > kMost)
+        throw ESyntaxMemo(0, kTextTooLarge);
+    // The new rows are built beside the old text, which stays until they are complete: a
+    // read error or a lack of memory leaves the document as it was.
+    TTextStore built;
+    TTextScan scan;
     try {
-        bytes.resize(static_cast<size_t>(size));
+        TTextLoader loader(built);
+        constexpr int64_t kBlock = int64_t(1) << 18; // stays in the cache while it is worked
+        const auto block = std::make_unique_for_overwrite<char[]>(kBlock);
+        for (int64_t got = 0;;) {
+            // One byte beyond the limit tells a text that is too long from one that fits
+            // exactly.
+            const int64_t n = stream.Read(block.get(), std::min(kBlock, kMost + 1 - got));
+            if (n <= 0)
+                break;
+            got += n;
+            if (got > kMost)
+                throw ESyntaxMemo(0, kTextTooLarge);
+            loader.Feed(block.get(), static_cast<size_t>(n));
+        }
+        scan = loader.Finish();
     } catch (const std::bad_alloc&) {
         throw ESyntaxMemo(0, kNotEnoughMemory);
     }
-    int64_t got = 0;
-    while (got < size) {
-        const int64_t n = stream.Read(bytes.data() + got, size - got);
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    bytes.resize(static_cast<size_t>(got));
-    const TTextScan scan = DetectFormat(bytes);
-    std::string_view body = bytes;
-    if (scan.Bom)
-        body.remove_prefix(3);
 
     TTextStore& s = Store();
+    // Ends after the paint lock below, so the notification runs once the text is in.
+    TNotifyScope notify(*this);
     if (TUndoStack* log = s.UndoLog())
         log->Clear();
     {
         TPaintLock lock(*this);
-        const bool wasRecording = recording_;
-        recording_ = false;
-        try {
-            s.Clear();
-            s.SetUtf8(scan.Utf8);
-            s.Bom = scan.Bom;
-            s.LineBreak = scan.Break;
-            TFastMemoryStream in(body.data(), static_cast<int64_t>(body.size()));
-            InsertStream(in);
-        } catch (const std::bad_alloc&) {
-            recording_ = wasRecording;
-            throw ESyntaxMemo(0, kNotEnoughMemory);
-        } catch (...) {
-            recording_ = wasRecording;
-            throw;
-        }
-        recording_ = wasRecording;
+        const TextOffset old = s.TextLength();
+        s.ReplaceRows(built);
+        if (s.FirstRow())
+            RewrapAfterEdit(s.FirstRow(), s.LastRow()); // the rows were cut for no window yet
+        s.Bom = scan.Bom;
+        s.LineBreak = scan.Break;
         Sel = {0, 0};
         view_.Reset();
         inVirtual_ = false;
         virtualColumn_ = preferredColumn_ = 0;
-        Rescan = s.FirstRow() ? TRowFinger{s.FirstRow(), 0, 0} : TRowFinger{};
         Changed(chText | chSelection);
+        // The old text goes as a deletion would report it, so that listeners who follow the
+        // length see it go before the new text comes.
+        if (old > 0)
+            StoreTextChanged(0, -old);
+        if (s.TextLength() > 0)
+            StoreTextChanged(0, s.TextLength());
     }
     if (TUndoStack* log = s.UndoLog())
         log->ClearAndMarkSaved();
@@ -156,6 +172,9 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
 
 void TCustomSyntaxMemo::LoadFromFile(const std::string& name) {
     TFileStream file(name);
+    // A size the file already reports is refused before a byte is read.
+    if (file.Size() >= INT32_MAX)
+        throw ESyntaxMemo(0, "File '" + name + "' is too large: 2 GiB or more cannot be loaded");
     LoadFromStream(file);
     if (HasOption(smoTitleAsFilename))
         Title = name;

@@ -1,6 +1,7 @@
 // Keys and bookmarks of the control: the key map's dispatch, and bookmarks 0-9, which live
 // on the rows themselves so that they move with the text.
 #include "KeyMap.h"
+#include "MemoScopes.h"
 #include "Settings.h"
 #include "SyntaxEd.h"
 
@@ -32,6 +33,9 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
     // sequence such as Ctrl+K waiting for its second key.
     if (key == vkShift || key == vkControl || key == vkMenu)
         return false;
+    // Whatever the key does (an expansion, the first key of a sequence, a command), the view
+    // and the status bar hear of it before the next key comes.
+    TNotifyScope notify(*this);
     // Templates may swallow the key; auto-correct replaces the word and lets it go on,
     // unless a list says otherwise.
     TKeyMacros* templates = templates_ ? templates_ : &settings_->Templates();
@@ -44,7 +48,13 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
     if (shiftExtend_[key])
         shift &= static_cast<TShiftState>(~ssShift);
     int32_t command = -1;
-    switch (KeyMap().Keys().Key(MakeShortcut(key, shift), command)) {
+    // A sequence that starts or ends with this key is keyboard activity the status bar shows.
+    TKeyStore& keys = KeyMap().Keys();
+    const bool pending = keys.SequencePending();
+    const TKeyStore::TKeyResult result = keys.Key(MakeShortcut(key, shift), command);
+    if (pending || result == TKeyStore::TKeyResult::Prefix)
+        Changed(chKeyboard);
+    switch (result) {
     case TKeyStore::TKeyResult::Unbound:
         return false;
     case TKeyStore::TKeyResult::Prefix:
@@ -58,6 +68,9 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
 
 void TCustomSyntaxMemo::ExpandKeyword(std::string_view keyword, std::string expansion,
                                       bool indentLines, bool caretMarker) {
+    if (ReadOnly)
+        return;
+    TNotifyScope notify(*this);
     TextOffset start = Sel.Start();
     const TextOffset caret = Sel.Caret;
     if (!keyword.empty() && caret >= static_cast<TextOffset>(keyword.size())) {
@@ -88,8 +101,10 @@ void TCustomSyntaxMemo::ExpandKeyword(std::string_view keyword, std::string expa
         text.erase(marker, 1);
     TGroupScope group(*this, ugTemplate);
     ReplaceSelection(text);
+    // Counted back from the end of what went in: in virtual space the line was filled out
+    // to the caret first.
     if (marker != std::string::npos) {
-        const TextOffset at = start + static_cast<TextOffset>(marker);
+        const TextOffset at = Sel.Caret - static_cast<TextOffset>(text.size() - marker);
         SetSelection(at, at);
     }
 }
@@ -140,7 +155,7 @@ void TCustomSyntaxMemo::SetBookmark(int index, int32_t line, int column) {
     }
     if (line == -1)
         column = Sel.Caret - target.Offset + 1;
-    column = std::clamp(column, 1, 65535);
+    column = std::max(column, 1);
 
     TRowFinger old;
     if (s.BookmarkColumns[index] != 0 && (old = FindBookmark(index)).Row) {
@@ -151,7 +166,7 @@ void TCustomSyntaxMemo::SetBookmark(int index, int32_t line, int column) {
     if (old.Row != target.Row) {
         const uint16_t marks = target.Row->Marks() & ~rmBookmarkBits;
         target.Row->SetMarks(static_cast<uint16_t>(marks | (1u << index)));
-        s.BookmarkColumns[index] = static_cast<uint16_t>(column);
+        s.BookmarkColumns[index] = column;
         platform_->InvalidateRows(target.Index, target.Index);
         if (OnBookmarkSet)
             OnBookmarkSet(*this, index);
@@ -175,7 +190,7 @@ void TCustomSyntaxMemo::GotoBookmark(int index) {
     const TLineNode* last = r ? r->Prev() : Store().LastRow();
     if (last->EndsWithBreak())
         --length;
-    const int column = std::max<int>(Store().BookmarkColumns[index], 1);
+    const int32_t column = std::max(Store().BookmarkColumns[index], 1);
     const TextOffset caret = f.Offset + std::min(column - 1, length);
     SetSelection(caret, caret);
     SetFirstVisibleLine(Locate(Sel.Caret).Index - platform_->VisibleRows() / 2);

@@ -48,6 +48,7 @@
 // 3087  -                                   -                               1 when it redid
 // 3088  count (0: the indent step)          non-zero: TABs allowed          1; 0 refused count
 // 3089  count (0: the indent step)          -                               1; 0 refused count
+//                                                                           or read-only
 // 3090  -                                   -                               1
 // 3091  0 (all) or const int32_t[2]*        const uint8_t* token bytes      bytes consumed
 //       (first, last row)
@@ -66,6 +67,9 @@
 //   clipped to the rows that exist. The buffer needs the distance from the first row's start
 //   to the last row's end: 187 gives row starts, and the last row ends at the stored text
 //   length (14 with lsLF).
+// While ReadOnly is set the requests that stand for a user's edit do nothing: cut (768),
+// paste (770), undo (199, 772), redo (3087) and block indent (3088, 3089). The ones that set
+// text for a program (12, 194, 3074, 3078) still work, as the setters of the control do.
 // 3080 can only clear Modified: the control knows no way to mark an unchanged text as changed,
 // so setting it to non-zero leaves it as it is. Setting returns 1 when Modified now has the
 // value asked for, 0 when it has not.
@@ -374,7 +378,7 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
             return CanUndo();
         case emUNDO:
         case wmUNDO: {
-            const bool could = CanUndo();
+            const bool could = CanUndo() && !ReadOnly;
             changes = true;
             Undo();
             return could;
@@ -382,7 +386,7 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
         case smmCANREDO:
             return CanRedo();
         case smmREDO: {
-            const bool could = CanRedo();
+            const bool could = CanRedo() && !ReadOnly;
             changes = true;
             Redo();
             return could;
@@ -469,7 +473,7 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
         case smmINDENT:
         case smmUNINDENT: {
             // No indent is wider than a row can be; a larger count is a caller's mistake.
-            if (wParam > MaxRowLength)
+            if (wParam > MaxRowLength || ReadOnly)
                 return 0;
             const int count = static_cast<int>(std::max<intptr_t>(wParam, 0));
             changes = true;

@@ -1,5 +1,6 @@
 #include "MemoStrings.h"
 
+#include "MemoScopes.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 
@@ -24,6 +25,7 @@ std::string TSyntaxMemoStrings::Get(int32_t i) const {
 }
 
 void TSyntaxMemoStrings::Replace(int32_t from, int32_t to, std::string_view s) {
+    TCustomSyntaxMemo::TNotifyScope notify(memo_);
     memo_.SetSelection(from, to, true);
     memo_.ReplaceSelection(s);
 }
@@ -91,6 +93,8 @@ void TSyntaxMemoStrings::EndUpdate() {
     // An unmatched call must not release a paint lock someone else holds.
     if (updates_ == 0)
         return;
+    // What changed while painting was held back is announced once it is released.
+    TCustomSyntaxMemo::TNotifyScope notify(memo_);
     --updates_;
     memo_.UnlockPaint();
 }

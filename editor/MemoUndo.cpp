@@ -185,7 +185,8 @@ void TCustomSyntaxMemo::ReplayStep(TUndoStack& log, bool undo, bool& groupActive
 void TCustomSyntaxMemo::Replay(bool undo) {
     TUndoStack* log = Store().UndoLog();
     auto more = [&] { return undo ? log->CanUndo() : log->CanRedo(); };
-    if (!log || !more())
+    // Undo and redo are the user's edits like any other: a read-only document refuses them.
+    if (ReadOnly || !log || !more())
         return;
     recording_ = false;
     applying_ = true;

@@ -27,15 +27,26 @@ class TRowPool {
     void Free(void* block, size_t bytes);
     // Drops every block at once; only valid when no block is in use any more.
     void Release();
+    // Exchanges the blocks, those in use included, with another pool.
+    void Swap(TRowPool& other) noexcept;
+    // For a pool being filled in bulk (loading a file): from its second chunk on, each chunk
+    // is made resident in one call instead of a fault per page as rows are written.
+    void SetBulk(bool on) { bulk_ = on; }
     size_t ReservedBytes() const { return chunks_.size() * ChunkSize; }
 
   private:
+    std::byte* NewChunk();
     struct FreeBlock {
         FreeBlock* next;
     };
-    std::vector<std::unique_ptr<std::byte[]>> chunks_;
+    // Chunks are mapped from the system directly (see NewChunk) and unmapped as a whole.
+    struct TChunkFree {
+        void operator()(std::byte* p) const;
+    };
+    std::vector<std::unique_ptr<std::byte, TChunkFree>> chunks_;
     std::byte* cursor_ = nullptr;
     size_t left_ = 0;
+    bool bulk_ = false;
     FreeBlock* free_[MaxBlock / Granule + 1] = {};
 };
 

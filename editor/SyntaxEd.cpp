@@ -2,6 +2,7 @@
 
 #include "Bookmarks.h"
 #include "KeyMap.h"
+#include "MemoScopes.h"
 #include "MemoStrings.h"
 #include "Settings.h"
 
@@ -367,6 +368,7 @@ void TCustomSyntaxMemo::InsertStream(TStream& stream) {
 }
 
 void TCustomSyntaxMemo::Clear() {
+    TNotifyScope notify(*this);
     TPaintLock lock(*this);
     SetSelection(-1, 0, true);
     ReplaceSelection({});
@@ -479,6 +481,13 @@ void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
     if (highlighter_) {
         HoldHighlighter(highlighter_);
         highlighter_->SetDeferred(*this, deferHighlighting_);
+        // Whatever token bytes the rows hold were written by another highlighter, or by none:
+        // the next pass starts at the top (a text is loaded, and its notification done,
+        // before its language is chosen).
+        if (TLineNode* first = Store().FirstRow()) {
+            Rescan = {first, 0, 0};
+            first->AddRowFlags(rfScanStart);
+        }
     }
 }
 

@@ -500,6 +500,8 @@ class TCustomSyntaxMemo : public TStoreView {
     bool HighlightDue() const;
 
   private:
+    // The lines object edits through the control's notification scope.
+    friend class TSyntaxMemoStrings;
     // Shows `store` (null: none), taking over the freed-name callback of its positions.
     void ShowStore(TTextStore* store);
     void RebuildShiftExtendKeys();

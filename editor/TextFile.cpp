@@ -2,6 +2,7 @@
 
 #include "EdConsts.h"
 #include "Encoding.h"
+#include "TempFiles.h"
 
 #include <cerrno>
 #include <climits>
@@ -128,6 +129,35 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     return at;
 }
 
+// ---- TSaveCalls ------------------------------------------------------------------------
+
+namespace {
+TSaveCalls gRealSaveCalls;
+TSaveCalls* gSaveCalls = &gRealSaveCalls;
+} // namespace
+
+long TSaveCalls::Write(int fd, const void* data, size_t count) {
+    return ::write(fd, data, count);
+}
+
+int TSaveCalls::Fsync(int fd) {
+    return ::fsync(fd);
+}
+
+int TSaveCalls::Close(int fd) {
+    return ::close(fd);
+}
+
+int TSaveCalls::Rename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
+
+TSaveCalls* TSaveCalls::Install(TSaveCalls* calls) {
+    TSaveCalls* old = gSaveCalls == &gRealSaveCalls ? nullptr : gSaveCalls;
+    gSaveCalls = calls ? calls : &gRealSaveCalls;
+    return old;
+}
+
 // ---- TSafeFileStream -------------------------------------------------------------------
 
 TSafeFileStream::TSafeFileStream(const std::string& name) : target_(name) {
@@ -156,9 +186,11 @@ TSafeFileStream::TSafeFileStream(const std::string& name) : target_(name) {
         temp_.clear();
         Fail("cannot create a file in its folder", e);
     }
+    tempSlot_ = RegisterTemporary(temp_.c_str());
 }
 
 TSafeFileStream::~TSafeFileStream() {
+    ForgetTemporary(tempSlot_);
     if (fd_ >= 0)
         ::close(fd_);
     if (!committed_ && !temp_.empty())
@@ -197,7 +229,7 @@ int64_t TSafeFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 void TSafeFileStream::Flush() {
     size_t done = 0;
     while (done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        const long n = gSaveCalls->Write(fd_, buffer_.data() + done, buffer_.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -213,14 +245,17 @@ void TSafeFileStream::Commit() {
     Flush();
     if (::fchmod(fd_, mode_) != 0)
         Fail("cannot set its permissions", errno);
-    if (::fsync(fd_) != 0)
+    if (gSaveCalls->Fsync(fd_) != 0)
         Fail("flushing to disk failed", errno);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0)
+    if (gSaveCalls->Close(fd) != 0)
         Fail("closing failed", errno);
-    if (::rename(temp_.c_str(), target_.c_str()) != 0)
+    if (gSaveCalls->Rename(temp_.c_str(), target_.c_str()) != 0)
         Fail("cannot replace the old file", errno);
+    // A signal between the rename and this finds no file under the temporary name.
+    ForgetTemporary(tempSlot_);
+    tempSlot_ = -1;
     committed_ = true;
 }
 

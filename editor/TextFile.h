@@ -4,6 +4,7 @@
 
 #include "Stream.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,20 @@ class TFileStream : public TStream {
     std::string name_;
 };
 
+// The system calls that a save depends on for its safety. Tests install one that fails at a
+// chosen call, to see that a failure at any step leaves the old file and the document as
+// they were; everything else uses the real calls.
+class TSaveCalls {
+  public:
+    virtual ~TSaveCalls() = default;
+    virtual long Write(int fd, const void* data, size_t count);
+    virtual int Fsync(int fd);
+    virtual int Close(int fd);
+    virtual int Rename(const char* from, const char* to);
+    // Used by every save from now on (null: the real calls); returns the one it replaces.
+    static TSaveCalls* Install(TSaveCalls* calls);
+};
+
 // Writes a file through a temporary file in the same folder that replaces the target only
 // when everything was written, flushed and closed. Until Commit nothing of the target is
 // touched; a failure anywhere raises EFileSaveError and removes the temporary file.
@@ -66,6 +81,7 @@ class TSafeFileStream : public TStream {
 
     std::string target_;
     std::string temp_;
+    int tempSlot_ = -1; // registered for removal should a signal stop the program
     int fd_ = -1;
     unsigned mode_ = 0;
     bool committed_ = false;

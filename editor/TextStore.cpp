@@ -229,12 +229,6 @@ void TTextStore::CountRow(int length, int delta) {
 }
 
 TLineNode* TTextStore::NewRow(const char* text, int length, uint32_t flags) {
-    void* block = pool_.Allocate(TLineNode::BlockSize(length));
-    auto* row = new (block) TLineNode;
-    row->length_ = static_cast<uint16_t>(length);
-    char* dst = row->MutableText();
-    std::memcpy(dst, text, length);
-    dst[length] = 0;
     unsigned char high = 0;
     for (int i = 0; i < length; ++i)
         high |= static_cast<unsigned char>(text[i]);
@@ -242,6 +236,16 @@ TLineNode* TTextStore::NewRow(const char* text, int length, uint32_t flags) {
         flags |= rfHighBytes;
     if (std::memchr(text, '\t', length))
         flags |= rfHasTab;
+    TLineNode* row = NewRowBlock(length, flags);
+    std::memcpy(row->MutableText(), text, length);
+    return row;
+}
+
+TLineNode* TTextStore::NewRowBlock(int length, uint32_t flags) {
+    void* block = pool_.Allocate(TLineNode::BlockSize(length));
+    auto* row = new (block) TLineNode;
+    row->length_ = static_cast<uint16_t>(length);
+    row->MutableText()[length] = 0;
     row->SetRowFlags(flags);
     CountRow(length, +1);
     return row;
@@ -596,6 +600,23 @@ void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count
     }
 }
 
+TRowFinger TTextStore::RecutStart(const TRowFinger& at, int inRow) const {
+    // The previous row of a long line was cut short only so as not to split a UTF-8
+    // sequence whose lead byte starts this row; an edit among this row's first bytes can
+    // change that, so the cut is made again from the previous row. (It is at least 2044
+    // bytes long, so the row before it depends on nothing the edit touches.)
+    TLineNode* prev = at.Row->prev_;
+    if (utf8_ && at.Row->IsContinuation() && inRow <= MaxRowLength - prev->length_)
+        return {prev, at.Offset - prev->length_, at.Index - 1};
+    return at;
+}
+
+TLineNode* TTextStore::LineEnd(TLineNode* row, int32_t& rows) {
+    for (; !row->EndsWithBreak() && row->next_; row = row->next_)
+        ++rows;
+    return row;
+}
+
 void TTextStore::InsertPiece(TStoreView& view, const char* s, int32_t n) {
     const TextOffset caret = std::clamp(view.Sel.Caret, 0, textLength_);
     std::pair<TLineNode*, TLineNode*> made;
@@ -608,13 +629,32 @@ void TTextStore::InsertPiece(TStoreView& view, const char* s, int32_t n) {
         TLineNode* row = pos.Row;
         const int k = caret - pos.Offset;
         const int len = row->length_;
-        work_.assign(row->Text(), k);
+        // A long line stays cut as loading cuts it, at the row limit: the edit re-cuts the
+        // line from the edited row (or the one before, see RecutStart) to the line's end.
+        // Rows always cut at the same places keep line numbers, Home and End, Go to line and
+        // every row count the same as after a reload; rows that are only ever split would
+        // leave a long line in ever shorter rows.
+        const TRowFinger from = RecutStart(pos, k);
+        int32_t rows = 1 + (pos.Index - from.Index);
+        TLineNode* last = LineEnd(row, rows);
+        // One ordinary character inside a row that has room, and that no other row of its
+        // line depends on, only rebuilds that row.
+        const bool single = n == 1 && s[0] != '\r' && k < len && len < MaxRowLength &&
+                            last == row && from.Row == row;
+        work_.clear();
+        if (from.Row != row)
+            work_.append(from.Row->Text(), from.Row->length_);
+        work_.append(row->Text(), k);
         work_.append(s, n);
-        work_.append(row->Text() + k, len - k);
-        // One ordinary character inside a row that has room only rebuilds that row.
-        const bool single = n == 1 && s[0] != '\r' && k < len && len < MaxRowLength;
+        for (TLineNode* r = row;; r = r->next_) {
+            const int skip = r == row ? k : 0;
+            work_.append(r->Text() + skip, r->length_ - skip);
+            if (r == last)
+                break;
+        }
         const uint32_t keepFlags = row->flags_ & ~(rfHasTab | rfHighBytes);
-        made = Splice(row, 1, pos.Offset, pos.Index, work_, TakeKeep(row),
+        pos = from;
+        made = Splice(from.Row, rows, from.Offset, from.Index, work_, TakeKeep(from.Row),
                       single ? keepFlags | rfRepaint | rfRescan : rfRepaint | rfRescan);
         if (!single) {
             int more = view.VisibleRowCount() + 2;
@@ -645,13 +685,21 @@ void TTextStore::DeleteRange(TStoreView& view) {
     const TextOffset b = std::clamp(view.Sel.End(), 0, textLength_);
     if (a == b)
         return;
-    const TRowFinger s = RowAt(&view, a);
+    const TRowFinger at = RowAt(&view, a);
     const TRowFinger e = RowAt(&view, b);
-    const int32_t endIndex = std::min(e.Index, rowCount_ - 1);
+    // As for insertions, the rest of the line the deletion leaves is cut again from the
+    // first row it touches.
+    const TRowFinger s = RecutStart(at, a - at.Offset);
+    int32_t rows = std::min(e.Index, rowCount_ - 1) - s.Index + 1;
+    TLineNode* last = LineEnd(e.Row, rows);
     work_.assign(s.Row->Text(), a - s.Offset);
-    work_.append(e.Row->Text() + (b - e.Offset), e.Row->length_ - (b - e.Offset));
-    const auto made =
-        Splice(s.Row, endIndex - s.Index + 1, s.Offset, s.Index, work_, TakeKeep(s.Row), rfRescan);
+    for (TLineNode* r = e.Row;; r = r->next_) {
+        const int skip = r == e.Row ? b - e.Offset : 0;
+        work_.append(r->Text() + skip, r->length_ - skip);
+        if (r == last)
+            break;
+    }
+    const auto made = Splice(s.Row, rows, s.Offset, s.Index, work_, TakeKeep(s.Row), rfRescan);
     const int32_t k = b - a;
 
     if (!first_) {
@@ -691,17 +739,15 @@ void TTextStore::DeleteRange(TStoreView& view) {
 }
 
 void TTextStore::Clear() {
-    for (TLineNode* r = first_; r;) {
-        TLineNode* next = r->next_;
-        FreeRow(r);
-        r = next;
-    }
+    // The pool goes as a whole, so the rows need not be handed back one by one: what a row
+    // owns lives in the side table.
+    rowsFreed_ += static_cast<uint64_t>(rowCount_);
+    extras_.clear();
     first_ = last_ = nullptr;
     rowCount_ = 0;
     textLength_ = 0;
     longest_ = 0;
     lengthCount_.fill(0);
-    extras_.clear();
     pool_.Release();
     cache_ = {};
     BookmarkColumns.fill(0);
@@ -714,6 +760,45 @@ void TTextStore::Clear() {
     }
     for (TStoreListener* l : listeners_)
         l->StoreEmptied();
+}
+
+void TTextStore::ReplaceRows(TTextStore& built) {
+    Clear();
+    pool_.Swap(built.pool_);
+    std::swap(first_, built.first_);
+    std::swap(last_, built.last_);
+    std::swap(rowCount_, built.rowCount_);
+    std::swap(textLength_, built.textLength_);
+    std::swap(longest_, built.longest_);
+    std::swap(lengthCount_, built.lengthCount_);
+    std::swap(extras_, built.extras_);
+    utf8_ = built.utf8_;
+    built.cache_ = {};
+    if (!first_)
+        return;
+    NoteRescan(first_, 0, 0);
+    for (TStoreListener* l : listeners_)
+        l->TextInserted(0, textLength_);
+}
+
+void TTextStore::AppendRow(const char* text, int length, bool addBreak, uint32_t flags) {
+    const int total = length + (addBreak ? 1 : 0);
+    TLineNode* r = NewRowBlock(total, flags | rfRepaint | rfRescan);
+    char* dst = r->MutableText();
+    std::memcpy(dst, text, static_cast<size_t>(length));
+    if (addBreak)
+        dst[length] = '\r';
+    r->prev_ = last_;
+    if (last_) {
+        last_->next_ = r;
+        if (!last_->EndsWithBreak())
+            r->marks_ = rmContinuation;
+    } else {
+        first_ = r;
+    }
+    last_ = r;
+    ++rowCount_;
+    textLength_ += total;
 }
 
 void TTextStore::RewrapRange(TLineNode* first, TLineNode* last) {

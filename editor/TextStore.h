@@ -43,6 +43,10 @@ enum TRowFlag : uint32_t {
     rfScanStart = 16,
     // The row holds bytes of 128 or more: in a UTF-8 document its columns are not its bytes.
     rfHighBytes = 32,
+    // The highlighting that wrote the row's token bytes ended the row in the language's start
+    // states, with nothing pushed and outside a container: a later pass may start again at
+    // the row's last run of token bytes when that run's value changes no state.
+    rfCleanEnd = 64,
 };
 
 enum TRowMark : uint16_t {
@@ -106,10 +110,10 @@ class TLineNode {
     uint16_t length_ = 0;
     uint16_t marks_ = 0;
     uint16_t glyph_ = 0;
-    // Row flags and two bits of bookkeeping share one byte: with millions of rows the header
-    // has to stay at 24 bytes.
-    static constexpr uint32_t kFlagMask = 0x3F;
-    uint8_t flags_ : 6 = 0;
+    // The row flags and two bits of bookkeeping fill the last two bytes: with millions of
+    // rows the header has to stay at 24 bytes.
+    static constexpr uint32_t kFlagMask = 0x7F;
+    uint8_t flags_ = 0;
     uint8_t hasStyles_ : 1 = 0;
     uint8_t hasExtras_ : 1 = 0;
 };
@@ -244,7 +248,9 @@ class TTextStore {
     void SetUndoLog(TUndoStack* log) { log_ = log; }
     TUndoStack& OwnUndoLog() { return *ownLog_; }
 
-    std::array<uint16_t, 10> BookmarkColumns{};
+    // One-based column of each numbered bookmark; 0: not set. As wide as an offset, since a
+    // line can be far longer than 65,535 characters.
+    std::array<int32_t, 10> BookmarkColumns{};
     // Named positions that follow the text.
     TCustomBookmarks& NamedPositions() { return *named_; }
 
@@ -277,6 +283,10 @@ class TTextStore {
     void DeleteRange(TStoreView& view);
     // Frees all rows and resets positions: the document becomes empty.
     void Clear();
+    // Replaces the whole text by the rows of `built` (a store that no view shows, filled by a
+    // TTextLoader), which is left empty. Views and listeners hear of it as of a clear and
+    // one insertion; every view rescans from the first row.
+    void ReplaceRows(TTextStore& built);
 
     // Re-cuts the logical lines from the one holding `first` to the one holding `last`
     // (null: the document's first / last row) into rows of at most 2047 bytes.
@@ -298,6 +308,7 @@ class TTextStore {
 
   private:
     friend class TStoreView;
+    friend class TTextLoader;
     struct TRowExtras {
         int32_t BackColor = -1;
         int32_t TextColor = -1;
@@ -315,6 +326,12 @@ class TTextStore {
     void DetachView(TStoreView* v);
 
     TLineNode* NewRow(const char* text, int length, uint32_t flags);
+    // A row of `length` bytes whose text the caller writes; `flags` must already say whether
+    // it holds TABs and high bytes.
+    TLineNode* NewRowBlock(int length, uint32_t flags);
+    // Links a row after the last one (loading): `length` bytes of text, a CR after them with
+    // `addBreak`; `flags` says whether the text holds TABs and high bytes.
+    void AppendRow(const char* text, int length, bool addBreak, uint32_t flags);
     void FreeRow(TLineNode* row);
     TRowKeep TakeKeep(TLineNode* row);
 
@@ -325,6 +342,10 @@ class TTextStore {
                                              uint32_t flags);
     int CutLength(const char* text, int remaining) const;
     void InsertPiece(TStoreView& view, const char* text, int32_t n);
+    // The first row to cut again after an edit `inRow` bytes into the row at `at`.
+    TRowFinger RecutStart(const TRowFinger& at, int inRow) const;
+    // The last row of the line `row` belongs to; adds the rows stepped over to `rows`.
+    static TLineNode* LineEnd(TLineNode* row, int32_t& rows);
     void NoteRescan(TLineNode* row, TextOffset offset, int32_t index);
     void CountRow(int length, int delta);
     TRowFinger WalkTo(TRowFinger from, TextOffset offset) const;

@@ -62,7 +62,9 @@ bool TUndoStack::BeginGroup(int32_t code, TextOffset anchor, TextOffset caret) {
     groupOpen_ = true;
     groupCode_ = code;
     PushRecord(TUndoRecord::MakeMarker(code, TUndoRecord::GroupBegin));
-    groupBegin_ = Size() - 1; // after the push, which may have dropped what could be redone
+    // Counted from the first entry ever pushed, after the push has dropped what could be
+    // redone.
+    groupBegin_ = dropped_ + Size() - 1;
     PushRecord(TUndoRecord::MakeSelection(anchor, caret));
     PushRecord(TUndoRecord::MakeMarker(code, TUndoRecord::GroupBegin));
     return true;
@@ -75,7 +77,7 @@ bool TUndoStack::EndGroup(int32_t code, TextOffset anchor, TextOffset caret) {
     groupCode_ = 0;
     // A group that recorded nothing leaves nothing behind: an undo step that changes nothing
     // would only confuse the user.
-    if (AtTop() && Size() == groupBegin_ + 3) {
+    if (AtTop() && dropped_ + Size() == groupBegin_ + 3) {
         for (int i = 0; i < 3; ++i)
             Pop();
         return true;
@@ -108,17 +110,39 @@ void TUndoStack::Clear() {
     savePoint_ = wasModified ? -1 : 0;
 }
 
-void TUndoStack::Trim() {
-    // Whole brackets only: the bottom marker and everything up to the next marker. An open
-    // group is never cut through its begin while the group is still being written.
-    while (budget_ >= 0 && bytes_ > budget_ && !entries_.empty()) {
-        DropBottom();
-        while (!entries_.empty()) {
-            const bool marker = entries_.front().Record.Kind == TUndoRecord::Marker;
-            DropBottom();
-            if (marker)
-                break;
+size_t TUndoStack::BottomStepLength() const {
+    const TUndoRecord& first = entries_.front().Record;
+    if (first.Kind == TUndoRecord::Marker && first.A >= 11 && first.B == TUndoRecord::GroupBegin) {
+        // A group goes as a whole, up to and including its end boundary.
+        for (size_t i = 3; i + 2 < entries_.size(); ++i) {
+            const TUndoRecord& r = entries_[i].Record;
+            if (r.Kind == TUndoRecord::Marker && r.A == first.A && r.B == TUndoRecord::GroupEnd)
+                return i + 3;
         }
+    }
+    // A replacement bracket, or a record that belongs to no step: up to the next marker.
+    size_t n = 1;
+    while (n < entries_.size()) {
+        const bool marker = entries_[n++].Record.Kind == TUndoRecord::Marker;
+        if (marker)
+            break;
+    }
+    return n;
+}
+
+void TUndoStack::Trim() {
+    // A group that is still being written is not trimmed: trimming waits until it is closed,
+    // so that every command stays undoable as a whole or goes as a whole, and the group's
+    // begin boundary cannot be dropped from under it.
+    if (groupOpen_)
+        return;
+    while (budget_ >= 0 && bytes_ > budget_ && !entries_.empty()) {
+        // Only steps that are done: dropping one that could be redone would make redo skip it.
+        const size_t n = BottomStepLength();
+        if (static_cast<int64_t>(n) > cursor_ + 1)
+            break;
+        for (size_t i = 0; i < n; ++i)
+            DropBottom();
     }
 }
 

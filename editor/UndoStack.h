@@ -117,11 +117,14 @@ class TUndoStack : public TStack {
     bool CanRedo() const { return !AtTop(); }
     bool Modified() const { return Position() != savePoint_; }
 
-    // Removes whole brackets from the bottom while the byte total exceeds the budget.
+    // Removes whole undo steps (a replacement bracket, or a group with all it holds) from
+    // the bottom while the byte total exceeds the budget. Waits while a group is open.
     void Trim();
 
   private:
     int64_t Position() const { return dropped_ + cursor_ + 1; }
+    // Entries of the oldest step.
+    size_t BottomStepLength() const;
     void DiscardedAbove(int64_t position) override {
         if (savePoint_ >= position)
             savePoint_ = -1;
@@ -130,7 +133,7 @@ class TUndoStack : public TStack {
     int32_t budget_ = -1;
     bool groupOpen_ = false;
     int32_t groupCode_ = 0;
-    int64_t groupBegin_ = 0; // entries before the open group's begin boundary
+    int64_t groupBegin_ = 0; // the open group's begin boundary, counted like Position()
     int64_t savePoint_ = 0;  // -1: the saved state can no longer be reached
 };
 

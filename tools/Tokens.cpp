@@ -64,8 +64,13 @@ int ParseOptions(const char* command, const TArgs& args, bool withScript, bool w
 void Highlight(const TOptions& o, TCustomSyntaxMemo& memo, TSyntaxMemoParser& parser) {
     if (!o.Script.empty()) {
         parser.Script = o.Script;
-        TFileStream script(o.Script);
-        parser.CompileFromStream(script);
+        try {
+            TFileStream script(o.Script);
+            parser.CompileFromStream(script);
+        } catch (const std::bad_alloc&) {
+            // Out of memory while compiling is the script's doing, not the file's.
+            throw ESyntaxMemo(0, "Not enough memory to compile '" + o.Script + "'");
+        }
     } else {
         LoadLanguage(parser, o.Language ? o.Language : LanguageForFileName(o.File));
     }

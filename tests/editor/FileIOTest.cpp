@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <vector>
 
 namespace kvx {
 namespace {
@@ -56,6 +58,36 @@ class TShortStream : public TMemoryStream {
 
   private:
     int64_t room_;
+};
+
+// The real system calls of a save, except that call number `failAt` (counting every kind
+// together from 0) fails as a full or broken disk would make it fail. Records what was called.
+class TFailingCalls : public TSaveCalls {
+  public:
+    explicit TFailingCalls(int failAt) : failAt_(failAt) { TSaveCalls::Install(this); }
+    ~TFailingCalls() override { TSaveCalls::Install(nullptr); }
+    long Write(int fd, const void* data, size_t count) override {
+        return Fails("write", ENOSPC) ? -1 : TSaveCalls::Write(fd, data, count);
+    }
+    int Fsync(int fd) override { return Fails("fsync", EIO) ? -1 : TSaveCalls::Fsync(fd); }
+    int Close(int fd) override {
+        const int r = TSaveCalls::Close(fd); // the descriptor goes either way
+        return Fails("close", EIO) ? -1 : r;
+    }
+    int Rename(const char* from, const char* to) override {
+        return Fails("rename", EXDEV) ? -1 : TSaveCalls::Rename(from, to);
+    }
+    std::vector<std::string> calls;
+
+  private:
+    bool Fails(const char* what, int error) {
+        calls.emplace_back(what);
+        if (static_cast<int>(calls.size()) - 1 != failAt_)
+            return false;
+        errno = error;
+        return true;
+    }
+    int failAt_;
 };
 
 class FileIO : public ::testing::Test {
@@ -222,9 +254,16 @@ TEST_F(FileIO, FilesOnDisk) {
         memo.LoadFromFile(huge.string());
         ADD_FAILURE() << "a 2 GiB file was taken";
     } catch (const ESyntaxMemo& e) {
-        EXPECT_STREQ(e.what(), kNotEnoughMemory);
+        // The reason is the size, not memory.
+        EXPECT_EQ(std::string(e.what()),
+                  "File '" + huge.string() + "' is too large: 2 GiB or more cannot be loaded");
     }
     EXPECT_EQ(memo.Text(), ";mov eax, 1\rret\r");
+
+    // A file that reports no size but has content (as those under /proc do) is read to its
+    // end.
+    memo.LoadFromFile("/proc/self/status");
+    EXPECT_NE(memo.Text().find("Name:"), std::string::npos);
 
     EXPECT_THROW(memo.SaveToFile((dir / "no-such-folder" / "x.asm").string()), EFileSaveError);
 }
@@ -253,6 +292,148 @@ TEST_F(FileIO, AFailedSaveLeavesTheOldFileIntact) {
     EXPECT_TRUE(failed);
     EXPECT_EQ(ReadAll(file), "the original\n");
     EXPECT_EQ(dir.Entries(), 1u);
+}
+
+// Whatever step of a save fails (a write while the text goes out, the last write when the
+// buffer is flushed, fsync, close, rename), for small files whose bytes all wait in the
+// buffer until the commit as well as for large ones: the old file stays, no temporary file
+// is left, and the document keeps being modified with its whole history and its save point.
+TEST_F(FileIO, ASaveThatFailsAtAnyStepLeavesDocumentAndFileAsTheyWere) {
+    for (const size_t size : {size_t(5), size_t(70000), size_t(300000)}) {
+        TempDir dir;
+        const fs::path file = dir / "doc.txt";
+        const std::string original(size, 'o');
+        // Learn the calls a good save makes, then fail each of them in turn.
+        std::vector<std::string> steps;
+        {
+            WriteAll(file, original);
+            TCustomSyntaxMemo probe(&platform);
+            probe.LoadFromFile(file.string());
+            probe.KeyChar(U'x');
+            TFailingCalls none(-1);
+            probe.SaveToFile(file.string());
+            steps = none.calls;
+            EXPECT_FALSE(probe.Modified());
+            EXPECT_TRUE(ReadAll(file) == "x" + original);
+        }
+        ASSERT_GE(steps.size(), 4u);
+        for (size_t failAt = 0; failAt < steps.size(); ++failAt) {
+            SCOPED_TRACE(std::to_string(size) + " bytes, failing " + steps[failAt] + " (call " +
+                         std::to_string(failAt) + ")");
+            WriteAll(file, original);
+            TCustomSyntaxMemo doc(&platform);
+            doc.LoadFromFile(file.string());
+            doc.KeyChar(U'x');
+            doc.KeyChar(U'y');
+            doc.Undo(); // something to redo too: the log keeps both directions
+            const TUndoStack& log = *doc.Store().UndoLog();
+            const int32_t count = log.Count(), entries = log.Size();
+            {
+                TFailingCalls failing(static_cast<int>(failAt));
+                EXPECT_THROW(doc.SaveToFile(file.string()), EFileSaveError);
+            }
+            EXPECT_TRUE(ReadAll(file) == original);
+            EXPECT_EQ(dir.Entries(), 1u);
+            EXPECT_TRUE(doc.Modified());
+            EXPECT_EQ(log.Count(), count);
+            EXPECT_EQ(log.Size(), entries);
+            EXPECT_TRUE(doc.CanRedo());
+            // The save point is still where the file was loaded.
+            doc.Undo();
+            EXPECT_TRUE(doc.Text() == original);
+            EXPECT_FALSE(doc.Modified());
+            doc.Redo();
+            EXPECT_TRUE(doc.Modified());
+        }
+    }
+}
+
+// A stream that fails after handing over part of a large text, by an error or for lack of
+// memory: the document keeps its text, its history and its caret.
+TEST_F(FileIO, ALoadThatFailsHalfWayChangesNothing) {
+    class TFailingStream : public TMemoryStream {
+      public:
+        TFailingStream(std::string data, bool memory)
+            : TMemoryStream(std::move(data)), memory_(memory) {}
+        int64_t Read(void* buffer, int64_t count) override {
+            if (Position() > 300000) {
+                if (memory_)
+                    throw std::bad_alloc();
+                throw EStreamError(0, "Cannot read 'big.txt': Input/output error");
+            }
+            return TMemoryStream::Read(buffer, count);
+        }
+
+      private:
+        bool memory_;
+    };
+    memo.SetWholeText("kept\rtext\r");
+    memo.SetSelection(2, 2);
+    memo.KeyChar(U'x');
+    std::string big;
+    for (int i = 0; big.size() < 1000000; ++i)
+        big += "line " + std::to_string(i) + "\r\n";
+    for (const bool memory : {false, true}) {
+        TFailingStream in(big, memory);
+        try {
+            memo.LoadFromStream(in);
+            ADD_FAILURE() << "the failure went unnoticed";
+        } catch (const ESyntaxMemo& e) {
+            EXPECT_STREQ(e.what(),
+                         memory ? kNotEnoughMemory : "Cannot read 'big.txt': Input/output error");
+        }
+        EXPECT_EQ(memo.Text(), "kexpt\rtext\r");
+        EXPECT_EQ(memo.Selection(), (TSelectionRange{3, 3}));
+        EXPECT_TRUE(memo.Modified());
+        EXPECT_EQ(test::CheckStore(memo.Store()), "");
+    }
+    memo.Undo();
+    EXPECT_EQ(memo.Text(), "kept\rtext\r");
+}
+
+// The size a stream reports is only a hint: a stream that says it is empty is read to its
+// end across many blocks, and one that already says it holds 2 GiB or more is refused
+// before a byte is read, with the reason, and the document keeps its text.
+TEST_F(FileIO, AStreamIsReadToItsEndWhateverSizeItReports) {
+    class TSizedAs : public TStream {
+      public:
+        TSizedAs(std::string data, int64_t size) : data_(std::move(data)), size_(size) {}
+        int64_t Size() override { return size_; }
+        int64_t Read(void* buffer, int64_t count) override {
+            ++reads;
+            return data_.Read(buffer, count);
+        }
+        int64_t Write(const void*, int64_t) override { return 0; }
+        int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+            return data_.Seek(offset, origin);
+        }
+        int reads = 0;
+
+      private:
+        TMemoryStream data_;
+        int64_t size_;
+    };
+    std::string big, text;
+    for (int i = 0; big.size() < 1000000; ++i) {
+        big += "row " + std::to_string(i) + "\r\n";
+        text += "row " + std::to_string(i) + "\r";
+    }
+    TSizedAs unsized(big, 0);
+    memo.LoadFromStream(unsized);
+    EXPECT_TRUE(memo.Text() == text); // not EXPECT_EQ: a megabyte in a failure message
+    EXPECT_GT(unsized.reads, 3);
+    EXPECT_EQ(test::CheckStore(memo.Store()), "");
+
+    memo.SetWholeText("kept\r");
+    TSizedAs huge("x", int64_t(INT32_MAX));
+    try {
+        memo.LoadFromStream(huge);
+        ADD_FAILURE() << "a stream of 2 GiB was taken";
+    } catch (const ESyntaxMemo& e) {
+        EXPECT_STREQ(e.what(), kTextTooLarge);
+    }
+    EXPECT_EQ(huge.reads, 0);
+    EXPECT_EQ(memo.Text(), "kept\r");
 }
 
 } // namespace

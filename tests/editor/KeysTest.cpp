@@ -346,6 +346,20 @@ TEST_F(Bookmarks, ColumnsBeyondTheLineAndLongLines) {
     memo.SetSelection(0, 0);
     memo.GotoBookmark(7);
     EXPECT_EQ(memo.Selection().Caret, 2 + 2500);
+
+    // Past 65,535 characters into a line the column still comes back exactly, set by the
+    // caret or given as a number.
+    const std::string longLine(200000, 'a');
+    memo.SetWholeText("x\r" + longLine + "\r" + longLine + "\r");
+    memo.SetSelection(2 + 70000, 2 + 70000);
+    memo.SetBookmark(6);
+    const int32_t third = memo.Locate(2 + 200001).Index + 1; // one-based, as SetBookmark takes
+    memo.SetBookmark(5, third, 150001);
+    memo.SetSelection(0, 0);
+    memo.GotoBookmark(6);
+    EXPECT_EQ(memo.Selection().Caret, 2 + 70000);
+    memo.GotoBookmark(5);
+    EXPECT_EQ(memo.Selection().Caret, 2 + 200001 + 150000);
 }
 
 TEST_F(Bookmarks, NamedPositionsFollowTheText) {

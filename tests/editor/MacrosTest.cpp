@@ -1,44 +1,13 @@
-#include "editor/Macros.h"
+#include "MacroFixture.h"
 #include "editor/EdStream.h"
-#include "editor/KeyNames.h"
 #include "editor/Stream.h"
-#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
 namespace kvx {
 namespace {
 
-class Macros : public ::testing::Test, public TEditorHooks {
-  protected:
-    test::TFakePlatform platform;
-    TCustomSyntaxMemo memo{&platform};
-    TCodeTemplates templates;
-    TAutoReplace autoReplace;
-    int listsShown = 0;
-
-    void SetUp() override {
-        memo.SetKeyMacros(&templates, &autoReplace);
-        memo.SetHooks(this);
-    }
-    bool ShowTemplateList(TCustomSyntaxMemo&, TCodeTemplates&) override {
-        ++listsShown;
-        return true;
-    }
-    // A key as the widget delivers it: first as a key, then, unless used up, as a character.
-    void Press(uint8_t key, char typed, TShiftState shift = 0) {
-        if (!memo.KeyDown(key, shift) && typed)
-            memo.KeyChar(static_cast<unsigned char>(typed));
-    }
-    void Type(std::string_view text) {
-        for (char c : text) {
-            uint8_t key = 0;
-            bool shift = false;
-            ASSERT_TRUE(KeyForChar(c, key, shift));
-            Press(key, c, shift ? ssShift : 0);
-        }
-    }
-};
+using Macros = test::TMacroFixture;
 
 TEST_F(Macros, TemplateExpandsIndentedWithTheCaretAtTheMarker) {
     templates.AddTemplate("beg", "begin block", "begin\r\n|end");
@@ -147,6 +116,27 @@ TEST_F(Macros, TriggerTexts) {
     EXPECT_FALSE(autoReplace.IsTrigger(0, 0));
     autoReplace.Clear();
     EXPECT_EQ(autoReplace.TriggerText(), TAutoReplace::kInitialTriggers);
+
+    // The stored form gives a trigger text one length byte: a longer one is refused when it
+    // is set, and the triggers in use stay, instead of being cut on saving (perhaps inside
+    // a "\{name}") so that the settings no longer load.
+    std::string longest;
+    while (longest.size() + 8 <= 255)
+        longest += "\\{Space}";
+    longest.resize(255, ';');
+    autoReplace.SetTriggerText(longest);
+    for (const std::string& tooLong :
+         {longest + ";", std::string(70, ';') + "\\{Return}" + std::string(200, ',')}) {
+        EXPECT_THROW(autoReplace.SetTriggerText(tooLong), ESyntaxMemo);
+        EXPECT_EQ(autoReplace.TriggerText(), longest);
+        EXPECT_TRUE(autoReplace.IsTrigger(vkSpace, 0));
+    }
+    TMemoryStream saved;
+    autoReplace.SaveToStream(saved);
+    saved.Seek(0, TSeekOrigin::Begin);
+    TAutoReplace loaded;
+    loaded.LoadFromStream(saved);
+    EXPECT_EQ(loaded.TriggerText(), longest);
 }
 
 TEST_F(Macros, ListsGoThroughStreamsWholeOrNotAtAll) {

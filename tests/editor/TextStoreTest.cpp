@@ -248,14 +248,56 @@ TEST(TextStore, OtherViewsFollowEdits) {
     EXPECT_EQ(CheckStore(store), "");
 }
 
-TEST(TextStore, RewrapRestoresCanonicalRows) {
+TEST(TextStore, RewrapKeepsCanonicalRows) {
     Doc d;
     d.Append(std::string(3000, 'a') + "\rb\r");
-    d.Delete(100, 110); // rows now 2037 + 954: still within the cap
-    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2037, 954, 2}));
+    d.Delete(100, 110);
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 944, 2}));
     d.store.RewrapRange(nullptr, nullptr);
     EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 944, 2}));
     EXPECT_EQ(CheckStore(d.store), "");
+}
+
+// Edits anywhere in a line longer than a row leave it cut as loading the same text would:
+// rows of 2047 and the rest, never rows that only grow shorter. Every row count and line
+// number depends on that.
+TEST(TextStore, LongLinesStayCutAtTheLimitThroughEdits) {
+    Doc d;
+    d.Append(std::string(5000, 'x') + "\rnext\r");
+    for (int i = 0; i < 5; ++i)
+        d.Insert("k", 10 + i);
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 2047, 912, 5}));
+    for (int i = 0; i < 5; ++i)
+        d.Delete(10 + 4 - i, 10 + 5 - i);
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 2047, 907, 5}));
+    EXPECT_EQ(d.Text(), std::string(5000, 'x') + "\rnext\r");
+
+    // At a row boundary, across boundaries, with breaks that split the line, and joins.
+    d.Insert("yy", 2047);
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 2047, 909, 5}));
+    d.Delete(2000, 4200);
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 756, 5}));
+    d.Insert("a\rb", 1000);
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{1002, 1804, 5}));
+    d.Delete(1001, 1002); // joined again
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 758, 5}));
+    d.Delete(2804, 2805); // the break before "next": one line of 2809 bytes
+    EXPECT_EQ(d.RowLengths(), (std::vector<int>{2047, 762}));
+    EXPECT_EQ(CheckStore(d.store), "");
+
+    // UTF-8: the first row ends early so as not to split a euro sign; typing a letter just
+    // before the sign, at the start of the second row, lets the first row take the letter.
+    Doc u;
+    u.Append(std::string(2046, 'a') + "\xE2\x82\xAC" + std::string(3000, 'b'));
+    EXPECT_EQ(u.RowLengths(), (std::vector<int>{2046, 2047, 956}));
+    u.Insert("z", 2046);
+    EXPECT_EQ(u.RowLengths(), (std::vector<int>{2047, 2047, 956}));
+    EXPECT_EQ(CheckStore(u.store), "");
+    u.Delete(2046, 2047); // and gives it back
+    EXPECT_EQ(u.RowLengths(), (std::vector<int>{2046, 2047, 956}));
+    u.Delete(2046, 2049); // without the sign the first row is full again
+    EXPECT_EQ(u.RowLengths(), (std::vector<int>{2047, 2047, 952}));
+    EXPECT_EQ(CheckStore(u.store), "");
 }
 
 TEST(TextStore, RefusesTextPastTheOffsetRange) {

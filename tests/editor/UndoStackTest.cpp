@@ -1,6 +1,9 @@
 #include "editor/UndoStack.h"
+#include "support/StoreInvariants.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace kvx {
 namespace {
@@ -105,6 +108,53 @@ TEST(UndoStack, SavePointDecidesModified) {
     for (int i = 0; i < 6; ++i)
         t.PushReplacement(i, i, "", "b", i + 1, i + 1);
     EXPECT_TRUE(t.Modified());
+}
+
+// Commands record groups of replacements of every size while the budget forces trimming
+// at every push. Whatever the budget, the log must stay a list of whole undo steps: no
+// group loses its begin boundary, no closing of a group eats records of the replacement
+// just pushed, and the newest command is either undoable as a whole or gone as a whole.
+TEST(UndoStack, GroupsAndTrimmingKeepTheLogWholeUnderAnyBudget) {
+    for (int32_t budget = 0; budget <= 60 * TUndoStack::EntryOverhead; budget += 7) {
+        SCOPED_TRACE("budget " + std::to_string(budget));
+        TUndoStack s;
+        s.SetBudget(budget);
+        int32_t lastGroup = 0;
+        for (int command = 0; command < 40; ++command) {
+            const int32_t code = 12 + command % 9;
+            const int replacements = command % 4; // an empty group leaves nothing
+            const bool grouped = command % 5 != 4;
+            const int32_t before = s.Count();
+            if (grouped)
+                s.BeginGroup(code, command, command);
+            for (int k = 0; k < replacements; ++k) {
+                s.PushReplacement(k, k, "", std::string(size_t(1 + (command * 7 + k) % 23), 'r'),
+                                  k + 1, k + 1);
+                ASSERT_EQ(test::CheckUndoLog(s), "") << "command " << command;
+            }
+            if (grouped)
+                s.EndGroup(code, command + 1, command + 1);
+            ASSERT_EQ(test::CheckUndoLog(s), "") << "command " << command;
+            ASSERT_FALSE(s.GroupOpen());
+            EXPECT_LE(s.ByteTotal(), budget);
+            lastGroup = grouped && replacements > 0 ? code : 0;
+            // The top step is the whole command just recorded, or the log lost it whole.
+            if (s.Count() == 0 || replacements == 0)
+                continue;
+            const int32_t records = grouped ? 6 * replacements + 6 : 6;
+            if (grouped) {
+                const TUndoRecord& end = s.StepDown();
+                EXPECT_EQ(end.A, lastGroup);
+                EXPECT_EQ(end.B, TUndoRecord::GroupEnd);
+                for (int i = 1; i < records; ++i)
+                    s.StepDown();
+                // What is below the step is a step boundary too.
+                EXPECT_LE(s.Count(), before);
+                for (int i = 0; i < records; ++i)
+                    s.StepUp();
+            }
+        }
+    }
 }
 
 } // namespace

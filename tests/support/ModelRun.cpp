@@ -44,6 +44,7 @@ struct TRunConfig {
     bool smartFill;         // smoSmartFill (TABs in fills)
     bool ownWordTests;      // installs fn_CharStartsWord / fn_CharIsInWord
     bool startEmpty;        // otherwise a generated document is loaded first
+    int undoBudget = -1;    // bytes the undo log may hold; -1: no limit
 };
 
 // Four documents of 25,000 operations each: two cores run them side by side, and a failure
@@ -53,6 +54,8 @@ const TRunConfig kRuns[] = {
     {"Utf8TabColumns", 0x5EED0002, 25000, true, 4, "10 20", 4, true, true, false},
     {"Utf8SpacesOnly", 0x5EED0003, 25000, true, 8, "", 2, false, false, false},
     {"Windows1252", 0x5EED0004, 25000, false, 4, "", 3, true, false, false},
+    // The log keeps only the last dozen or so commands and trims at nearly every edit.
+    {"SmallUndoBudget", 0x5EED0005, 12000, true, 4, "", 2, true, false, false, 3000},
 };
 
 // ---- Small tools -----------------------------------------------------------------------
@@ -319,7 +322,8 @@ class TModelRun {
         return cfg_.utf8 ? std::string(w.utf8) : std::string(1, static_cast<char>(w.cp1252));
     }
     std::string DocToUtf8(std::string_view doc) const;
-    std::vector<TextOffset> RowStarts();
+    std::vector<TextOffset> RowStarts() const;
+    std::vector<TextOffset> StoreRowStarts();
     TRow RowOf(const std::vector<TextOffset>& rows, TextOffset p) const;
     TRow RowAtIndex(const std::vector<TextOffset>& rows, int32_t k) const;
     TextOffset LineStart(TextOffset p) const;
@@ -483,9 +487,22 @@ std::string TModelRun::DocToUtf8(std::string_view doc) const {
     return out;
 }
 
-// Where the rows of a long line are cut depends on its history, not on its text, so the
-// row starts are read from the store (whose structure CheckStore vouches for).
-std::vector<TextOffset> TModelRun::RowStarts() {
+// Where the rows must start, from the model's text alone: every line starts a row, and a
+// line longer than a row is cut as loading cuts it, whatever edits made it.
+std::vector<TextOffset> TModelRun::RowStarts() const {
+    std::vector<TextOffset> rows;
+    for (TextOffset line = 0; line < Len();) {
+        const size_t br = text_.find('\r', static_cast<size_t>(line));
+        const TextOffset end = br == std::string::npos ? Len() : static_cast<TextOffset>(br) + 1;
+        rows.push_back(line);
+        for (const int32_t cut : test::LimitCuts(text_.data() + line, end - line, cfg_.utf8))
+            rows.push_back(line + cut);
+        line = end;
+    }
+    return rows;
+}
+
+std::vector<TextOffset> TModelRun::StoreRowStarts() {
     std::vector<TextOffset> rows;
     TextOffset at = 0;
     for (const TLineNode* r = memo_.Store().FirstRow(); r; r = r->Next()) {
@@ -701,13 +718,19 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
     const TUndoStack* log = memo_.Store().UndoLog();
     if (log->GroupOpen())
         return Fail("an undo group was left open");
-    if (edit && log->Count() <= undoCount_)
+    const bool trimmed = cfg_.undoBudget >= 0;
+    // Under a budget the log may lose the oldest steps at any edit, and a step larger than
+    // the whole budget at once; it must still read as whole steps.
+    if (trimmed || step_ % 500 == 0)
+        if (const std::string e = test::CheckUndoLog(*memo_.Store().UndoLog()); !e.empty())
+            return Fail("broken undo log: " + e);
+    if (edit && !trimmed && log->Count() <= undoCount_)
         return Fail("an edit left nothing to undo");
     if (edit && memo_.CanRedo())
         return Fail("redo entries survived an edit");
     if (!edit && log->Count() != undoCount_)
         return Fail("an operation that changed nothing left an undo entry");
-    if (memo_.Modified() != memo_.CanUndo())
+    if (memo_.Modified() != memo_.CanUndo() && !(trimmed && memo_.Modified()))
         return Fail("Modified does not say whether there is something to undo");
     undoCount_ = log->Count();
     if (memo_.Store().LongestRow() >= MaxRowLength - 3)
@@ -736,9 +759,18 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
                 ++seen_.bookmarkEdits;
                 break;
             }
+    // Every edit leaves the rows as loading the same text would cut them.
+    const std::vector<TextOffset> rows = RowStarts();
+    if (const std::vector<TextOffset> got = StoreRowStarts(); got != rows) {
+        size_t k = 0;
+        while (k < rows.size() && k < got.size() && rows[k] == got[k])
+            ++k;
+        return Fail("rows cut differently from the model: row " + std::to_string(k) +
+                    " starts at " + (k < got.size() ? std::to_string(got[k]) : "none") +
+                    ", expected " + (k < rows.size() ? std::to_string(rows[k]) : "none"));
+    }
     // Rows are found through remembered positions (the last lookup, the first visible row);
     // whatever an edit did to them, a lookup must agree with walking the rows.
-    const std::vector<TextOffset> rows = RowStarts();
     for (const TextOffset p : {sel.Anchor, sel.Caret}) {
         const TRow want = RowOf(rows, p);
         const TCustomSyntaxMemo::TCaretRow at = memo_.Locate(p);
@@ -782,12 +814,19 @@ void TModelRun::ReplayHistory() {
     }
     if (failed_)
         return;
-    if (i != 0)
-        return Fail("undo stopped with " + std::to_string(i) + " edits left");
-    if (cur != initial_)
-        return Fail("undo did not lead back to the loaded text");
-    if (memo_.Modified())
-        return Fail("still modified after everything was undone");
+    if (cfg_.undoBudget >= 0 && i > 0) {
+        // The oldest steps were trimmed: the text is what it was after the oldest one kept,
+        // and the loaded text cannot come back, so the document stays modified.
+        if (!memo_.Modified())
+            return Fail("unmodified although the loaded text cannot be reached");
+    } else {
+        if (i != 0)
+            return Fail("undo stopped with " + std::to_string(i) + " edits left");
+        if (cur != initial_)
+            return Fail("undo did not lead back to the loaded text");
+        if (memo_.Modified())
+            return Fail("still modified after everything was undone");
+    }
     undos = 0;
     while (!failed_ && memo_.CanRedo()) {
         if (i == edits_.size())
@@ -809,6 +848,7 @@ void TModelRun::ReplayHistory() {
 // ---- Operations ------------------------------------------------------------------------
 
 void TModelRun::Load() {
+    memo_.Store().UndoLog()->SetBudget(cfg_.undoBudget);
     memo_.SetTabDefault(cfg_.tabDefault);
     memo_.SetTabColumnsText(cfg_.tabColumns);
     memo_.SetIndentStep(cfg_.indentStep);
@@ -1514,7 +1554,7 @@ void TModelRun::OpBookmark() {
         bookmarks_.marks[old] = 0;
     if (old != line) {
         bookmarks_.marks[line] = static_cast<uint16_t>(1u << n);
-        bookmarks_.columns[n] = std::min(sel.Caret - bookmarks_.starts[line] + 1, 65535);
+        bookmarks_.columns[n] = sel.Caret - bookmarks_.starts[line] + 1;
     }
     Settle(text_, false, sel, sel);
 }
