@@ -28,12 +28,16 @@ using namespace kvx;
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
+int Usage(FILE* to = stderr) {
+    std::fprintf(to,
                  "usage: kovex-view [--language N] [--font-size N] [--size WxH] [--select A,B]\n"
                  "                  [--top ROW] [--line-numbers] [--show-all] [--focus-line]\n"
-                 "                  [--no-gutter] [--word-wrap] [--screenshot OUT.png] [FILE]\n");
-    return 2;
+                 "                  [--no-gutter] [--word-wrap] [--screenshot OUT.png] [FILE]\n"
+                 "Shows FILE in the editor widget, in the language of its extension (--language:\n"
+                 "1 assembler, 2 C, 3 Pascal, 4 Basic, 5 HTML, 6 text). --select gives the anchor\n"
+                 "and caret offsets; --screenshot saves a picture of the window once it is\n"
+                 "painted and highlighted, then quits.\n");
+    return to == stderr ? 2 : 0;
 }
 
 } // namespace
@@ -50,7 +54,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool more = i + 1 < args.size();
-        if (a == QLatin1String("--language") && more) {
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            return Usage(stdout);
+        } else if (a == QLatin1String("--language") && more) {
             language = args[++i].toInt();
         } else if (a == QLatin1String("--font-size") && more) {
             fontSize = args[++i].toInt();
