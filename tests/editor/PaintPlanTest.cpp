@@ -263,5 +263,33 @@ TEST_F(PaintPlan, CaretAndFocusLine) {
     EXPECT_EQ(f.Color, 0x000000); // the inverse of white
 }
 
+TEST_F(PaintPlan, EditsRepaintTheRowsTheyChange) {
+    memo.SetWholeText("one\rtwo\r" + std::string(3000, 'x') + "\rlast\r");
+    auto typed = [&](TextOffset at, char32_t c) {
+        memo.SetSelection(at, at);
+        platform.invalidated.clear();
+        memo.KeyChar(c);
+        return platform.invalidated;
+    };
+    using TRows = std::vector<std::pair<int32_t, int32_t>>;
+    // A character in a short line: that row alone.
+    EXPECT_EQ(typed(5, U'y'), (TRows{{1, 1}}));
+    // A break: every row below moves.
+    EXPECT_EQ(typed(5, U'\r').front(), std::make_pair(1, -1));
+    // A character in a line cut into rows: the rows of that line, which pass text on.
+    const TextOffset inLong = memo.Store().RowByIndex(3).Offset + 10;
+    EXPECT_EQ(typed(inLong, U'z'), (TRows{{3, 4}}));
+    // Typing until the long line needs a row more: everything below moves.
+    const RowIndex rows = memo.Store().RowCount();
+    platform.invalidated.clear();
+    memo.SetSelection(inLong, inLong);
+    while (memo.Store().RowCount() == rows)
+        memo.KeyChar(U'q');
+    bool wholeRest = false;
+    for (const auto& [first, last] : platform.invalidated)
+        wholeRest |= last == -1;
+    EXPECT_TRUE(wholeRest);
+}
+
 } // namespace
 } // namespace kvx
