@@ -8,6 +8,7 @@
 #include "highlight/SynParse.h"
 
 #include <QFile>
+#include <QPainter>
 
 #include <map>
 
@@ -98,6 +99,47 @@ TEST_F(Pixels, KeywordCommentSelectionGutterMarginLinesAndCaret) {
     const QImage unfocused = Render();
     EXPECT_EQ(unfocused.pixelColor(caret.left(), caret.center().y()), white);
     EXPECT_EQ(unfocused.pixelColor(Cell(2, 1).center()), white);
+}
+
+TEST_F(Pixels, MarksAndRowsTheApplicationDraws) {
+    Memo().SetWholeText("alpha beta\rgamma\r");
+    Memo().AddMark(6, 4, 0); // "beta"
+    Memo().ChangeNotification();
+    QImage image = Render();
+    // The default mark: a red zigzag along the bottom of "beta", nothing under "alpha".
+    auto redIn = [&](const QImage& img, int column) {
+        const QRect c = Cell(0, column);
+        for (int y = c.top(); y <= c.bottom(); ++y)
+            for (int x = c.left(); x <= c.right(); ++x)
+                if (img.pixelColor(x, y) == QColor(255, 0, 0))
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(redIn(image, 7));
+    EXPECT_FALSE(redIn(image, 2));
+    // A handler draws marks instead, in the rectangle of the mark's characters.
+    QRect seen;
+    widget.OnDrawMark = [&](TSyntaxMemo&, QPainter& p, const QRect& r, uint32_t) {
+        seen = r;
+        p.fillRect(r, Qt::green);
+    };
+    image = Render();
+    EXPECT_FALSE(redIn(image, 7));
+    EXPECT_EQ(seen.left(), Cell(0, 6).left());
+    EXPECT_EQ(seen.right(), Cell(0, 10).left());
+    EXPECT_EQ(image.pixelColor(Cell(0, 8).center()), QColor(Qt::green));
+    // A row drawn by the application: its text area is the handler's, the gutter is not.
+    widget.OnDrawLine = [](TSyntaxMemo&, TLineDrawData& d) {
+        if (d.Offset == 11) {
+            d.Painter->fillRect(d.Rect, Qt::blue);
+            d.Handled = true;
+        }
+    };
+    image = Render();
+    EXPECT_EQ(image.pixelColor(Cell(1, 0).center()), QColor(Qt::blue));
+    EXPECT_EQ(image.pixelColor(Cell(1, 30).center()), QColor(Qt::blue));
+    EXPECT_NE(image.pixelColor(2, Cell(1, 0).center().y()), QColor(Qt::blue));
+    EXPECT_EQ(image.pixelColor(Cell(0, 3).center().x(), 1), QColor(Qt::white));
 }
 
 TEST_F(Pixels, EveryLanguageDrawsItsStyles) {
