@@ -29,10 +29,14 @@ uint32_t TRangeMarks::Add(TextOffset start, int32_t length, int32_t user, uint8_
     return m.Handle;
 }
 
-const TRangeMark* TRangeMarks::Find(uint32_t handle) const {
+TRangeMark* TRangeMarks::At(uint32_t handle) {
     const auto it = std::find_if(marks_.begin(), marks_.end(),
                                  [&](const TRangeMark& m) { return m.Handle == handle; });
     return it == marks_.end() ? nullptr : &*it;
+}
+
+const TRangeMark* TRangeMarks::Find(uint32_t handle) const {
+    return const_cast<TRangeMarks*>(this)->At(handle);
 }
 
 const TRangeMark* TRangeMarks::FindOverlap(TextOffset from, TextOffset to) const {
@@ -47,22 +51,11 @@ const TRangeMark* TRangeMarks::FindOverlap(TextOffset from, TextOffset to) const
     return nullptr;
 }
 
-bool TRangeMarks::MoveStart(uint32_t handle, TextOffset start) {
-    auto* m = const_cast<TRangeMark*>(Find(handle));
+bool TRangeMarks::MoveEdge(uint32_t handle, TextOffset to, bool start) {
+    TRangeMark* m = At(handle);
     if (!m)
         return false;
-    m->Start = std::max(start, 0);
-    if (m->Start > m->End)
-        std::swap(m->Start, m->End);
-    Resort();
-    return true;
-}
-
-bool TRangeMarks::MoveEnd(uint32_t handle, TextOffset end) {
-    auto* m = const_cast<TRangeMark*>(Find(handle));
-    if (!m)
-        return false;
-    m->End = std::max(end, 0);
+    (start ? m->Start : m->End) = std::max(to, 0);
     if (m->Start > m->End)
         std::swap(m->Start, m->End);
     Resort();
@@ -70,12 +63,11 @@ bool TRangeMarks::MoveEnd(uint32_t handle, TextOffset end) {
 }
 
 bool TRangeMarks::Remove(uint32_t handle) {
-    const auto it = std::find_if(marks_.begin(), marks_.end(),
-                                 [&](const TRangeMark& m) { return m.Handle == handle; });
-    if (it == marks_.end())
+    TRangeMark* m = At(handle);
+    if (!m)
         return false;
-    const TRangeMark gone = *it;
-    marks_.erase(it);
+    const TRangeMark gone = *m;
+    marks_.erase(marks_.begin() + (m - marks_.data()));
     if (OnFree)
         OnFree(gone);
     return true;

@@ -40,8 +40,8 @@ class TRangeMarks : public TStoreListener {
     const TRangeMark* FindOverlap(TextOffset from, TextOffset to) const;
     // Move one end of a mark; an end moved past the other swaps them. False for an unknown
     // handle.
-    bool MoveStart(uint32_t handle, TextOffset start);
-    bool MoveEnd(uint32_t handle, TextOffset end);
+    bool MoveStart(uint32_t handle, TextOffset start) { return MoveEdge(handle, start, true); }
+    bool MoveEnd(uint32_t handle, TextOffset end) { return MoveEdge(handle, end, false); }
     // Removes one mark, or all of them, telling OnFree about each.
     bool Remove(uint32_t handle);
     void Clear();
@@ -56,6 +56,8 @@ class TRangeMarks : public TStoreListener {
 
   private:
     void Resort();
+    TRangeMark* At(uint32_t handle);
+    bool MoveEdge(uint32_t handle, TextOffset to, bool start);
 
     std::vector<TRangeMark> marks_;
     uint32_t nextHandle_ = 1;

@@ -69,42 +69,32 @@ void TQtPlatform::MeasureWidths(std::string_view utf8, uint8_t fontStyle,
 }
 
 int32_t TQtPlatform::SystemColorValue(int index) {
-    const QPalette& p = widget_.palette();
-    QColor c;
-    switch (index) {
-    case scxWindow:
-        c = p.color(QPalette::Active, QPalette::Base);
-        break;
-    case scxWindowText:
-        c = p.color(QPalette::Active, QPalette::Text);
-        break;
-    case scxHighlight:
-        c = p.color(QPalette::Active, QPalette::Highlight);
-        break;
-    case scxHighlightText:
-        c = p.color(QPalette::Active, QPalette::HighlightedText);
-        break;
-    case scxBtnFace:
-        c = p.color(QPalette::Active, QPalette::Button);
-        break;
-    case scxScrollBar:
-        c = p.color(QPalette::Active, QPalette::Mid);
-        break;
-    case scxBtnShadow:
-        c = p.color(QPalette::Active, QPalette::Dark);
-        break;
-    case scxGrayText:
-        c = p.color(QPalette::Disabled, QPalette::Text);
-        break;
-    case scxBtnText:
-        c = p.color(QPalette::Active, QPalette::ButtonText);
-        break;
-    default:
-        // The rest have no counterpart in a Qt palette.
-        return DefaultSystemColor(index);
+    // The system colours the editor uses, as the palette's roles; the rest have no
+    // counterpart in a Qt palette and keep the classic desktop's values.
+    struct TRole {
+        int Index;
+        QPalette::ColorGroup Group;
+        QPalette::ColorRole Role;
+    };
+    static constexpr TRole kRoles[] = {
+        {scxWindow, QPalette::Active, QPalette::Base},
+        {scxWindowText, QPalette::Active, QPalette::Text},
+        {scxHighlight, QPalette::Active, QPalette::Highlight},
+        {scxHighlightText, QPalette::Active, QPalette::HighlightedText},
+        {scxBtnFace, QPalette::Active, QPalette::Button},
+        {scxScrollBar, QPalette::Active, QPalette::Mid},
+        {scxBtnShadow, QPalette::Active, QPalette::Dark},
+        {scxGrayText, QPalette::Disabled, QPalette::Text},
+        {scxBtnText, QPalette::Active, QPalette::ButtonText},
+    };
+    for (const TRole& r : kRoles) {
+        if (r.Index != index)
+            continue;
+        const QColor c = widget_.palette().color(r.Group, r.Role);
+        return static_cast<int32_t>(uint32_t(c.red()) | uint32_t(c.green()) << 8 |
+                                    uint32_t(c.blue()) << 16);
     }
-    return static_cast<int32_t>(uint32_t(c.red()) | uint32_t(c.green()) << 8 |
-                                uint32_t(c.blue()) << 16);
+    return DefaultSystemColor(index);
 }
 
 void TQtPlatform::SetClipboard(const TClipboardData& data) {
