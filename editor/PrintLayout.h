@@ -70,7 +70,8 @@ class TPrintLayout {
     using TFrameEvent = std::function<void(int page, TPrintRect& body, bool& transparentText)>;
 
     struct TSetup {
-        TPrintRect Page;            // the printable page in printer pixels
+        // The printable page in printer pixels; without a printer, a letter page at 300 dpi.
+        TPrintRect Page{0, 0, 2550, 3300};
         bool SelectionOnly = false; // the lines of the selection, else the whole document
         TFrameEvent OnFrame;
     };

@@ -111,6 +111,7 @@ class TSource {
         TTextStore& s = memo_.Store();
         TRowFinger f = s.RowAt(nullptr, from_);
         const auto& map = settings_.Map;
+        const bool utf8 = s.Utf8();
         for (const TLineNode* r = f.Row; r && f.Offset < to_; r = r->Next()) {
             const int begin = std::max(from_ - f.Offset, 0);
             const int end =
@@ -118,12 +119,17 @@ class TSource {
             const int content = std::min(end, r->ContentLength());
             const uint8_t* tokens = r->Styles();
             w.Row(*r, begin);
+            const char* text = r->Text();
             for (int i = begin; i < content;) {
                 const uint8_t style = map[tokens ? tokens[i] : 0];
+                // A character goes whole into the run its first byte is in, whatever
+                // tokens its other bytes carry.
                 int j = i + 1;
-                while (j < content && map[tokens ? tokens[j] : 0] == style)
+                while (j < content &&
+                       (map[tokens ? tokens[j] : 0] == style ||
+                        (utf8 && IsUtf8Continuation(static_cast<unsigned char>(text[j])))))
                     ++j;
-                w.Run(style, std::string_view(r->Text() + i, static_cast<size_t>(j - i)));
+                w.Run(style, std::string_view(text + i, static_cast<size_t>(j - i)));
                 i = j;
             }
             w.EndRow(end > content);

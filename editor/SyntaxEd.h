@@ -162,6 +162,7 @@ class TCustomSyntaxMemo : public TStoreView {
     void CopyToClipboard();
     void PasteFromClipboard();
     void SelectAll() { SetSelection(-1, 0); }
+    // What a copy puts on the clipboard (TSM_Clipformat bits).
     uint8_t ClipCopyFormats = smTEXT | smRTF | smHTML;
 
     // ---- Drag and drop (MemoTransfer.cpp) ------------------------------------------------

@@ -2,8 +2,8 @@
 // escapes, characters beyond ASCII in both encodings, partial rows, long lines, system
 // colours and the highlighting pass that runs first. What real readers make of the output
 // is checked in export/.
-#include "editor/EdMessages.h"
 #include "editor/RichExport.h"
+#include "editor/EdMessages.h"
 #include "editor/Settings.h"
 #include "editor/Stream.h"
 #include "editor/SyntaxEd.h"
@@ -128,6 +128,10 @@ TEST_F(RichExport, HtmlFrameEscapesAndNames) {
     memo.SetWholeText("\x80\xA0\x81\xE9");
     ASSERT_FALSE(memo.Store().Utf8());
     EXPECT_EQ(HtmlBody(), "&#8364;&nbsp;&#129;&#233;");
+    // A character whose bytes carry different tokens goes whole with its first byte.
+    Load("a\xC3\xA9", "012");
+    EXPECT_EQ(HtmlBody(), "a<FONT COLOR=\"#ff0000\"><B>&#233;</B></FONT>");
+    EXPECT_EQ(RtfBody(), "a\\b1 \\cf2 \\u233\\'3f\r\n");
 }
 
 TEST_F(RichExport, HtmlTagsStayNested) {
