@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <charconv>
 #include <string_view>
 #include <vector>
 
@@ -31,8 +31,8 @@ class TOutput {
     }
     TOutput& operator<<(int n) {
         char text[16];
-        const int k = std::snprintf(text, sizeof text, "%d", n);
-        buf_.append(text, static_cast<size_t>(k));
+        const auto end = std::to_chars(text, text + sizeof text, n).ptr;
+        buf_.append(text, static_cast<size_t>(end - text));
         return *this;
     }
     // Called between rows: a row is at most 2047 characters, so the buffer never grows far
@@ -79,14 +79,39 @@ TChar CharAt(std::string_view text, size_t i, bool utf8) {
     return n > 0 ? TChar{c, n} : TChar{0xFFFD, 1};
 }
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
 // 0x00BBGGRR as the "#rrggbb" of HTML.
 void HexColor(TOutput& o, int32_t c) {
-    char text[8];
     const auto v = static_cast<uint32_t>(c);
-    std::snprintf(text, sizeof text, "#%.6x",
-                  ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF));
+    char text[7] = {'#'};
+    for (int k = 0; k < 3; ++k) { // red, green, blue
+        const uint32_t byte = (v >> (8 * k)) & 0xFF;
+        text[1 + 2 * k] = kHexDigits[byte >> 4];
+        text[2 + 2 * k] = kHexDigits[byte & 15];
+    }
     o << std::string_view(text, 7);
 }
+
+// Which bytes a format writes as they are: printable ASCII but for its own special
+// characters. Runs of them go out in one piece, which is most of any source text.
+struct TPlainBytes {
+    std::array<bool, 256> Is{};
+    constexpr explicit TPlainBytes(std::string_view special) {
+        for (int b = 32; b < 127; ++b)
+            Is[static_cast<size_t>(b)] =
+                special.find(static_cast<char>(b)) == std::string_view::npos;
+    }
+    // The number of plain bytes from text[i] on.
+    size_t Span(std::string_view text, size_t i) const {
+        size_t j = i;
+        while (j < text.size() && Is[static_cast<unsigned char>(text[j])])
+            ++j;
+        return j - i;
+    }
+};
+constexpr TPlainBytes kPlainRtf("\\{}'");
+constexpr TPlainBytes kPlainHtml("&<>\"");
 
 // The styles as they are drawn, one per style number, and the part of the document a
 // writer walks: rows from the one holding `from`, each with the stretch of its bytes that
@@ -195,6 +220,11 @@ class TRtfWriter {
             back_ = colors_[static_cast<size_t>(k < 0 ? 1 : k)];
         }
         for (size_t i = 0; i < bytes.size();) {
+            if (const size_t n = kPlainRtf.Span(bytes, i)) {
+                o_ << bytes.substr(i, n);
+                i += n;
+                continue;
+            }
             const TChar c = CharAt(bytes, i, utf8_);
             Char(c);
             i += static_cast<size_t>(c.Bytes);
@@ -285,10 +315,7 @@ class TRtfWriter {
         }
     }
     void Unicode(char32_t ch) { o_ << "\\u" << static_cast<int>(static_cast<int16_t>(ch)); }
-    void Hex(unsigned char b) {
-        static constexpr char kDigits[] = "0123456789abcdef";
-        o_ << "\\'" << kDigits[b >> 4] << kDigits[b & 15];
-    }
+    void Hex(unsigned char b) { o_ << "\\'" << kHexDigits[b >> 4] << kHexDigits[b & 15]; }
 
     const TSource& src_;
     TOutput& o_;
@@ -356,6 +383,12 @@ class THtmlWriter {
                 }
         }
         for (size_t i = 0; i < bytes.size();) {
+            if (const size_t n = kPlainHtml.Span(bytes, i)) {
+                o_ << bytes.substr(i, n);
+                column_ += static_cast<DisplayColumn>(n);
+                i += n;
+                continue;
+            }
             const TChar c = CharAt(bytes, i, utf8_);
             Char(c);
             i += static_cast<size_t>(c.Bytes);
