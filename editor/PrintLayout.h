@@ -89,9 +89,6 @@ class TPrintLayout {
     // page, the font or the handler's rectangle, so the pages always come to an end.
     const TPrintPage& NextPage();
 
-    // Printed rows are cut at P columns, P = (right - x) / CharWidth - 1 but at least 1.
-    int Columns() const { return columns_; }
-
   private:
     void NextRow(Pixel y, Pixel x);
     // Where the print row starting at byte `start` of `text` ends.
@@ -114,6 +111,7 @@ class TPrintLayout {
     int32_t line_ = 1;       // the number of the next line to start
     int32_t linesLeft_ = -1; // lines of the selection still to print; -1: no limit
     bool exhausted_ = false;
+    // Print rows are cut at P columns: (body right - x) / CharWidth - 1, but at least 1.
     int columns_ = 1;
     TPrintPage page_;
 };
