@@ -35,8 +35,8 @@ class TOutput {
         buf_.append(text, static_cast<size_t>(end - text));
         return *this;
     }
-    // Called between rows: a row is at most 2047 characters, so the buffer never grows far
-    // past its flushing size.
+    // Called between rows, so that the buffer stays near its flushing size whatever the
+    // document's length.
     void Drain() {
         if (out_ && buf_.size() >= (size_t(1) << 16))
             Flush();
