@@ -27,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using kvx::bench::Clock;
+using kvx::bench::CSource;
 using kvx::bench::Folder;
 using kvx::bench::kMB;
 using kvx::bench::Seconds;

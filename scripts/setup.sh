@@ -13,6 +13,7 @@ packages=(
     clang libclang-rt-14-dev
     libqscintilla2-qt6-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+    unrtf
 )
 
 if ! command -v dpkg-query >/dev/null 2>&1; then

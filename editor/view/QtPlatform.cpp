@@ -6,9 +6,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDate>
+#include <QLocale>
 #include <QMimeData>
 #include <QPalette>
 #include <QTextLayout>
+#include <QTime>
 
 namespace kvx {
 
@@ -116,6 +119,22 @@ bool TQtPlatform::ClipboardText(std::string& utf8) {
         return false;
     utf8 = mime->text().toStdString();
     return true;
+}
+
+bool TQtPlatform::ClipboardHtml(std::string& utf8) {
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime || !mime->hasHtml())
+        return false;
+    utf8 = mime->html().toStdString();
+    return true;
+}
+
+std::string TQtPlatform::ShortDate() {
+    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+}
+
+std::string TQtPlatform::LongTime() {
+    return QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat).toStdString();
 }
 
 void TQtPlatform::Beep() {

@@ -31,7 +31,10 @@ class TQtPlatform : public TEditorPlatform {
     int32_t SystemColorValue(int index) override;
     void SetClipboard(const TClipboardData& data) override;
     bool ClipboardText(std::string& utf8) override;
+    bool ClipboardHtml(std::string& utf8) override;
     void Beep() override;
+    std::string ShortDate() override;
+    std::string LongTime() override;
 
     // Beeps so far; tests read it, and a replaced sound (tests make none) is called instead
     // of the desktop's.

@@ -533,10 +533,4 @@ TextOffset TSyntaxMemo::CharFromPosition(TCustomSyntaxMemo&, int x, int y) {
     return memo_->View().OffsetAt(x - left, y);
 }
 
-void TSyntaxMemo::AddRichFormats(TCustomSyntaxMemo& memo, TClipboardData&) {
-    // Whatever writes the rich formats reads token bytes: those of the copied text must be
-    // final, however far the background highlighting has got.
-    memo.HighlightTo(memo.Selection().End());
-}
-
 } // namespace kvx

@@ -156,7 +156,6 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     bool ShowTemplateList(TCustomSyntaxMemo& memo, TCodeTemplates& templates) override;
     bool PositionFromChar(TCustomSyntaxMemo& memo, TextOffset offset, int& x, int& y) override;
     TextOffset CharFromPosition(TCustomSyntaxMemo& memo, int x, int y) override;
-    void AddRichFormats(TCustomSyntaxMemo& memo, TClipboardData& data) override;
 
     // Built-in parsers come first: the control lets go of them when it is destroyed.
     std::array<std::unique_ptr<TSyntaxMemoParser>, TCustomSyntaxMemo::kParserSlots> builtIn_;
