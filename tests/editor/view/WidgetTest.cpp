@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QListWidget>
+#include <QMimeData>
 
 namespace kvx {
 namespace {
@@ -174,6 +175,31 @@ TEST_F(Widget, FailuresBecomeMessages) {
     // The editor goes on working.
     Type(QStringLiteral("b"));
     EXPECT_EQ(Memo().Text(), "ab");
+}
+
+TEST_F(Widget, ACopyFromTextNotYetHighlightedComesOutColoured) {
+    std::string text;
+    for (int i = 0; i < 40000; ++i)
+        text += "int f" + std::to_string(i) + "(void) { return 0x1f; } /* c */\r";
+    widget.SetLanguage(2);
+    Memo().ClipCopyFormats = smTEXT | smRTF | smHTML;
+    Memo().SetWholeText(text);
+    Memo().ChangeNotification();
+    Render();
+    ASSERT_LT(Memo().HighlightedTo(), Memo().TextLength() / 2);
+    // The last line, far below what the background has reached.
+    const auto start = TextOffset(text.rfind('\r', text.size() - 2) + 1);
+    Memo().SetSelection(start, Memo().TextLength() - 1);
+    Key(Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_EQ(mime->text().toStdString(), "int f39999(void) { return 0x1f; } /* c */");
+    // Keywords in bold and the comment in its colour: unhighlighted text would come out
+    // plain, in style 0.
+    const std::string html = mime->html().toStdString();
+    EXPECT_NE(html.find("<B>return</B>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<FONT COLOR=\"#008000\">/* c */</FONT>"), std::string::npos) << html;
+    EXPECT_FALSE(mime->data(QStringLiteral("text/rtf")).isEmpty());
 }
 
 TEST_F(Widget, ALargeDocumentIsShownBeforeItIsHighlighted) {
