@@ -91,7 +91,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), dialogs_(TShellDial
     ascii_->hide();
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    help->setContext(Qt::ApplicationShortcut);
+    // The main window's own: the dialogs answer F1 with their own pages.
+    help->setContext(Qt::WindowShortcut);
     connect(help, &QShortcut::activated, this, &TMainForm::ContextHelp);
 
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
@@ -376,7 +377,9 @@ void TMainForm::SetStatus(int panel, const QString& text) {
 }
 
 TMDIChild* TMainForm::ActiveChild() const {
-    return qobject_cast<TMDIChild*>(mdi_->activeSubWindow());
+    // The current window, not the active one: while a dialog or the ASCII table has the
+    // focus no subwindow is active, and their commands still act on the document.
+    return qobject_cast<TMDIChild*>(mdi_->currentSubWindow());
 }
 
 QList<TMDIChild*> TMainForm::Children() const {
@@ -442,8 +445,10 @@ void TMainForm::UpdatePasteEnabled() {
     findChild<QToolButton*>(QStringLiteral("PasteBtn"))->setEnabled(text);
 }
 
-void TMainForm::SubWindowActivated(QMdiSubWindow* window) {
-    auto* child = qobject_cast<TMDIChild*>(window);
+void TMainForm::SubWindowActivated(QMdiSubWindow*) {
+    // Also called with none when the main window loses the focus to a dialog; the current
+    // document is still the one the commands act on.
+    TMDIChild* child = ActiveChild();
     if (child)
         parser_->setCurrentIndex(child->SM->ActiveParser() - 1);
     UpdateMenuItems();
