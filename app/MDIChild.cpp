@@ -9,11 +9,13 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QStyle>
 
 namespace kvx {
 
 TMDIChild::TMDIChild(TMainForm& owner) : owner_(owner) {
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
     SM = new TSyntaxMemo(this);
     SM->setObjectName(QStringLiteral("SM"));
     setWidget(SM);

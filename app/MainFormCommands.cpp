@@ -26,12 +26,13 @@
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStyle>
 
 #include <exception>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kvx {
 
@@ -45,32 +46,33 @@ QString ErrorText(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
 
-// What loading the file would change, looked at through a read-only mapping so that even a
-// large file costs one pass; nothing when it cannot be read (the load then says why).
+// What loading the file would change, read in pieces through one reused buffer, which
+// costs less than mapping the file page by page; nothing when it cannot be read (the load
+// then says why).
 TLoadChanges LoadChangesOf(const QString& fileName) {
-    TLoadChanges changes;
+    TLoadCheck check;
     const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK);
     if (fd < 0)
-        return changes;
+        return {};
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        const auto size = static_cast<size_t>(st.st_size);
-        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p != MAP_FAILED) {
-            ::madvise(p, size, MADV_SEQUENTIAL);
-            changes = CheckLoadChanges({static_cast<const char*>(p), size});
-            ::munmap(p, size);
-        }
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        std::vector<char> buffer(size_t(1) << 20);
+        ssize_t got;
+        while ((got = ::read(fd, buffer.data(), buffer.size())) > 0)
+            check.Feed({buffer.data(), size_t(got)});
     }
     ::close(fd);
-    return changes;
+    return check.Result();
 }
 
 } // namespace
 
 // ---- Documents -----------------------------------------------------------------------------
 
-TMDIChild* TMainForm::OpenDocument(const QString& name, bool unnamed) {
+TMDIChild* TMainForm::OpenDocument(const QString& given, bool unnamed) {
+    // A document's caption is its full file name, wherever the name came from.
+    const QString name = unnamed ? given : QFileInfo(given).absoluteFilePath();
     if (!unnamed) {
         const std::string question = LoadChangesQuestion(name.toStdString(), LoadChangesOf(name));
         if (!question.empty() && !dialogs_.AskYesNo(this, QString::fromStdString(question)))
@@ -95,6 +97,11 @@ TMDIChild* TMainForm::OpenDocument(const QString& name, bool unnamed) {
     // size hint would make it a small box.
     const QSize room = mdi_->viewport()->size();
     child->resize(std::max(room.width() * 3 / 4, 320), std::max(room.height() * 3 / 4, 200));
+    // Each new window a step below and to the right of the one before, so every title bar
+    // stays in sight; the eighth starts again at the corner.
+    const int step = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
+    const int n = int(mdi_->subWindowList().size() - 1) % 8;
+    child->move(n * step, n * step);
     connect(
         child, &QMdiSubWindow::windowStateChanged, this,
         [this, child](Qt::WindowStates, Qt::WindowStates now) { ChildStateChanged(child, now); });

@@ -17,6 +17,18 @@ struct TLoadChanges {
     bool Any() const { return ControlBytes > 0 || MixedBreaks; }
 };
 
+// The bytes of a file in pieces of any size, as they are read.
+class TLoadCheck {
+  public:
+    void Feed(std::string_view bytes);
+    TLoadChanges Result() const;
+
+  private:
+    size_t control_ = 0, cr_ = 0, lf_ = 0, crlf_ = 0, lfcr_ = 0;
+    // The last two bytes fed before this piece, 0 before the first.
+    unsigned char last_ = 0, beforeLast_ = 0;
+};
+
 TLoadChanges CheckLoadChanges(std::string_view bytes);
 
 // The question shown before such a file opens; empty when nothing would change.

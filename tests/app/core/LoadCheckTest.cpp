@@ -24,6 +24,8 @@ TEST(LoadCheck, FindsControlBytesAndMixedBreaksAnywhere) {
         {"a\nb\r", 0, true},
         {"a\n\rb\n\r", 0, true}, // LF CR reads as one break and is written back as another
         {"a\r\nb\r", 0, true},
+        {"a\r\n\r\n\r\nb\r\n", 0, false}, // blank lines: LF CR inside CR LF CR LF
+        {"a\r\n\n\r", 0, true},
         {std::string("a\0b", 3), 1, false},
         {"\x1A", 1, false},
         {"\x7F\x80\xFF", 0, false}, // not control bytes to the loader
@@ -34,8 +36,22 @@ TEST(LoadCheck, FindsControlBytesAndMixedBreaksAnywhere) {
         EXPECT_EQ(changes.ControlBytes, c.Control) << c.Bytes;
         EXPECT_EQ(changes.MixedBreaks, c.Mixed) << c.Bytes;
     }
+    // In pieces of every size the result is the same, pairs split between pieces included.
+    for (const TCase& c : cases) {
+        for (size_t piece = 1; piece <= 7; ++piece) {
+            TLoadCheck check;
+            for (size_t at = 0; at < c.Bytes.size(); at += piece)
+                check.Feed(std::string_view(c.Bytes).substr(at, piece));
+            EXPECT_EQ(check.Result().ControlBytes, c.Control) << c.Bytes << " " << piece;
+            EXPECT_EQ(check.Result().MixedBreaks, c.Mixed) << c.Bytes << " " << piece;
+        }
+    }
     // The block counters must not wrap: 300 control bytes in a row.
     EXPECT_EQ(CheckLoadChanges(std::string(300, '\x01')).ControlBytes, 300u);
+    std::string crlf;
+    for (int i = 0; i < 400; ++i)
+        crlf += "\r\n";
+    EXPECT_FALSE(CheckLoadChanges(crlf).MixedBreaks);
 }
 
 TEST(LoadCheck, TheQuestionSaysWhatWouldChange) {
