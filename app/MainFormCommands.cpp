@@ -514,7 +514,11 @@ void TMainForm::RunTool(int tool) {
     TMDIChild* child = ActiveChild();
     if (!child || !tools_.IsEnabled(tool))
         return;
-    resultsDock_->show();
+    if (!resultsDock_->isVisible()) {
+        // A strip along the bottom: the documents keep most of the window.
+        resultsDock_->show();
+        resizeDocks({resultsDock_}, {std::max(height() / 4, 120)}, Qt::Vertical);
+    }
     runner_->Run(tools_[tool], *child);
 }
 
