@@ -42,6 +42,8 @@ class TMainForm : public QMainWindow {
   public:
     static constexpr int kHelpContext = 10;
     static constexpr int kStatusPanels = 5;
+    // The largest stored font size taken as it is.
+    static constexpr int kMaxStoredFontSize = 96;
 
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;

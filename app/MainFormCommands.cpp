@@ -339,6 +339,13 @@ void TMainForm::InsertCalculatorResult(const QString& text) {
 // ---- Font size and language ----------------------------------------------------------------
 
 int TMainForm::SelectedFontSize() const {
+    // A stored size that is none of the box's entries (say 22, written by hand) selects
+    // nothing; the documents then keep that size rather than the 6 points the box's
+    // arithmetic would give, as long as it is a size a screen font can have.
+    if (fsize_->currentIndex() < 0) {
+        const std::optional<int> stored = ParseInteger(fontSizeText_.toStdString());
+        return stored && *stored >= 1 && *stored <= kMaxStoredFontSize ? *stored : 10;
+    }
     return FontSizeOfIndex(fsize_->currentIndex());
 }
 

@@ -109,6 +109,18 @@ TEST(MainFormSettings, DamagedOrMissingValuesFallBackAndNeverCrash) {
     EXPECT_EQ(s.Form->MaximizedText(), QStringLiteral("1"));
     s.Trigger("FileNewItem");
     EXPECT_TRUE(s.Active()->isMaximized());
+
+    // A size that is none of the box's entries is kept as it is; one no font has is not.
+    for (const auto& [stored, size] : {std::pair{"22", 22}, {"7", 8}, {"4000", 10}, {"6", 6}}) {
+        s.Destroy();
+        WriteAll(s.Dir / "config/kovex/kvxl.ini",
+                 std::string("[Params]\nLabel3_Caption=") + stored + "\n");
+        s.Create();
+        s.Show();
+        EXPECT_EQ(s.Form->FontSize(), size) << stored;
+        s.Trigger("FileNewItem");
+        EXPECT_EQ(s.Active()->SM->FontSize(), size) << stored;
+    }
 }
 
 TEST(MainFormTools, TheRunMenuRunsAToolOnTheActiveDocumentIntoTheDockedPanel) {
