@@ -18,7 +18,6 @@
 #include <QDockWidget>
 #include <QEvent>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -81,7 +80,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), dialogs_(TShellDial
     setCentralWidget(mdi_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &TMainForm::SubWindowActivated);
 
-    CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -124,10 +122,6 @@ QAction* TMainForm::AddAction(QMenu* menu, const char* name, const char* caption
     if (menu)
         menu->addAction(action);
     return action;
-}
-
-void TMainForm::CreateActions() {
-    // Created with their menus in CreateMenus; nothing is shared between menus.
 }
 
 void TMainForm::CreateMenus() {

@@ -14,10 +14,8 @@
 #include "app/core/ToolTable.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
 #include <array>
-#include <memory>
 
 class QAction;
 class QComboBox;
@@ -110,7 +108,6 @@ class TMainForm : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void CreateActions();
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
@@ -198,7 +195,6 @@ class TMainForm : public QMainWindow {
     QString openFolder_, saveFolder_;
     bool restored_ = false;
     bool settingsSaved_ = false;
-    bool closing_ = false;
 };
 
 } // namespace kvx
