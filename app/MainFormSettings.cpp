@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QScreen>
+#include <QStyle>
 #include <QUrl>
 
 #include <vector>
@@ -42,8 +43,17 @@ void TMainForm::ShowRestored() {
     const QRect screen = PrimaryScreenSize();
     const TStoredPlacement stored = ReadPlacement(ini, screen.width(), screen.height());
     const std::vector<TRect> screens = ScreenRects();
-    if (const std::optional<TRect> rect = RestorableRect(stored, screens))
+    if (const std::optional<TRect> rect = RestorableRect(stored, screens)) {
         setGeometry(rect->Left, rect->Top, int(rect->Width()), int(rect->Height()));
+    } else if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        // The first start opens maximized; the size it comes back to when the user
+        // restores it (and the size where nothing can maximize it) is three quarters of
+        // the screen, centred, rather than a small box in a corner.
+        const QRect area = primary->availableGeometry();
+        const QSize size(std::max(area.width() * 3 / 4, width()),
+                         std::max(area.height() * 3 / 4, height()));
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+    }
 
     const TShellSettings settings = ReadShellSettings(ini);
     fontSizeText_ = QString::fromStdString(settings.FontSizeText);
