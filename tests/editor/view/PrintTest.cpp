@@ -2,6 +2,7 @@
 // header, footer, line numbers and long rows where the options put them, pages that always
 // come to an end, the frame handler, and failures that are reported instead of half-done.
 #include "WidgetFixture.h"
+#include "editor/StyleResolver.h"
 #include "editor/view/MemoPrinter.h"
 
 #include <QDate>
@@ -38,6 +39,7 @@ class Printing : public TWidgetFixture {
     // Prints to a new PDF file and gives its pages as pdftotext lays them out.
     QStringList PrintPages(bool selection = false) {
         const QString pdf = dir.filePath(QStringLiteral("out%1.pdf").arg(++jobs));
+        lastPdf = pdf;
         printer.setOutputFileName(pdf);
         if (selection)
             widget.PrintSelection(&printer);
@@ -70,6 +72,7 @@ class Printing : public TWidgetFixture {
     QTemporaryDir dir;
     QPrinter printer{QPrinter::HighResolution};
     int jobs = 0;
+    QString lastPdf;
 };
 
 // A line number, then the text ten columns further right.
@@ -114,6 +117,12 @@ TEST_F(Printing, ThreePagesWithHeaderFooterAndLineNumbers) {
         }
     }
     EXPECT_EQ(expected, total + 1);
+    // The job is named after the title.
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {lastPdf});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput())
+                    .contains(QRegularExpression(QStringLiteral(R"(Title:\s+demo\.asm\n)"))));
 
     // Only the footer: no header, no numbers, and the rows start at the page's top.
     SetPrintOptions(OptionBit(smoPrintPageNos));
@@ -197,6 +206,49 @@ TEST_F(Printing, NarrowPagesAndHugeFontsComeToAnEnd) {
     };
     EXPECT_FALSE(PrintPages().isEmpty());
     EXPECT_GE(calls, 2);
+}
+
+TEST_F(Printing, RowsArePrintedInTheirStyles) {
+    widget.SetLanguage(1); // options are the language's
+    SetPrintOptions(0);
+    Memo().SetWholeText("mov ax, 1 ; a comment\r");
+    Memo().ChangeNotification();
+    Memo().HighlightTo(Memo().TextLength());
+    const TLineNode* row = Memo().Store().FirstRow();
+    ASSERT_NE(row->Styles(), nullptr);
+    TStyleContext printing;
+    printing.Printing = true;
+    const TResolvedStyle comment =
+        ResolveTokenStyle(Memo().Settings(), row->Styles()[14], printing, Memo().Platform());
+    const TResolvedStyle keyword =
+        ResolveTokenStyle(Memo().Settings(), row->Styles()[0], printing, Memo().Platform());
+    ASSERT_NE(comment.TextColor, 0);
+    ASSERT_TRUE(keyword.FontStyle & 1);
+
+    // The page as paper shows it (every pixel of a glyph in its colour): the comment's colour is
+    // there, and gone when the highlighting is off (black on white then).
+    const auto pixelsOf = [&](QColor color) {
+        const QString pdf = dir.filePath(QStringLiteral("styles%1.pdf").arg(++jobs));
+        printer.setOutputFileName(pdf);
+        widget.Print(&printer);
+        QProcess p;
+        p.start(QStringLiteral("pdftoppm"),
+                {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-aa"),
+                 QStringLiteral("no"), QStringLiteral("-aaVector"), QStringLiteral("no"),
+                 QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, pdf});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        const QImage image(pdf + QStringLiteral(".png"));
+        EXPECT_FALSE(image.isNull());
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += QColor(image.pixel(x, y)) == color;
+        return count;
+    };
+    const QColor blue = test::ToQColor(comment.TextColor);
+    EXPECT_GT(pixelsOf(blue), 20);
+    Memo().SetOptionWord(Memo().OptionWord() & ~OptionBit(smoSyntaxHighlight));
+    EXPECT_EQ(pixelsOf(blue), 0);
 }
 
 TEST_F(Printing, TheFrameHandlerDrawsItsOwnHeader) {
