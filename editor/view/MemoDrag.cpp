@@ -177,8 +177,9 @@ Qt::DropAction TSyntaxMemo::StartDrag() {
     drag->setMimeData(mime);
     const Qt::DropActions allowed =
         moveAllowed ? Qt::CopyAction | Qt::MoveAction : Qt::DropActions(Qt::CopyAction);
+    const Qt::DropAction preferred = moveAllowed ? Qt::MoveAction : Qt::CopyAction;
     const Qt::DropAction action =
-        DragRunner()(*drag, allowed, moveAllowed ? Qt::MoveAction : Qt::CopyAction);
+        DragRunner() ? DragRunner()(*drag, allowed, preferred) : drag->exec(allowed, preferred);
     Guard([&] {
         memo_->EndDrag(ToDropEffect(action));
         memo_->ChangeNotification();
