@@ -13,7 +13,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include <memory>
+#include <algorithm>
 
 namespace kvx {
 

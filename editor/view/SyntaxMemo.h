@@ -3,7 +3,8 @@
 // text go in, the control's plans of rows, caret and focus line come out as pixels, scroll
 // bars follow the view, and the control's change notification becomes the Changed signal.
 // Every event handler calls into the control through one guard, so that a failure becomes a
-// message and never crosses Qt's event loop.
+// message and never crosses Qt's event loop. Its drag and drop (MemoDrag.cpp) and printing
+// (MemoPrinter.cpp) live in files of their own.
 //
 // The widget holds the six languages a document window offers (loaded from the built-in
 // tables on first use, or handed in as parsers) and highlights large documents a little at
@@ -155,7 +156,6 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
 
   private:
     friend class TQtPlatform;
-    friend class TMemoMimeData;
     friend class TTemplateList;
 
     // Runs `f`; a failure inside becomes a message. True when `f` finished.
