@@ -19,7 +19,7 @@ namespace {
 
 using test::TWidgetFixture;
 
-class Transfer : public TWidgetFixture {
+class ClipboardAndDrops : public TWidgetFixture {
   protected:
     void TearDown() override {
         TSyntaxMemo::DragRunner() = saved;
@@ -64,7 +64,7 @@ class Transfer : public TWidgetFixture {
     TSyntaxMemo::TDragRunner saved = TSyntaxMemo::DragRunner();
 };
 
-TEST_F(Transfer, ACopyIsReadBackInEveryFormatAsItWasCopied) {
+TEST_F(ClipboardAndDrops, ACopyIsReadBackInEveryFormatAsItWasCopied) {
     widget.SetLanguage(1);
     SetText(widget, "mov ax, 1 ; a < b & {c}\r");
     Memo().SetSelection(0, Memo().TextLength() - 1);
@@ -102,7 +102,7 @@ TEST_F(Transfer, ACopyIsReadBackInEveryFormatAsItWasCopied) {
     EXPECT_EQ(mime->data(QStringLiteral("text/rtf")).toStdString(), otherRtf);
 }
 
-TEST_F(Transfer, PastedTextWithMixedBreaksAndNulBytes) {
+TEST_F(ClipboardAndDrops, PastedTextWithMixedBreaksAndNulBytes) {
     SetText(widget, "<>");
     Memo().SetSelection(1, 1);
     auto* mime = new QMimeData;
@@ -117,7 +117,7 @@ TEST_F(Transfer, PastedTextWithMixedBreaksAndNulBytes) {
     EXPECT_EQ(Memo().Text(), "<>");
 }
 
-TEST_F(Transfer, TheSelectionIsMovedWithinAnEditorAsOneStep) {
+TEST_F(ClipboardAndDrops, TheSelectionIsMovedWithinAnEditorAsOneStep) {
     SetText(widget, "hello world");
     Memo().SetSelection(0, 6);
     DragTo(widget, [this] { return PointOf(widget, 11); });
@@ -143,7 +143,7 @@ TEST_F(Transfer, TheSelectionIsMovedWithinAnEditorAsOneStep) {
     EXPECT_EQ(target.Memo().Text(), "hello");
 }
 
-TEST_F(Transfer, TextMovesIntoAnotherEditorAndComesBackWithUndo) {
+TEST_F(ClipboardAndDrops, TextMovesIntoAnotherEditorAndComesBackWithUndo) {
     TSyntaxMemo target;
     SetText(target, "[]");
     SetText(widget, "one two three");
@@ -166,7 +166,7 @@ TEST_F(Transfer, TextMovesIntoAnotherEditorAndComesBackWithUndo) {
     EXPECT_EQ(target.Memo().Text(), "X[]");
 }
 
-TEST_F(Transfer, DropsFromOtherProgramsAndOfFiles) {
+TEST_F(ClipboardAndDrops, DropsFromOtherProgramsAndOfFiles) {
     SetText(widget, "ab");
     // HTML from a browser: the fragment between the markers, once the application asks for
     // it trimmed (a drop is raw data until OnDataDrop says otherwise).
@@ -226,7 +226,7 @@ TEST_F(Transfer, DropsFromOtherProgramsAndOfFiles) {
     EXPECT_EQ(DropOn(widget, PointOf(widget, 0), image.get(), Qt::CopyAction), Qt::IgnoreAction);
 }
 
-TEST_F(Transfer, TheCaretShowsWhereADropWillLand) {
+TEST_F(ClipboardAndDrops, TheCaretShowsWhereADropWillLand) {
     SetText(widget, "abcdef\rghijkl\r");
     Memo().SetSelection(0, 0);
     widget.clearFocus(); // no blinking caret of its own in the picture
