@@ -9,7 +9,9 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <memory>
@@ -86,6 +88,20 @@ TEST_F(ClipboardAndDrops, ACopyIsReadBackInEveryFormatAsItWasCopied) {
     EXPECT_EQ(mime->data(QStringLiteral("application/rtf")).toStdString(), rtf);
     EXPECT_NE(html.find("&lt;"), std::string::npos);
     EXPECT_NE(rtf.find("\\{c\\}"), std::string::npos);
+
+    // Another file loaded over the document before the paste.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("other.asm"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("nop\n");
+    file.close();
+    Memo().SetSelection(0, 3);
+    const std::string mov = RichText(Memo(), TRichFormat::Html, 0, 3);
+    Key(Qt::Key_C, Qt::ControlModifier);
+    mime = QGuiApplication::clipboard()->mimeData();
+    widget.LoadFromFile(path);
+    EXPECT_EQ(mime->html().toStdString(), mov);
 
     // Only the formats asked for; an editor that is gone still gives what it copied.
     auto other = std::make_unique<TSyntaxMemo>();
