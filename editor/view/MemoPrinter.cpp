@@ -9,6 +9,7 @@
 #include "editor/Settings.h"
 #include "editor/StyleResolver.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -133,8 +134,17 @@ class TPageDrawer {
 } // namespace
 
 QPrinter& SharedPrinter() {
-    static QPrinter printer(QPrinter::HighResolution);
-    return printer;
+    // Let go of while the application still exists: a native printer's engine talks to the
+    // print system through the application's plugins.
+    static QPrinter* printer = nullptr;
+    if (!printer) {
+        printer = new QPrinter(QPrinter::HighResolution);
+        qAddPostRoutine([] {
+            delete printer;
+            printer = nullptr;
+        });
+    }
+    return *printer;
 }
 
 TPrinterDialog& PrinterDialog() {
