@@ -51,6 +51,11 @@ TDropEffect ToDropEffect(Qt::DropAction action) {
     }
 }
 
+// Copy with Ctrl held, or when the source does not allow a move.
+bool CopyWanted(const QDropEvent& e) {
+    return (e.modifiers() & Qt::ControlModifier) || !(e.possibleActions() & Qt::MoveAction);
+}
+
 void Answer(QDropEvent* e, TDropEffect effect) {
     if (effect == TDropEffect::None) {
         e->ignore();
@@ -115,9 +120,7 @@ void TSyntaxMemo::dragEnterEvent(QDragEnterEvent* e) {
     TDropEffect effect = TDropEffect::None;
     Guard([&] {
         const TSourceTypes types = DropFormats(*e->mimeData());
-        effect = memo_->DragEnter(types, DropOffsetAt(e->position().toPoint()),
-                                  (e->modifiers() & Qt::ControlModifier) ||
-                                      !(e->possibleActions() & Qt::MoveAction));
+        effect = memo_->DragEnter(types, DropOffsetAt(e->position().toPoint()), CopyWanted(*e));
     });
     Answer(e, effect);
     ShowDropCaret();
@@ -128,9 +131,7 @@ void TSyntaxMemo::dragMoveEvent(QDragMoveEvent* e) {
     Guard([&] {
         // Files are never moved: a move answer could make the file manager delete them.
         const bool files = DropFormats(*e->mimeData()) == stFiles;
-        effect = memo_->DragOver(DropOffsetAt(e->position().toPoint()),
-                                 files || (e->modifiers() & Qt::ControlModifier) ||
-                                     !(e->possibleActions() & Qt::MoveAction));
+        effect = memo_->DragOver(DropOffsetAt(e->position().toPoint()), files || CopyWanted(*e));
     });
     Answer(e, effect);
     ShowDropCaret();
@@ -147,9 +148,7 @@ void TSyntaxMemo::dropEvent(QDropEvent* e) {
     Guard([&] {
         TDropData data = DropDataOf(*e->mimeData());
         const QPoint at = e->position().toPoint();
-        effect = memo_->Drop(data, DropOffsetAt(at), {at.x(), at.y()},
-                             (e->modifiers() & Qt::ControlModifier) ||
-                                 !(e->possibleActions() & Qt::MoveAction));
+        effect = memo_->Drop(data, DropOffsetAt(at), {at.x(), at.y()}, CopyWanted(*e));
         memo_->ChangeNotification();
     });
     Answer(e, effect);
