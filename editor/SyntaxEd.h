@@ -95,6 +95,9 @@ class TEditorHooks {
         return false;
     }
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
+    // True when the platform writes a copy's RTF and HTML itself, when a reader asks for
+    // them (TClipboardData::Deferred), instead of the copy writing them at once.
+    virtual bool DefersRichFormats(TCustomSyntaxMemo& /*memo*/) { return false; }
     // Pixel position of an offset's character and the offset at a pixel position (-1 when
     // outside the text area); false / -1 until a widget answers them. It knows where the
     // text area lies in its window and maps the rest through View().PointOf and OffsetAt.

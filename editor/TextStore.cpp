@@ -585,6 +585,7 @@ void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count
         count = static_cast<int32_t>(std::min<size_t>(std::strlen(text), INT32_MAX));
     if (count == 0)
         return;
+    NotifyChanging();
     // Offsets are 32-bit: refuse what would not fit before anything changes.
     if (int64_t(textLength_) + count > INT32_MAX)
         throw ESyntaxMemo(0, kNotEnoughMemory);
@@ -685,6 +686,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
     const TextOffset b = std::clamp(view.Sel.End(), 0, textLength_);
     if (a == b)
         return;
+    NotifyChanging();
     const TRowFinger at = RowAt(&view, a);
     const TRowFinger e = RowAt(&view, b);
     // As for insertions, the rest of the line the deletion leaves is cut again from the
@@ -739,6 +741,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
 }
 
 void TTextStore::Clear() {
+    NotifyChanging();
     // The pool goes as a whole, so the rows need not be handed back one by one: what a row
     // owns lives in the side table.
     rowsFreed_ += static_cast<uint64_t>(rowCount_);

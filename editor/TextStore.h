@@ -202,6 +202,9 @@ class TStoreListener {
     virtual void TextInserted(TextOffset at, int32_t count) = 0;
     virtual void TextDeleted(TextOffset at, int32_t count) = 0;
     virtual void StoreEmptied() = 0;
+    // The text is about to change (an insertion, a deletion or a clear): the last moment
+    // to read it as it was.
+    virtual void TextChanging() {}
 };
 
 // Turns arbitrary bytes into storable text: TAB and bytes 32-255 stay, CR LF, LF CR and a
@@ -365,6 +368,10 @@ class TTextStore {
     TUndoStack* log_ = nullptr;
     std::vector<TStoreView*> views_;
     std::vector<TStoreListener*> listeners_;
+    void NotifyChanging() {
+        for (TStoreListener* l : listeners_)
+            l->TextChanging();
+    }
     std::unordered_map<const TLineNode*, TRowExtras> extras_;
     std::string work_;  // combined row text of the edit in progress
     std::string piece_; // normalised piece of an insertion

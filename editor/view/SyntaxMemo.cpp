@@ -2,6 +2,7 @@
 
 #include "KeyTranslate.h"
 #include "MemoFonts.h"
+#include "MemoMime.h"
 #include "MemoPainter.h"
 #include "QtPlatform.h"
 #include "TemplateList.h"
@@ -28,6 +29,7 @@ TSyntaxMemo::TSyntaxMemo(QWidget* parent)
     : QAbstractScrollArea(parent), fonts_(std::make_unique<TMemoFonts>()),
       platform_(std::make_unique<TQtPlatform>(*this)),
       memo_(std::make_unique<TCustomSyntaxMemo>(platform_.get())),
+      keeper_(std::make_unique<TClipboardKeeper>(memo_->Store())),
       planner_(std::make_unique<TPaintPlanner>(*memo_)),
       painter_(std::make_unique<TMemoPainter>(*fonts_)) {
     memo_->SetHooks(this);
@@ -37,6 +39,10 @@ TSyntaxMemo::TSyntaxMemo(QWidget* parent)
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted
     viewport()->setCursor(Qt::IBeamCursor);
+    // Text is taken from any drag; file lists only with smoProcessDroppedFiles, which the
+    // control decides. The viewport is where the desktop delivers drops.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     const int flash = QApplication::cursorFlashTime();
     blink_.setInterval(flash > 0 ? flash / 2 : 0);
     connect(&blink_, &QTimer::timeout, this, [this] { BlinkCaret(); });
@@ -53,6 +59,8 @@ TSyntaxMemo::~TSyntaxMemo() {
     dying_ = true;
     delete list_;
     list_ = nullptr;
+    // A copy still on the clipboard gets its rich formats while the document is there.
+    keeper_.reset();
     memo_->SetHooks(nullptr);
 }
 
@@ -217,8 +225,6 @@ void TSyntaxMemo::ViewChanged(uint32_t bits) {
         TakeFont();
     if (bits & chFrame)
         ApplyFrame();
-    if (bits & chOptions)
-        setAcceptDrops(memo_->HasOption(smoProcessDroppedFiles));
     UpdateScrollBars();
     // The caret shows at once wherever it went, and starts blinking again from there.
     viewport()->update(caretRect_);
@@ -499,6 +505,11 @@ void TSyntaxMemo::paintEvent(QPaintEvent* e) {
         caretRect_ = caret.Visible ? QRect(caret.X, caret.Y, caret.Width, caret.Height) : QRect();
         if (caretOn_)
             painter_->PaintCaret(p, caret);
+        // Where a drop would go, while something is dragged over the control.
+        dropCaret_ = DropCaretRect();
+        if (!dropCaret_.isNull())
+            painter_->PaintCaret(
+                p, {true, dropCaret_.x(), dropCaret_.y(), dropCaret_.width(), dropCaret_.height()});
     });
     painting_ = false;
 }
@@ -524,6 +535,11 @@ bool TSyntaxMemo::PositionFromChar(TCustomSyntaxMemo&, TextOffset offset, int& x
     x = memo_->TextLeft() + px;
     y = py;
     return true;
+}
+
+bool TSyntaxMemo::DefersRichFormats(TCustomSyntaxMemo&) {
+    // Only the widget's own document is watched for changes before a paste.
+    return keeper_ && keeper_->Watches(memo_->Store());
 }
 
 TextOffset TSyntaxMemo::CharFromPosition(TCustomSyntaxMemo&, int x, int y) {
