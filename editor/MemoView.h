@@ -7,6 +7,7 @@
 #include "EdConsts.h"
 #include "EdTypes.h"
 #include "RowLayout.h"
+#include "WordWrap.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +20,7 @@ class TLineNode;
 
 class TMemoView {
   public:
-    explicit TMemoView(TCustomSyntaxMemo& memo) : memo_(memo) {}
+    explicit TMemoView(TCustomSyntaxMemo& memo) : memo_(memo), wrap_(memo) {}
     TMemoView(const TMemoView&) = delete;
     TMemoView& operator=(const TMemoView&) = delete;
 
@@ -65,6 +66,9 @@ class TMemoView {
     // last the last line; left of the text its start, right of it its end.
     TextOffset OffsetAt(Pixel x, Pixel y);
 
+    // ---- Word wrap, scrolling and the mouse ----------------------------------------------
+    TWordWrap& WordWrap() { return wrap_; }
+
   private:
     // The x of a display column on a row laid out as `layout`, as the text area scrolls it.
     Pixel ScrollX(const TRowLayout& layout) const;
@@ -93,6 +97,7 @@ class TMemoView {
     std::array<TKept, 4> kept_;
     size_t nextKept_ = 0;
     uint64_t generation_ = 1; // raised by ForgetLayouts
+    TWordWrap wrap_;
 };
 
 } // namespace kvx

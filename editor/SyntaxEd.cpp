@@ -61,6 +61,7 @@ void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
     virtualColumn_ = preferredColumn_ = 0;
     view_.ResetColumn();
     replacementOpen_ = false;
+    view_.WordWrap().StoreChanged();
     platform_->InvalidateRows(0, -1);
 }
 
@@ -200,14 +201,14 @@ void TCustomSyntaxMemo::UseSettings(TSM_Settings* settings) {
     if (next == settings_)
         return;
     settings_ = next;
+    view_.WordWrap().Update();
     Changed(chSettings);
     platform_->InvalidateRows(0, -1);
 }
 
 void TCustomSyntaxMemo::RefreshSettings() {
     RebuildShiftExtendKeys();
-    if (HasOption(smoWordWrap))
-        Store().RewrapRange(nullptr, nullptr);
+    view_.WordWrap().Update();
     Changed(chSettings);
     platform_->InvalidateRows(0, -1);
 }
@@ -318,6 +319,7 @@ void TCustomSyntaxMemo::SetTabDefault(int value) {
     if (value == Tabs.TabDefault)
         return;
     Tabs.TabDefault = value;
+    view_.WordWrap().Update();
     Changed(chSettings);
     platform_->InvalidateRows(0, -1);
 }
@@ -336,6 +338,7 @@ std::string TCustomSyntaxMemo::TabColumnsText() const {
 
 void TCustomSyntaxMemo::SetTabColumnsText(std::string_view text) {
     Tabs.Columns = TTabSettings::ParseColumns(text);
+    view_.WordWrap().Update();
     Changed(chSettings);
     platform_->InvalidateRows(0, -1);
 }
@@ -350,10 +353,9 @@ void TCustomSyntaxMemo::SetOptionWord(uint32_t word) {
         return;
     const bool wrapChanged = (word ^ optionWord_) & OptionBit(smoWordWrap);
     optionWord_ = word;
-    if (wrapChanged) {
+    if (wrapChanged)
         view_.ResetColumn();
-        Store().RewrapRange(nullptr, nullptr);
-    }
+    view_.WordWrap().Update();
     Changed(chOptions);
     platform_->InvalidateRows(0, -1);
 }

@@ -337,6 +337,9 @@ class TCustomSyntaxMemo : public TStoreView {
 
   protected:
     void StoreTextChanged(TextOffset offset, int32_t delta) override;
+    void RewrapAfterEdit(TLineNode* first, TLineNode* last) override {
+        view_.WordWrap().RewrapAfterEdit(first, last);
+    }
     int VisibleRowCount() const override { return platform_->VisibleRows(); }
     // Another control's document went away: show our own again.
     void StoreDestroyed() override { AttachTextStore(nullptr); }

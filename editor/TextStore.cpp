@@ -22,21 +22,6 @@ bool IsContinuationByte(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
-// A continuation byte belongs to the character before it only when a lead byte close enough
-// before it announces it; stray continuation bytes count as characters of their own so that
-// text that is not valid UTF-8 still moves one byte at a time.
-bool Utf8IsStart(const char* s, int i) {
-    if (!IsContinuationByte(static_cast<unsigned char>(s[i])))
-        return true;
-    for (int k = 1; k <= 3 && i - k >= 0; ++k) {
-        const auto p = static_cast<unsigned char>(s[i - k]);
-        if (IsContinuationByte(p))
-            continue;
-        return Utf8SequenceLength(p) <= k;
-    }
-    return true;
-}
-
 // Walks characters forward: true when byte i starts a character, given the state left by
 // the bytes before it.
 struct TUtf8Walker {
@@ -283,7 +268,7 @@ int TTextStore::CutLength(const char* text, int remaining) const {
         return limit;
     int c = limit;
     if (utf8_)
-        while (c > 1 && !Utf8IsStart(text, c))
+        while (c > 1 && !Utf8IsCharStart(text, c))
             --c;
     return c;
 }
@@ -467,7 +452,7 @@ TextOffset TTextStore::RowStart(const TLineNode* row) {
 bool TTextStore::IsCharStart(const TLineNode* row, int i) const {
     if (!utf8_ || i <= 0 || i >= row->length_)
         return true;
-    return Utf8IsStart(row->Text(), i);
+    return Utf8IsCharStart(row->Text(), i);
 }
 
 int TTextStore::PrevCharStart(const TLineNode* row, int i) const {
@@ -692,7 +677,12 @@ void TTextStore::DeleteRange(TStoreView& view) {
     const TRowFinger s = RecutStart(at, a - at.Offset);
     int32_t rows = std::min(e.Index, rowCount_ - 1) - s.Index + 1;
     TLineNode* last = LineEnd(e.Row, rows);
-    work_.assign(s.Row->Text(), a - s.Offset);
+    // The kept head: the row before when the re-cut starts there, then the deleted range's
+    // first row up to the range.
+    work_.clear();
+    if (s.Row != at.Row)
+        work_.append(s.Row->Text(), s.Row->length_);
+    work_.append(at.Row->Text(), a - at.Offset);
     for (TLineNode* r = e.Row;; r = r->next_) {
         const int skip = r == e.Row ? b - e.Offset : 0;
         work_.append(r->Text() + skip, r->length_ - skip);

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -288,6 +289,28 @@ class TTextStore {
     // (null: the document's first / last row) into rows of at most 2047 bytes.
     void RewrapRange(TLineNode* first, TLineNode* last);
 
+    // Where a row cut at the row cap ends in `text` (`remaining` bytes): after a line break
+    // within the cap, at the cap, or before the UTF-8 sequence the cap would split.
+    int CutLength(const char* text, int remaining) const;
+
+    // What RecutRows did.
+    struct TRecut {
+        TLineNode* First = nullptr; // the rows that now hold the text
+        TLineNode* Last = nullptr;
+        TRowFinger Next;      // the row after them (Row null at the end)
+        int32_t RowDelta = 0; // rows gained (or lost, when negative)
+        bool Changed = false;
+    };
+    // Cuts the rows from `from` to the end of its logical line again, into rows of the given
+    // byte lengths (word wrap decides them). Nothing changes when the rows are cut so already,
+    // or when the lengths are not a cut of the rows' text: they must add up to it, each be
+    // 1..MaxRowLength and, in a UTF-8 document, end where a character ends. The characters
+    // are not touched, so their token bytes go with them when every row had some (otherwise
+    // the new rows are left for the highlighting to rescan). The first new row keeps `from`'s
+    // marks, glyph, colours and line object; every finger on a replaced row moves to the new
+    // row that holds its offset.
+    TRecut RecutRows(const TRowFinger& from, std::span<const int32_t> lengths);
+
     // The stored characters between two offsets (clamped, either order).
     std::string GetText(TextOffset from, TextOffset to);
     unsigned char CharAt(TextOffset offset); // 0 outside the text
@@ -336,7 +359,6 @@ class TTextStore {
     std::pair<TLineNode*, TLineNode*> Splice(TLineNode* first, int32_t oldCount, TextOffset offset,
                                              int32_t index, std::string_view text, TRowKeep keep,
                                              uint32_t flags);
-    int CutLength(const char* text, int remaining) const;
     void InsertPiece(TStoreView& view, const char* text, int32_t n);
     // The first row to cut again after an edit `inRow` bytes into the row at `at`.
     TRowFinger RecutStart(const TRowFinger& at, int inRow) const;
@@ -362,8 +384,9 @@ class TTextStore {
     std::vector<TStoreView*> views_;
     std::vector<TStoreListener*> listeners_;
     std::unordered_map<const TLineNode*, TRowExtras> extras_;
-    std::string work_;  // combined row text of the edit in progress
-    std::string piece_; // normalised piece of an insertion
+    std::string work_;       // combined row text of the edit in progress
+    std::string workTokens_; // their token bytes, while rows are cut again
+    std::string piece_;      // normalised piece of an insertion
 };
 
 } // namespace kvx
