@@ -1,5 +1,6 @@
 #include "MemoView.h"
 
+#include "Settings.h"
 #include "StyleResolver.h"
 #include "SyntaxEd.h"
 
@@ -47,7 +48,9 @@ void TMemoView::ScrollCaretIntoView() {
         top = at.Index - visible + 1;
     SetTopRow(top);
     const int columns = platform.VisibleColumns();
-    if (columns > 0) {
+    if (scroll_.RowsFitWindow()) {
+        SetFirstColumn(0);
+    } else if (columns > 0) {
         const DisplayColumn col = memo_.InVirtualSpace() ? memo_.VirtualColumn()
                                   : at.Row
                                       ? memo_.Store().ColumnOfIndex(at.Row, at.InRow, memo_.Tabs)
@@ -65,6 +68,21 @@ void TMemoView::Reset() {
     memo_.Top = {};
     memo_.TopLine = 0;
     firstColumn_ = 0;
+}
+
+// ---- The window --------------------------------------------------------------------------
+
+Pixel TMemoView::MarginWidth() const {
+    return std::clamp(memo_.Settings().Margin, 0, std::max(memo_.Platform().CharWidth(), 0));
+}
+
+Pixel TMemoView::TextLeft() const {
+    Pixel left = MarginWidth();
+    if (memo_.HasOption(smoShowGutter)) {
+        const Pixel most = clientWidth_ > 0 ? clientWidth_ / 5 : 1000;
+        left += std::clamp(memo_.Settings().Gutter, 0, std::max(most, 0));
+    }
+    return left;
 }
 
 // ---- Layout ----------------------------------------------------------------------------

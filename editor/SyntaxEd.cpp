@@ -141,6 +141,17 @@ void TCustomSyntaxMemo::PlaceSelection(TextOffset anchor, TextOffset caret, bool
     }
 }
 
+void TCustomSyntaxMemo::SetCaretAtColumn(TextOffset offset, DisplayColumn column) {
+    SetSelection(offset, offset);
+    if (!CaretAfterEOLActive() || Store().CharAt(Sel.Caret) != '\r' ||
+        column <= ColumnOf(Sel.Caret))
+        return;
+    inVirtual_ = true;
+    virtualColumn_ = std::min(column, MaxRowLength);
+    Changed(chSelection);
+    ScrollCaretIntoView();
+}
+
 int32_t TCustomSyntaxMemo::SelLength() {
     const int32_t plain = Sel.End() - Sel.Start();
     if (SelLineStyle == lsLF || plain == 0)

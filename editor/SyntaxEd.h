@@ -134,6 +134,10 @@ class TCustomSyntaxMemo : public TStoreView {
         inVirtual_ = false;
         PlaceSelection(anchor, caret, noRepaint);
     }
+    // The caret alone at `offset`. When that is just before a line break and the caret may
+    // stand past a line's end (CaretAfterEOLActive), a `column` beyond the line's end puts it
+    // there, in virtual space, as a click past the end of a line does.
+    void SetCaretAtColumn(TextOffset offset, DisplayColumn column);
     TextOffset SelStart() const { return Sel.Start(); }
     void SetSelStart(TextOffset value) { SetSelection(value, value); }
     int32_t SelLength();
