@@ -72,6 +72,14 @@ void TMemoView::Reset() {
 
 // ---- The window --------------------------------------------------------------------------
 
+void TMemoView::SetClientSize(Pixel width, Pixel height) {
+    const bool wider = width != clientWidth_;
+    clientWidth_ = width;
+    clientHeight_ = height;
+    if (wider)
+        wrap_.Update();
+}
+
 Pixel TMemoView::MarginWidth() const {
     return std::clamp(memo_.Settings().Margin, 0, std::max(memo_.Platform().CharWidth(), 0));
 }

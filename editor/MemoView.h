@@ -76,10 +76,14 @@ class TMemoView {
 
     // ---- The window ----------------------------------------------------------------------
     // The size of the window's client area in pixels, as the widget last reported it (0
-    // before it did).
-    void SetClientSize(Pixel width, Pixel height) {
-        clientWidth_ = width;
-        clientHeight_ = height;
+    // before it did). The widget reports it after every resize, once the platform answers
+    // the new VisibleRows and VisibleColumns: a new width re-wraps the document when it
+    // wraps at the window's width.
+    void SetClientSize(Pixel width, Pixel height);
+    // The font changed: layouts are measured again, and wrapped rows cut again.
+    void FontChanged() {
+        ForgetLayouts();
+        wrap_.FontChanged();
     }
     Pixel ClientWidth() const { return clientWidth_; }
     Pixel ClientHeight() const { return clientHeight_; }

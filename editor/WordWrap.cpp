@@ -218,6 +218,7 @@ void TWordWrap::RewrapDocument() {
             }
             pending_ = true;
             next_ = 0;
+            nextRow_ = {};
             Listen(true);
         } else {
             for (TRowFinger f{s.FirstRow(), 0, 0}; f.Row;)
@@ -256,7 +257,9 @@ bool TWordWrap::RunSlice(int rows, std::chrono::microseconds time) {
     bool any = false;
     {
         TTopKeeper keep(memo_);
-        TRowFinger f = LineStart(s.RowAt(&memo_, next_));
+        const bool same = nextRow_.Row && nextRow_.Offset == next_ && nextFreed_ == s.RowsFreed() &&
+                          nextRows_ == s.RowCount() && nextLength_ == s.TextLength();
+        TRowFinger f = same ? nextRow_ : LineStart(s.RowAt(&memo_, next_));
         int passed = 0;
         for (int lines = 1; f.Row; ++lines) {
             bool changed = false;
@@ -271,10 +274,15 @@ bool TWordWrap::RunSlice(int rows, std::chrono::microseconds time) {
             if (passed >= rows || ((lines % 64 == 0 || made > 64) && Clock::now() >= deadline))
                 break;
         }
-        if (f.Row)
+        if (f.Row) {
             next_ = f.Offset;
-        else
+            nextRow_ = f;
+            nextFreed_ = s.RowsFreed();
+            nextRows_ = s.RowCount();
+            nextLength_ = s.TextLength();
+        } else {
             StopJob();
+        }
     }
     if (any) {
         memo_.Changed(chView);
@@ -291,6 +299,7 @@ void TWordWrap::Finish() {
 void TWordWrap::StopJob() {
     pending_ = false;
     next_ = 0;
+    nextRow_ = {};
     Listen(false);
 }
 

@@ -97,6 +97,13 @@ class TWordWrap : private TStoreListener {
     bool background_ = false;
     bool pending_ = false;
     TextOffset next_ = 0; // where the background work goes on: a line start, or inside one
+    // The row there, as the last slice left it: good while no row was freed or added and the
+    // text kept its length (a walk to it from the nearest known row costs a slice's time in
+    // a document of millions of rows).
+    TRowFinger nextRow_;
+    uint64_t nextFreed_ = 0;
+    RowIndex nextRows_ = 0;
+    TextOffset nextLength_ = 0;
     TTextStore* listening_ = nullptr;
     std::string joined_;
     std::vector<int32_t> lengths_;

@@ -375,8 +375,12 @@ TEST_F(WordWrap, ResizingRewrapsOnlyWhenTheWidthChanges) {
     // Same width: nothing is cut again.
     wrap.Update();
     EXPECT_EQ(memo.Store().RowsFreed(), freed);
+    // The widget reports its size: the same width (another height) cuts nothing again.
+    memo.View().SetClientSize(36 + 80 * 8, 320);
+    memo.View().SetClientSize(36 + 80 * 8, 480);
+    EXPECT_EQ(memo.Store().RowsFreed(), freed);
     platform.visibleColumns = 30;
-    wrap.Update();
+    memo.View().SetClientSize(36 + 30 * 8, 480);
     EXPECT_GT(memo.Store().RowsFreed(), freed);
     ExpectModelRows("30 columns");
     // A fixed WrapAtColumn is not moved by the window.
