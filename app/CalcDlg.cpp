@@ -14,7 +14,7 @@
 namespace kvx {
 namespace {
 
-struct TButtonSpec {
+struct TButtonDef {
     TCalcCommand Command;
     const char* Caption;
     const char* Hint;
@@ -24,7 +24,7 @@ struct TButtonSpec {
 using C = TCalcCommand;
 // Memory keys on top, editing keys below them, then the digit block with the operators
 // beside it, the way desk calculators are laid out.
-constexpr TButtonSpec kButtons[] = {
+constexpr TButtonDef kButtons[] = {
     {C::MemoryClear, "MC", "Clear the memory (Ctrl+L)", 0, 0},
     {C::MemoryRecall, "MR", "Recall the memory (Ctrl+R)", 0, 1},
     {C::MemoryStore, "MS", "Store the display in the memory (Ctrl+M)", 0, 2},
@@ -93,18 +93,18 @@ TCalculatorDlg::TCalculatorDlg(QWidget* parent) : QDialog(parent) {
     top->addWidget(display_, 1);
 
     auto* grid = new QGridLayout;
-    for (const TButtonSpec& spec : kButtons) {
-        auto* b = new QPushButton(QString::fromUtf8(spec.Caption));
+    for (const TButtonDef& def : kButtons) {
+        auto* b = new QPushButton(QString::fromUtf8(def.Caption));
         // Keys reach the dialog, not the button under the focus, so typing always counts.
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoDefault(false);
-        if (spec.Hint)
-            b->setToolTip(QString::fromUtf8(spec.Hint));
-        b->setAccessibleName(QString::fromUtf8(spec.Caption));
+        if (def.Hint)
+            b->setToolTip(QString::fromUtf8(def.Hint));
+        b->setAccessibleName(QString::fromUtf8(def.Caption));
         b->setMinimumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("sqrt")) + 16);
         b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-        grid->addWidget(b, spec.Row, spec.Column, spec.RowSpan, spec.ColumnSpan);
-        const TCalcCommand command = spec.Command;
+        grid->addWidget(b, def.Row, def.Column, def.RowSpan, def.ColumnSpan);
+        const TCalcCommand command = def.Command;
         connect(b, &QPushButton::clicked, this, [this, command] { Run(command); });
         buttons_.emplace_back(command, b);
     }

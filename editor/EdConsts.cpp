@@ -62,6 +62,8 @@ const char* MessageText(int id) {
         return "Internal error";
     case msgRESearchTooLong:
         return "Search stopped: the pattern needs too much work on this text";
+    case msgRESearchCancelled:
+        return "Search cancelled";
     case msgCannotOpenFile:
         return "File '%s' cannot be opened for reading";
     default:

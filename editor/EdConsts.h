@@ -40,8 +40,10 @@ enum TMessageId : int {
     msgREQuoteExpected = 4260,
     msgREIndexRange = 4261,
     msgREInternalError = 4262,
-    // Our own number, after the engine's block: a search stopped by its work budget.
+    // Our own numbers, after the engine's block: a search stopped by its work budget, and
+    // one the user stopped.
     msgRESearchTooLong = 4263,
+    msgRESearchCancelled = 4264,
     msgCannotOpenFile = 4400,
     // Descriptions of the commands: 4146 + command id (4191, command 45, has no text).
     msgFirstCommandDescription = 4146,
@@ -89,6 +91,8 @@ class EAmbigiousKeyPair : public ESyntaxMemo {
 
 // Fixed texts of failures that have no message number.
 inline constexpr char kNotEnoughMemory[] = "Not enough memory for operation";
+// Offsets are 32-bit: a text of 2 GiB or more cannot be held, whatever memory there is.
+inline constexpr char kTextTooLarge[] = "Text too large: 2 GiB or more cannot be loaded";
 inline constexpr char kBadStreamInstance[] = "Bad TStream instance";
 inline constexpr char kCouldNotSaveText[] = "Could not save text to stream";
 

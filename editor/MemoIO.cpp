@@ -1,6 +1,7 @@
 // Loading and saving the control's text: whole streams and files, and ranges of it written
 // with the line breaks the caller asks for.
 #include "MemoScopes.h"
+#include "RichExport.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 #include "TextFile.h"
@@ -48,8 +49,7 @@ void TCustomSyntaxMemo::WriteRange(TStream& out, unsigned flags, TextOffset from
     if (from > to)
         std::swap(from, to);
     if (flags & (kRtf | kHtml)) {
-        if (!hooks_ || !hooks_->ExportRich(*this, out, (flags & kHtml) != 0, from, to))
-            throw EFileSaveError("Rich text export is not available");
+        WriteRich(*this, (flags & kRtf) ? TRichFormat::Rtf : TRichFormat::Html, from, to, out);
         return;
     }
     if (from == to)
@@ -111,10 +111,12 @@ void TCustomSyntaxMemo::SaveToFile(const std::string& name) {
 }
 
 void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
-    const int64_t size = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-    // Offsets are 32-bit: a text that does not fit is refused before anything changes.
-    if (size >= INT32_MAX)
-        throw ESyntaxMemo(0, kNotEnoughMemory);
+    // Offsets are 32-bit: a text that does not fit is refused before anything changes. A
+    // stream that already says it holds too much is refused unread; any other is read to
+    // its end, whatever size it reports, as some files (under /proc) report a size of 0.
+    constexpr int64_t kMost = INT32_MAX - 1;
+    if (ReportedRemaining(stream) > kMost)
+        throw ESyntaxMemo(0, kTextTooLarge);
     // The new rows are built beside the old text, which stays until they are complete: a
     // read error or a lack of memory leaves the document as it was.
     TTextStore built;
@@ -123,12 +125,16 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
         TTextLoader loader(built);
         constexpr int64_t kBlock = int64_t(1) << 18; // stays in the cache while it is worked
         const auto block = std::make_unique_for_overwrite<char[]>(kBlock);
-        for (int64_t got = 0; got < size;) {
-            const int64_t n = stream.Read(block.get(), std::min(kBlock, size - got));
+        for (int64_t got = 0;;) {
+            // One byte beyond the limit tells a text that is too long from one that fits
+            // exactly.
+            const int64_t n = stream.Read(block.get(), std::min(kBlock, kMost + 1 - got));
             if (n <= 0)
                 break;
-            loader.Feed(block.get(), static_cast<size_t>(n));
             got += n;
+            if (got > kMost)
+                throw ESyntaxMemo(0, kTextTooLarge);
+            loader.Feed(block.get(), static_cast<size_t>(n));
         }
         scan = loader.Finish();
     } catch (const std::bad_alloc&) {
@@ -166,6 +172,9 @@ void TCustomSyntaxMemo::LoadFromStream(TStream& stream) {
 
 void TCustomSyntaxMemo::LoadFromFile(const std::string& name) {
     TFileStream file(name);
+    // A size the file already reports is refused before a byte is read.
+    if (file.Size() >= INT32_MAX)
+        throw ESyntaxMemo(0, "File '" + name + "' is too large: 2 GiB or more cannot be loaded");
     LoadFromStream(file);
     if (HasOption(smoTitleAsFilename))
         Title = name;

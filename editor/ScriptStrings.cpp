@@ -147,7 +147,7 @@ std::vector<TSM_CharGroup> ScriptSpecifiers(const std::string& raw) {
         TSet256 s;
         while (true) {
             if (i >= raw.size())
-                throw ESyntaxMemo(0, "']' expected");
+                throw EUnclosedSpecifier();
             if (raw[i] == ']') {
                 ++i;
                 break;

@@ -4,11 +4,19 @@
 #pragma once
 
 #include "CharGroups.h"
+#include "EdConsts.h"
 
 #include <string>
 #include <vector>
 
 namespace kvx {
+
+// A specifier whose "[" is never closed. The compiler reports it at the place in the
+// script, as it does every other "']' expected".
+class EUnclosedSpecifier : public ESyntaxMemo {
+  public:
+    EUnclosedSpecifier() : ESyntaxMemo(0, "']' expected") {}
+};
 
 // The value of a raw string: "\n" is 13 and "\r" is 10; hexadecimal and octal escapes
 // above 255 raise the range error.

@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "RowCursor.h"
 #include "ScriptStrings.h"
 #include "Stream.h"
 
@@ -130,13 +131,46 @@ void TSM_Settings::AddKeywordTable(const TSet256& states, const std::string& wor
 }
 
 void TSM_Settings::RebuildLookup() {
-    TKeywords lookup;
+    TKeywordLookup lookup;
+    lookup.CurrentStates = lookup_.CurrentStates;
     for (const TKeywordTable& t : tables_) {
         const TSM_CharGroup follow = FollowClass(t.WordChars);
+        TKeywords tree;
         for (const auto& [word, value] : t.Words)
-            lookup.Add(DecodeScriptString(word), t.CaseSensitive, value, t.States, follow);
+            tree.Add(DecodeScriptString(word), t.CaseSensitive, value, t.States, follow);
+        lookup.Add(std::move(tree));
     }
     lookup_ = std::move(lookup);
+}
+
+TKeywords::TMatch TKeywordLookup::Match(TStringCursor& in, const TSet256& states) const {
+    TKeywords::TMatch best;
+    TStringCursor after = in;
+    for (const TKeywords& tree : trees_) {
+        TStringCursor c = in;
+        const TKeywords::TMatch m = tree.Match(c, states);
+        if (m.Found && (!best.Found || m.Length > best.Length)) {
+            best = m;
+            after = c;
+        }
+    }
+    in = after;
+    return best;
+}
+
+int TKeywordLookup::MatchLength(TRowCursor& in, const TSet256& states, uint8_t& value) const {
+    const TextOffset start = in.Pos();
+    int best = 0;
+    for (const TKeywords& tree : trees_) {
+        in.SetPos(start);
+        uint8_t v = 0;
+        const int length = tree.MatchLength(in, states, v);
+        if (length > best) {
+            best = length;
+            value = v;
+        }
+    }
+    return best;
 }
 
 void TSM_Settings::Write(TStream& s, int version) const {

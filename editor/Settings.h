@@ -56,6 +56,24 @@ struct TKeywordTable {
     bool operator==(const TKeywordTable&) const = default;
 };
 
+// The words of the additional keyword tables, one tree per table so that each keeps the
+// case rule it was declared with, searched together as one: the longest word valid in the
+// states wins, the earlier table on a tie.
+class TKeywordLookup {
+  public:
+    TSet256 CurrentStates{0};
+
+    void Clear() { trees_.clear(); }
+    void Add(TKeywords tree) { trees_.push_back(std::move(tree)); }
+    TKeywords::TMatch Match(TStringCursor& in, const TSet256& states) const;
+    // The scanner's lookup: the length of the word found (0 for none) and its value. The
+    // cursor is left wherever a search stopped reading.
+    int MatchLength(TRowCursor& in, const TSet256& states, uint8_t& value) const;
+
+  private:
+    std::vector<TKeywords> trees_;
+};
+
 class TSM_Settings : public TSM_Base {
   public:
     static constexpr int kEditableStyles = 25;
@@ -118,9 +136,8 @@ class TSM_Settings : public TSM_Base {
     void AddKeywordTable(const TSet256& states, const std::string& wordChars, bool caseSensitive,
                          const std::vector<std::pair<std::string, int32_t>>& words);
     const std::vector<TKeywordTable>& KeywordTables() const { return tables_; }
-    // One tree over the words of every table, which the scanner searches after the
-    // parser's own.
-    TKeywords& KeywordLookup() { return lookup_; }
+    // The words of every table, which the scanner searches after the parser's own.
+    TKeywordLookup& KeywordLookup() { return lookup_; }
 
     TKeyboardActionContoller& KeyMap() { return keyMap_; }
     const TKeyboardActionContoller& KeyMap() const { return keyMap_; }
@@ -133,7 +150,7 @@ class TSM_Settings : public TSM_Base {
     void RebuildLookup();
 
     std::vector<TKeywordTable> tables_;
-    TKeywords lookup_;
+    TKeywordLookup lookup_;
     TAutoReplace autoReplace_;
     TCodeTemplates templates_;
     TKeyboardActionContoller keyMap_;

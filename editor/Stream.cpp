@@ -56,4 +56,38 @@ int64_t TFastMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     return pos_;
 }
 
+int64_t ReportedRemaining(TStream& stream) {
+    try {
+        return std::max<int64_t>(stream.Size() - stream.Position(), 0);
+    } catch (const EStreamError&) {
+        return 0;
+    }
+}
+
+bool ReadToEnd(TStream& stream, std::string& out, int64_t limit) {
+    const int64_t expected = ReportedRemaining(stream);
+    out.clear();
+    // A stream that already says it holds more is refused unread.
+    if (expected > limit)
+        return false;
+    // One byte beyond the limit tells a text that is too long from one that fits exactly.
+    const int64_t most = limit + 1;
+    int64_t capacity = std::min(most, std::max<int64_t>(expected + 1, 1 << 16));
+    int64_t got = 0;
+    for (;;) {
+        out.resize(static_cast<size_t>(capacity));
+        while (got < capacity) {
+            const int64_t n = stream.Read(out.data() + got, capacity - got);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        if (got < capacity || capacity == most)
+            break;
+        capacity = std::min(most, capacity * 2);
+    }
+    out.resize(static_cast<size_t>(got));
+    return got <= limit;
+}
+
 } // namespace kvx

@@ -54,4 +54,13 @@ class TFastMemoryStream : public TStream {
     int64_t pos_ = 0;
 };
 
+// The bytes the stream says are left from where it stands; 0 when it cannot say. Only a
+// hint: some streams (files under /proc) say 0 and have content.
+int64_t ReportedRemaining(TStream& stream);
+
+// Reads the stream from where it stands to its end, without trusting the size it reports
+// (a file under /proc says 0 and has content). False when there are more than `limit`
+// bytes, or the stream says so before anything is read.
+bool ReadToEnd(TStream& stream, std::string& out, int64_t limit);
+
 } // namespace kvx

@@ -2,6 +2,7 @@
 
 #include "EdConsts.h"
 #include "Encoding.h"
+#include "TempFiles.h"
 
 #include <cerrno>
 #include <climits>
@@ -185,9 +186,11 @@ TSafeFileStream::TSafeFileStream(const std::string& name) : target_(name) {
         temp_.clear();
         Fail("cannot create a file in its folder", e);
     }
+    tempSlot_ = RegisterTemporary(temp_.c_str());
 }
 
 TSafeFileStream::~TSafeFileStream() {
+    ForgetTemporary(tempSlot_);
     if (fd_ >= 0)
         ::close(fd_);
     if (!committed_ && !temp_.empty())
@@ -250,6 +253,9 @@ void TSafeFileStream::Commit() {
         Fail("closing failed", errno);
     if (gSaveCalls->Rename(temp_.c_str(), target_.c_str()) != 0)
         Fail("cannot replace the old file", errno);
+    // A signal between the rename and this finds no file under the temporary name.
+    ForgetTemporary(tempSlot_);
+    tempSlot_ = -1;
     committed_ = true;
 }
 

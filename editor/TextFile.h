@@ -81,6 +81,7 @@ class TSafeFileStream : public TStream {
 
     std::string target_;
     std::string temp_;
+    int tempSlot_ = -1; // registered for removal should a signal stop the program
     int fd_ = -1;
     unsigned mode_ = 0;
     bool committed_ = false;

@@ -44,6 +44,10 @@ enum TRowFlag : uint32_t {
     rfScanStart = 16,
     // The row holds bytes of 128 or more: in a UTF-8 document its columns are not its bytes.
     rfHighBytes = 32,
+    // The highlighting that wrote the row's token bytes ended the row in the language's start
+    // states, with nothing pushed and outside a container: a later pass may start again at
+    // the row's last run of token bytes when that run's value changes no state.
+    rfCleanEnd = 64,
 };
 
 enum TRowMark : uint16_t {
@@ -107,10 +111,10 @@ class TLineNode {
     uint16_t length_ = 0;
     uint16_t marks_ = 0;
     uint16_t glyph_ = 0;
-    // Row flags and two bits of bookkeeping share one byte: with millions of rows the header
-    // has to stay at 24 bytes.
-    static constexpr uint32_t kFlagMask = 0x3F;
-    uint8_t flags_ : 6 = 0;
+    // The row flags and two bits of bookkeeping fill the last two bytes: with millions of
+    // rows the header has to stay at 24 bytes.
+    static constexpr uint32_t kFlagMask = 0x7F;
+    uint8_t flags_ = 0;
     uint8_t hasStyles_ : 1 = 0;
     uint8_t hasExtras_ : 1 = 0;
 };

@@ -207,6 +207,9 @@ std::string TSYM_Compiler::ExpectString() {
 
 // ---- Values ----------------------------------------------------------------------------
 
+// A term is a number or a bracketed expression; anything else that stands where a term
+// must is an error of the expression ("Expression expected"), as is a bracket left open.
+// What the token reader refuses (an unknown identifier or character) keeps its own message.
 int32_t TSYM_Compiler::Term() {
     if (tok_.Kind == tkNumber) {
         const uint32_t v = tok_.Number;
@@ -214,11 +217,15 @@ int32_t TSYM_Compiler::Term() {
         return static_cast<int32_t>(v);
     }
     if (!Is(wOpen))
-        Error("Script syntax error");
+        Error("Expression expected");
+    if (depth_ >= kMaxNesting)
+        Error("Brackets nested more than " + std::to_string(kMaxNesting) + " deep");
+    ++depth_;
     Next();
     const int32_t v = Expression();
     if (!Is(wClose))
         Error("Expression expected");
+    --depth_;
     Next();
     return v;
 }
@@ -230,15 +237,17 @@ int32_t TSYM_Compiler::Expression() {
     while (Is(wPlus) || Is(wMinus) || Is(wOr)) {
         const int op = tok_.Word;
         Next();
-        uint32_t rhs = 0;
-        try {
-            rhs = static_cast<uint32_t>(Term());
-        } catch (const ESYM_COMP_ERROR&) {
-            Error("Expression expected");
-        }
+        const auto rhs = static_cast<uint32_t>(Term());
         value = op == wPlus ? value + rhs : op == wMinus ? value - rhs : value | rhs;
     }
     return static_cast<int32_t>(value);
+}
+
+int32_t TSYM_Compiler::FunctionNumber() {
+    const int32_t f = Expression();
+    if (!IsKnownFunction(f))
+        Error("Script syntax error");
+    return f;
 }
 
 int32_t TSYM_Compiler::Value(int low, int high) {
@@ -277,8 +286,6 @@ uint8_t TSYM_Compiler::FontStyle() {
     Next();
     uint8_t bits = 0;
     while (!Is(wCloseSet)) {
-        if (tok_.Kind == tkEnd)
-            Error("']' expected");
         int32_t bit = 0;
         try {
             bit = Expression();
@@ -288,15 +295,28 @@ uint8_t TSYM_Compiler::FontStyle() {
         // Bits above 7 name no style; a negative one would be an undefined shift.
         if (bit >= 0 && bit <= 7)
             bits = static_cast<uint8_t>(bits | (1u << bit));
+        // Entries are separated by commas: anything else ends the list here, rather than
+        // taking the entries that follow into it.
         if (Is(wComma))
             Next();
+        else if (!Is(wCloseSet))
+            Error("']' expected");
     }
     Next();
     return bits;
 }
 
+// The specifiers of a raw string; a "[" left open is reported here, at the string.
+std::vector<TSM_CharGroup> TSYM_Compiler::Specifiers(const std::string& raw) {
+    try {
+        return ScriptSpecifiers(raw);
+    } catch (const EUnclosedSpecifier& e) {
+        Error(e.what());
+    }
+}
+
 TSM_CharGroup TSYM_Compiler::OneSpecifier(const std::string& raw) {
-    const std::vector<TSM_CharGroup> s = ScriptSpecifiers(raw);
+    const std::vector<TSM_CharGroup> s = Specifiers(raw);
     if (s.size() != 1)
         Error("Single character specifier expected");
     return s[0];
@@ -306,14 +326,16 @@ uint16_t TSYM_Compiler::ClassIndex(const TSM_CharGroup& g) {
     return parser_.Keywords().Classes().Add(g);
 }
 
-void TSYM_Compiler::NoteValid(int value, const TSet256& states) {
+// A word's token is valid in state 0 besides its own states; a token rule's only in the
+// states of its entry (the enclosing `?` state, or 0, and any it lists).
+void TSYM_Compiler::NoteValid(int value, const TSet256& states, bool withDefault) {
     std::optional<TTokenInfo>& info = parser_.Tables.TokenInfo[value];
     if (info) {
         info->Valid |= states;
         return;
     }
     TTokenInfo t;
-    t.Valid = {0};
+    t.Valid = withDefault || states.Empty() ? TSet256{0} : TSet256{};
     t.Valid |= states;
     t.NoTransition = 1;
     info = t;
@@ -392,8 +414,12 @@ void TSYM_Compiler::Words() {
         std::string word = DecodeScriptString(ExpectString());
         if (!parser_.Tables.CaseSensitive)
             word = AsciiLower(word);
-        const std::string followRaw = ExpectString();
+        // The label names the statement as soon as its following-character text is known.
+        if (tok_.Kind != tkString)
+            Error("String value expected");
+        const std::string followRaw = tok_.Text;
         parser_.StatementLabel = "%%Words - " + followRaw;
+        Next();
         if (word.size() > 255)
             Error("Keyword longer than 255 characters");
         const TSM_CharGroup follow = OneSpecifier(followRaw);
@@ -408,12 +434,14 @@ void TSYM_Compiler::Words() {
         } catch (const EKeywords&) {
             Error("Duplicate entry in %%word table");
         }
-        NoteValid(value, states);
+        NoteValid(value, states, true);
     }
 }
 
-void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended) {
-    ended = false;
+// The body of a handler or token rule and its end. A `match` body ends the entry. A rule's
+// end may also be a function number; a handler's may not, as an expression after a
+// handler's body is the next handler's token value.
+void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool rule) {
     auto matchNumber = [&](int32_t& function) {
         Next();
         Expect(wOpen, "'(' expected");
@@ -424,17 +452,13 @@ void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended)
     if (Is(wMatch)) {
         body.IsFunction = body.IsMatch = 1;
         matchNumber(body.Function);
-        ended = true;
         return;
     }
     if (tok_.Kind == tkString) {
         body.Class = ClassIndex(OneSpecifier(ExpectString()));
     } else {
-        const int32_t f = Expression();
-        if (!IsKnownFunction(f))
-            Error("Script syntax error");
         body.IsFunction = 1;
-        body.Function = f;
+        body.Function = FunctionNumber();
     }
     if (Is(wStar)) {
         body.Flag = 1;
@@ -444,12 +468,15 @@ void TSYM_Compiler::ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended)
         end.IsFunction = end.IsMatch = 1;
         matchNumber(end.Function);
     } else if (tok_.Kind == tkString) {
-        const std::vector<TSM_CharGroup> classes = ScriptSpecifiers(ExpectString());
+        const std::vector<TSM_CharGroup> classes = Specifiers(ExpectString());
         if (classes.size() > 4)
             Error("Maximum of 4 character specifier allowed");
         end.Count = static_cast<uint8_t>(classes.size());
         for (size_t i = 0; i < classes.size(); ++i)
             end.Classes[i] = ClassIndex(classes[i]);
+    } else if (rule && IsExprStart()) {
+        end.IsFunction = 1;
+        end.Function = FunctionNumber();
     } else {
         return; // no end
     }
@@ -466,8 +493,7 @@ void TSYM_Compiler::HandlerSection() {
         parser_.StatementLabel = "%%Handlers - " + std::to_string(++statement_);
         const int32_t value = Value(0, 255);
         THandler h;
-        bool ended = false;
-        ReadBodyAndEnd(h.Body, h.End, ended);
+        ReadBodyAndEnd(h.Body, h.End, false);
         if (parser_.Tables.Handlers[value])
             Error("Duplicate entry in %%handler table");
         parser_.Tables.Handlers[value] = h;
@@ -506,8 +532,7 @@ void TSYM_Compiler::TokenEntry(int state, const TSet256& defaultStates) {
     if (tok_.Kind == tkString) {
         start = OneSpecifier(ExpectString());
         rule.Start.Class = ClassIndex(start);
-        bool ended = false;
-        ReadBodyAndEnd(rule.Body, rule.End, ended);
+        ReadBodyAndEnd(rule.Body, rule.End, true);
     } else {
         const int32_t f = Expression();
         if (f < 10 || f > 20)
@@ -522,7 +547,7 @@ void TSYM_Compiler::TokenEntry(int state, const TSet256& defaultStates) {
         states |= BracketList();
     }
     rule.Valid = states;
-    NoteValid(value, states);
+    NoteValid(value, states, false);
     auto& table =
         state < 0 ? parser_.Tables.TokenRules : parser_.Tables.StateTokenRules[state]->Rules;
     for (int c = 0; c < 256; ++c) {
@@ -642,9 +667,15 @@ void TSYM_Compiler::Language() {
 
 void TSyntaxMemoParser::CompileFromStream(TStream& script) {
     Reset();
-    std::string text(static_cast<size_t>(std::max<int64_t>(script.Size() - script.Position(), 0)),
-                     '\0');
-    text.resize(static_cast<size_t>(script.Read(text.data(), static_cast<int64_t>(text.size()))));
+    // Read to the end rather than trusting the size a file reports, and no further than a
+    // script can sensibly be: a huge or endless file is refused before it fills memory.
+    std::string text;
+    if (!ReadToEnd(script, text, TScriptReader::kMaxScriptBytes)) {
+        CompileLine = CompileColumn = 0;
+        throw ESYM_COMP_ERROR(
+            (Script.empty() ? std::string("The script") : "Script '" + Script + "'") +
+            " is larger than " + TScriptReader::MaxScriptText());
+    }
     const std::filesystem::path dir = std::filesystem::path(Script).parent_path();
     TSYM_Compiler compiler(*this, std::move(text), dir.string());
     try {

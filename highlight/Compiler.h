@@ -16,6 +16,10 @@ namespace kvx {
 
 class TSYM_Compiler {
   public:
+    // Brackets may nest this deep in an expression; deeper nesting is refused at its place
+    // rather than run the compiler out of stack.
+    static constexpr int kMaxNesting = 256;
+
     TSYM_Compiler(TSyntaxMemoParser& parser, std::string text, std::string includeDir);
     // Compiles the whole script into the parser (whose tables the caller has reset).
     void Run();
@@ -45,10 +49,12 @@ class TSYM_Compiler {
     // Values
     int32_t Expression();
     int32_t Term();
+    int32_t FunctionNumber();         // an expression naming a function the scanner knows
     int32_t Value(int low, int high); // an expression in a range
     TSet256 Set();                    // an expression or a bracketed list
     TSet256 BracketList();            // after '[' up to and including ']'
     uint8_t FontStyle();              // '[' bits ']'
+    std::vector<TSM_CharGroup> Specifiers(const std::string& raw);
     TSM_CharGroup OneSpecifier(const std::string& raw);
     uint16_t ClassIndex(const TSM_CharGroup& g);
 
@@ -68,14 +74,15 @@ class TSYM_Compiler {
     void Finish();
     void LanguageSetting(int word);
 
-    void ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool& ended);
-    void NoteValid(int value, const TSet256& states);
+    void ReadBodyAndEnd(TStartPart& body, TEndPart& end, bool rule);
+    void NoteValid(int value, const TSet256& states, bool withDefault);
     TShortcut KeyBinding(TShortcut& second);
 
     TSyntaxMemoParser& parser_;
     TScriptReader reader_;
     TToken tok_;
     int statement_ = 0;
+    int depth_ = 0; // brackets open around the expression being read
 };
 
 } // namespace kvx

@@ -197,6 +197,8 @@ void TSYM_Compiler::KeywordTables() {
             parser_.Settings().AddKeywordTable(states, ending, parser_.Tables.CaseSensitive, words);
         } catch (const EKeywords& e) {
             Error(e.what());
+        } catch (const EUnclosedSpecifier& e) {
+            Error(e.what());
         }
     }
 }

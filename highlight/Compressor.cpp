@@ -173,6 +173,12 @@ class TEnds {
 
     int64_t Written() const { return written_; }
 
+    // True when the input has no byte left.
+    bool InputEnded() {
+        uint8_t byte;
+        return ReadUpTo(&byte, 1) == 0;
+    }
+
   private:
     // Bytes read, fewer only at the end of the input; -1 when a read fails.
     int64_t ReadUpTo(void* data, int64_t count) {
@@ -318,6 +324,8 @@ int64_t TCompressor::Decompress() {
         } while (n == qv::kChunkSize);
         if (total != int64_t(size))
             Raise(mismatch);
+        if (!StreamMode && !ends.InputEnded())
+            Raise(InputFileName + kTrailingDataFileSuffix);
     } else {
         TInputBuffer in(work->in, qv::kChunkSize, [&](uint8_t* buffer, int capacity) {
             return int(ends.ReadChunk(buffer, capacity, kLzhSuffix));
@@ -332,6 +340,9 @@ int64_t TCompressor::Decompress() {
         }
         if (result != lzh::TDecodeResult::Ok)
             Raise(mismatch);
+        // The bit stream ends in the byte that holds its last bit.
+        if (!StreamMode && in.Get() >= 0)
+            Raise(InputFileName + kTrailingDataFileSuffix);
         out.Flush();
     }
     ends.Commit();

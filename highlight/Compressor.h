@@ -35,7 +35,8 @@ class TCompressor {
     // end (the whole file in file mode). Returns the bytes written, header included.
     int64_t Compress();
     // Reads a container of either method and writes what it holds. Returns the bytes
-    // written.
+    // written. In file mode the input file must end where the container does; in stream
+    // mode reading stops there and what follows belongs to the caller.
     int64_t Decompress();
     // True when the block method should be used for the input, false for the LZH method.
     // Inputs below 98304 bytes get the LZH method (and Method is set to 0) unread.

@@ -56,6 +56,9 @@ inline constexpr char kLzhSizeMismatch[] =
 // run past the block, a copy from before the block's start or more than one chunk of output.
 inline constexpr char kQvCorruptBlock[] =
     "Compressor (decompression Compressor/QV) : Corrupt compressed block !";
+// A container file goes on after the point where the container itself says it ends.
+inline constexpr char kTrailingDataFileSuffix[] =
+    " : Compressor decompression : data follows the end of the container !";
 
 // Compression of an input that the 32-bit size field cannot describe, or that changed size
 // while it was read (the header would then promise a size the payload does not have).

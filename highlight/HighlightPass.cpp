@@ -116,15 +116,29 @@ TRowFinger PreviousRow(const TRowFinger& f) {
 // token values around the nearest anchor value before the row, found in the token bytes
 // of the rows above. Rows never highlighted are passed over, since the pass will write
 // them anyway; with no anchor above, the pass starts at the top of the document.
+//
+// The end of a row is a restart point too, and often a much nearer one, when the pass that
+// wrote the row found it in the start states (rfCleanEnd) and the row's last run has a
+// value that changes no state: the states at the run's start were the same, so a pass
+// from there in the start states (`clean`) scans exactly as the full pass did. Without it
+// a language whose anchors are rare (Pascal's ";") would rescan a long header comment or
+// a long constant table on every keystroke below it.
 bool TSyntaxMemoParser::FindRestart(const TRowFinger& row, TRowFinger& at, int32_t& index,
-                                    uint8_t& value) const {
+                                    uint8_t& value, bool& clean) const {
+    clean = false;
     if (row.Index == 0 || !row.Row->Prev())
         return false;
     TRowFinger r = PreviousRow(row);
     int32_t i = -1;
     for (;;) {
         if (const uint8_t* bytes = r.Row->Styles()) {
-            for (i = r.Row->Length() - 1; i >= 0 && !Tables.AnchorTokens.Has(bytes[i]); --i) {
+            const int32_t last = r.Row->Length() - 1;
+            if ((r.Row->RowFlags() & rfCleanEnd) && last >= 0 && ChangesNoState(bytes[last])) {
+                i = last;
+                clean = true;
+                break;
+            }
+            for (i = last; i >= 0 && !Tables.AnchorTokens.Has(bytes[i]); --i) {
             }
             if (i >= 0)
                 break;
@@ -149,6 +163,11 @@ bool TSyntaxMemoParser::FindRestart(const TRowFinger& row, TRowFinger& at, int32
     at = r;
     index = i;
     return true;
+}
+
+bool TSyntaxMemoParser::ChangesNoState(uint8_t value) const {
+    const std::optional<TTokenInfo>& info = Tables.TokenInfo[value];
+    return !info || (info->NoTransition && info->StackFlags == 0 && !info->Container);
 }
 
 void TSyntaxMemoParser::Rehighlight(TCustomSyntaxMemo& memo) {
@@ -185,7 +204,8 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
     TRowFinger at{store.FirstRow(), 0, 0};
     int32_t index = 0;
     uint8_t value = 0;
-    if (!whole && FindRestart(from, at, index, value))
+    bool clean = false;
+    if (!whole && FindRestart(from, at, index, value, clean) && !clean)
         Restart(value);
     else
         EnterStates(Tables.StartStates);
@@ -244,9 +264,11 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
             const bool changed = rows.FirstChanged();
             const bool wasBound = row->RowFlags() & rfBoundEnd;
             const bool bound = IsBound(scan_.Current);
-            row->ClearRowFlags(rfRescan | rfScanStart | rfBoundEnd);
+            row->ClearRowFlags(rfRescan | rfScanStart | rfBoundEnd | rfCleanEnd);
             if (bound)
                 row->AddRowFlags(rfBoundEnd);
+            if (scan_.Current == Tables.StartStates && scan_.Stack.empty() && scan_.Untracked == 0)
+                row->AddRowFlags(rfCleanEnd);
             ++RowsScanned;
             if (changed) {
                 row->AddRowFlags(rfRepaint);

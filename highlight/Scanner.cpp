@@ -80,8 +80,10 @@ const TTokenRule* TSyntaxMemoParser::RuleFor(unsigned char c) const {
 }
 
 void TSyntaxMemoParser::EnterStates(const TSet256& states) {
+    scan_.Failed = false;
     scan_.Current = states;
     scan_.Stack.clear();
+    scan_.Untracked = 0;
     scan_.ContainerMode = false;
     scan_.ContainerEnd = 0;
     scan_.Busy = false;
@@ -357,9 +359,10 @@ bool TSyntaxMemoParser::BodyTakes(const TStartPart& body, TRowCursor& in, int32_
 
 // Most bodies are a class of characters with an end of one class or none (comments,
 // blanks, numbers in a base): this runs them without a call per character. It follows the
-// general loop exactly: 1 the token is complete, 0 a miss, -1 another shape.
+// general loop exactly: 1 the token is complete, 0 a miss, -1 another shape. With
+// `endCompletes` the end of the text before the first body character completes the token.
 int TSyntaxMemoParser::ClassRun(const TStartPart& body, const TEndPart& end, bool checkEnd,
-                                TRowCursor& in) const {
+                                bool endCompletes, TRowCursor& in) const {
     if (body.IsFunction || body.IsMatch || end.IsFunction || end.IsMatch || end.Count > 1)
         return -1;
     const TSet256& bodySet = ClassSet(body.Class);
@@ -376,12 +379,20 @@ int TSyntaxMemoParser::ClassRun(const TStartPart& body, const TEndPart& end, boo
             }
         }
         checkEnd = true;
-        if (in.AtEnd() || !bodySet.Has(in.Current()))
+        if (in.AtEnd())
+            return endCompletes ? 1 : 0;
+        if (!bodySet.Has(in.Current()))
             return 0;
         in.Advance();
         if (!endSet || in.AtEnd())
             return 1;
     }
+}
+
+// A body of one class and an end of classes (or none) test nothing but the characters at
+// their places: a failure depends on where the body began, not on the states or the start.
+bool TSyntaxMemoParser::ClassesOnly(const TStartPart& body, const TEndPart& end) {
+    return !body.IsFunction && !body.IsMatch && !end.IsFunction && !end.IsMatch;
 }
 
 uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
@@ -399,7 +410,7 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
     bool fromTable = false;
     if (wordLength == 0 && scan_.HasTables) {
         in.SetPos(start);
-        TKeywords& lookup = settings_->KeywordLookup();
+        TKeywordLookup& lookup = settings_->KeywordLookup();
         wordLength = lookup.MatchLength(in, lookup.CurrentStates, wordValue);
         fromTable = wordLength > 0;
     }
@@ -420,11 +431,22 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
     if (const auto& h = Tables.Handlers[static_cast<size_t>(value)]) {
         const bool endEmpty = h->End.Count == 0 && !h->End.IsFunction && !h->End.IsMatch;
         bool checkEnd = h->Body.Flag && !endEmpty;
-        if (const int run = ClassRun(h->Body, h->End, checkEnd, in); run >= 0) {
-            if (run)
+        // A keyword whose handler reads a class of characters, as the last text of the
+        // document ("//", "/*" just typed at its end), is the start of its token already:
+        // the text ends before the body has anything to take, not because the body refuses.
+        const bool endCompletes = matched && !h->Body.IsFunction;
+        const bool remember = ClassesOnly(h->Body, h->End);
+        const TextOffset bodyFrom = in.Pos();
+        if (remember && KnownToFail(h->Body, h->End, bodyFrom)) {
+            miss();
+        } else if (const int run = ClassRun(h->Body, h->End, checkEnd, endCompletes, in);
+                   run >= 0) {
+            if (run) {
                 done = true;
-            else
+            } else {
+                NoteFailure(h->Body, h->End, bodyFrom, in.Pos());
                 miss();
+            }
         } else {
             for (;;) {
                 if (checkEnd && EndMatches(h->End, in, length, start, value)) {
@@ -440,7 +462,13 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
                         miss();
                     break;
                 }
+                if (endCompletes && in.AtEnd()) {
+                    done = true;
+                    break;
+                }
                 if (!BodyTakes(h->Body, in, length, start, value)) {
+                    if (remember)
+                        NoteFailure(h->Body, h->End, bodyFrom, in.Pos());
                     miss();
                     break;
                 }
@@ -466,11 +494,17 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
                 in.SetPos(start + 1);
                 length = 1;
                 bool checkEnd = r->Body.Flag;
-                if (const int run = ClassRun(r->Body, r->End, checkEnd, in); run >= 0) {
-                    if (run)
+                const bool remember = ClassesOnly(r->Body, r->End);
+                if (remember && KnownToFail(r->Body, r->End, start + 1)) {
+                    miss();
+                } else if (const int run = ClassRun(r->Body, r->End, checkEnd, false, in);
+                           run >= 0) {
+                    if (run) {
                         value = r->Value;
-                    else
+                    } else {
+                        NoteFailure(r->Body, r->End, start + 1, in.Pos());
                         miss();
+                    }
                 } else {
                     for (;;) {
                         if (checkEnd && EndMatches(r->End, in, length, start, r->Value)) {
@@ -479,6 +513,8 @@ uint8_t TSyntaxMemoParser::ScanToken(TRowCursor& in, int32_t& length) {
                         }
                         checkEnd = true;
                         if (!BodyTakes(r->Body, in, length, start, r->Value)) {
+                            if (remember)
+                                NoteFailure(r->Body, r->End, start + 1, in.Pos());
                             miss();
                             break;
                         }
@@ -510,16 +546,27 @@ void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& l
         info = nullptr;
     } else if (info) {
         auto pop = [&] {
-            // An empty stack keeps the states as they are.
-            if (!scan_.Stack.empty()) {
+            // An empty stack keeps the states as they are, and so does a pop that answers
+            // a push the stack had no room for.
+            if (scan_.Untracked > 0) {
+                --scan_.Untracked;
+            } else if (!scan_.Stack.empty()) {
                 scan_.Current = scan_.Stack.back();
                 scan_.Stack.pop_back();
             }
         };
+        // The text decides how deep pushes go; the stack keeps the outermost levels only,
+        // so that a document of nothing but pushes cannot take all memory.
+        auto push = [&] {
+            if (scan_.Stack.size() < kMaxStateStack)
+                scan_.Stack.push_back(scan_.Current);
+            else
+                ++scan_.Untracked;
+        };
         if (info->StackFlags & sfPopBefore)
             pop();
         else if (info->StackFlags & sfPushBefore)
-            scan_.Stack.push_back(scan_.Current);
+            push();
         if (!info->NoTransition) {
             scan_.Current |= info->Enter;
             scan_.Current.Remove(info->Leave);
@@ -527,7 +574,7 @@ void TSyntaxMemoParser::FinishToken(TRowCursor& in, TextOffset start, int32_t& l
         if (info->StackFlags & sfPopAfter)
             pop();
         else if (info->StackFlags & sfPushAfter)
-            scan_.Stack.push_back(scan_.Current);
+            push();
         if (info->StackFlags || !info->NoTransition)
             StatesChanged();
     }
@@ -566,6 +613,8 @@ uint8_t TSyntaxMemoParser::NextToken(TCustomSyntaxMemo& editor, TEdStream& in, i
     TRowCursor cursor(store.RowAt(&editor, in.Pos()), store.TextLength());
     cursor.SetPos(in.Pos());
     scan_.Stream = &in;
+    // The text may have changed since the caller's last token.
+    scan_.Failed = false;
     BeginScan(store);
     struct TEnd {
         TSyntaxMemoParser& p;

@@ -1,11 +1,10 @@
 #include "ScriptReader.h"
 
 #include "editor/Keywords.h"
+#include "editor/TextFile.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 namespace kvx {
@@ -160,7 +159,7 @@ std::string UniformBreaks(const std::string& text) {
 
 TScriptReader::TScriptReader(std::string text, std::string includeDir)
     : includeDir_(std::move(includeDir)) {
-    stack_.push_back({"", std::make_shared<const std::string>(UniformBreaks(text)), 0});
+    stack_.push_back({"", std::make_shared<const std::string>(UniformBreaks(text)), 0, ""});
     Define("ver200", "ver200");
     for (const TPredefined& p : kPredefined)
         Define(p.Name, std::to_string(p.Value));
@@ -183,7 +182,7 @@ TScriptReader::TScriptReader(std::string text, std::string includeDir)
 }
 
 void TScriptReader::Define(const std::string& name, const std::string& value) {
-    macros_[AsciiLower(name)] = value;
+    macros_[AsciiLower(name)] = std::make_shared<const std::string>(value);
 }
 
 bool TScriptReader::IsMacro(const std::string& name) const {
@@ -227,18 +226,18 @@ void TScriptReader::Advance() {
     }
 }
 
-void TScriptReader::Push(const std::string& name, std::string text) {
-    const std::string key = AsciiLower(name);
+void TScriptReader::Push(const std::string& name, std::shared_ptr<const std::string> text) {
+    std::string key = AsciiLower(name);
     for (const TInput& in : stack_)
-        if (AsciiLower(in.Name) == key)
+        if (in.Key == key)
             Error("Recursive expansion of macro '" + name + "'");
     if (static_cast<int>(stack_.size()) > kMaxDepth)
         Error("Macros or includes nested more than " + std::to_string(kMaxDepth) + " deep at '" +
               name + "'");
-    expanded_ += static_cast<int64_t>(text.size());
+    expanded_ += static_cast<int64_t>(text->size());
     if (expanded_ > kMaxExpanded)
         Error("Macro expansions are too long in all (at '" + name + "')");
-    stack_.push_back({name, std::make_shared<const std::string>(std::move(text)), 0});
+    stack_.push_back({name, std::move(text), 0, std::move(key)});
 }
 
 std::string TScriptReader::ReadIdentifier() {
@@ -315,11 +314,17 @@ void TScriptReader::Skip() {
             return;
         }
         if (IsIdentStart(c) && !directive_ && !skipping_) {
-            const TPlace start = Save();
+            // A name never runs past the end of the text it starts in, so going back needs
+            // only that text's position and the column, not a copy of the whole stack.
+            const size_t depth = stack_.size();
+            const size_t at = stack_.back().Pos;
+            const int32_t column = column_;
             const std::string id = ReadIdentifier();
             const auto it = macros_.find(AsciiLower(id));
             if (it == macros_.end()) {
-                Restore(start);
+                stack_.resize(depth);
+                stack_.back().Pos = at;
+                column_ = column;
                 return;
             }
             Push(id, it->second);
@@ -404,19 +409,20 @@ void TScriptReader::Directive(const std::string& word) {
             path.push_back('/');
         path += name;
     }
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        Error("Unable to open #include file " + std::string(1, char(open)) + path +
-              std::string(1, close));
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream data;
-    data << file.rdbuf();
-    if (!file)
-        Error("Unable to open #include file " + std::string(1, char(open)) + path +
-              std::string(1, close));
+    const std::string shown = std::string(1, char(open)) + path + std::string(1, close);
+    std::string data;
+    try {
+        TFileStream file(path);
+        if (!ReadToEnd(file, data, kMaxScriptBytes))
+            Error("#include file " + shown + " is larger than " + MaxScriptText());
+    } catch (const EStreamError&) {
+        Error("Unable to open #include file " + shown);
+    }
     // One file reached by two spellings ("a.inc", "./a.inc") is still the same file.
+    std::error_code ec;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ec);
-    Push("-file-: " + (ec ? path : canonical.string()), UniformBreaks(data.str()));
+    Push("-file-: " + (ec ? path : canonical.string()),
+         std::make_shared<const std::string>(UniformBreaks(data)));
 }
 
 void TScriptReader::Finish() {

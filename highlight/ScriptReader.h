@@ -29,6 +29,10 @@ class TScriptReader {
     // stop runaway scripts that the name check alone cannot catch.
     static constexpr int kMaxDepth = 32;
     static constexpr int64_t kMaxExpanded = int64_t(8) << 20;
+    // A script or an included file larger than this is refused unread: the languages are
+    // tens of kilobytes, and a file of gigabytes would only fill memory.
+    static constexpr int64_t kMaxScriptBytes = int64_t(4) << 20;
+    static std::string MaxScriptText() { return "4 MB"; }
 
     // `text` is the whole script; line breaks of any style count as one each. Includes of
     // the <name> form are looked for in `includeDir`.
@@ -60,6 +64,7 @@ class TScriptReader {
         std::string Name; // macro name, or "-file-: " and the path
         std::shared_ptr<const std::string> Text;
         size_t Pos = 0;
+        std::string Key; // the name in lower case, for the recursion check
     };
 
   public:
@@ -79,7 +84,7 @@ class TScriptReader {
 
   private:
     void Pop();
-    void Push(const std::string& name, std::string text);
+    void Push(const std::string& name, std::shared_ptr<const std::string> text);
     std::string ReadIdentifier();
     void Directive(const std::string& word);
     void SkipBlanks(); // spaces, tabs and character 160 on the line
@@ -91,7 +96,8 @@ class TScriptReader {
     bool directive_ = false;
     bool skipping_ = false;
     std::vector<std::pair<bool, bool>> conditions_; // saved (directive, skipping)
-    std::unordered_map<std::string, std::string> macros_;
+    // Shared with the input stack, so an expansion does not copy the text.
+    std::unordered_map<std::string, std::shared_ptr<const std::string>> macros_;
     int64_t expanded_ = 0;
 };
 

@@ -137,9 +137,13 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
     int32_t RowsScanned = 0;
 
   private:
+    // Pushed state sets kept at most; deeper pushes are counted, not kept.
+    static constexpr size_t kMaxStateStack = 1024;
+
     struct TScanState {
         TSet256 Current;
         std::vector<TSet256> Stack;
+        int64_t Untracked = 0; // pushes beyond kMaxStateStack not yet popped
         const std::array<std::optional<TTokenRule>, 256>* Rules = nullptr;
         const std::vector<TRangeEntry>* Ranges = nullptr;
         TSet256 Saved;
@@ -151,13 +155,25 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
         std::vector<TSet256> Classes;
         bool ClassesReady = false;
         bool HasTables = false; // the language has additional keyword tables
+        // The last handler or rule whose body of characters failed: where its body began
+        // and where it stopped. Another try of the same one whose body begins in between
+        // tests a part of the same characters, and fails at the same place: a rule whose end
+        // never comes on a long line would otherwise cost the square of the line.
+        // The body and end are compared, not the rule: a rule is stored once per character
+        // of its start class.
+        bool Failed = false;
+        TStartPart FailedBody;
+        TEndPart FailedEnd;
+        TextOffset FailedFrom = 0;
+        TextOffset FailedAt = 0;
     };
 
     void MoveTablesFrom(TSyntaxMemoParser& other);
     void PrepareClasses();
     const TSet256& ClassSet(uint16_t index) const;
     bool InClass(uint16_t index, unsigned char c) const;
-    int ClassRun(const TStartPart& body, const TEndPart& end, bool checkEnd, TRowCursor& in) const;
+    int ClassRun(const TStartPart& body, const TEndPart& end, bool checkEnd, bool endCompletes,
+                 TRowCursor& in) const;
     void ChooseTable();
     // The active rule table and the keyword tables follow the current states.
     void StatesChanged();
@@ -172,7 +188,21 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
     uint8_t ScanToken(TRowCursor& in, int32_t& length);
     void FinishToken(TRowCursor& in, int32_t start, int32_t& length, int32_t& value,
                      bool fromTable);
-    bool FindRestart(const TRowFinger& row, TRowFinger& at, int32_t& index, uint8_t& value) const;
+    bool FindRestart(const TRowFinger& row, TRowFinger& at, int32_t& index, uint8_t& value,
+                     bool& clean) const;
+    bool ChangesNoState(uint8_t value) const;
+    static bool ClassesOnly(const TStartPart& body, const TEndPart& end);
+    bool KnownToFail(const TStartPart& body, const TEndPart& end, TextOffset from) const {
+        return scan_.Failed && from >= scan_.FailedFrom && from <= scan_.FailedAt &&
+               body == scan_.FailedBody && end == scan_.FailedEnd;
+    }
+    void NoteFailure(const TStartPart& body, const TEndPart& end, TextOffset from, TextOffset at) {
+        scan_.Failed = true;
+        scan_.FailedBody = body;
+        scan_.FailedEnd = end;
+        scan_.FailedFrom = from;
+        scan_.FailedAt = at;
+    }
     void Pass(TCustomSyntaxMemo& memo, bool whole);
     void DetachAll();
 

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -65,6 +66,23 @@ class TMemoSearch : private TStoreListener {
     // occurrence is not found again; then Search. An empty pattern match that FindNext
     // selected itself is stepped over the same way, one character on.
     bool FindNext(std::string_view text, unsigned options, TextOffset& position);
+
+    // A run of searches that share one work budget (every match of a file, a Replace All):
+    // while it lives, a regular-expression search that runs away stops the run, instead of
+    // each match starting afresh.
+    class TRun {
+      public:
+        explicit TRun(TMemoSearch& search) : parser_(search.parser_) { parser_.BeginRun(); }
+        ~TRun() { parser_.EndRun(); }
+        TRun(const TRun&) = delete;
+        TRun& operator=(const TRun&) = delete;
+
+      private:
+        TREParser& parser_;
+    };
+    // Asked every so often while a regular-expression search works; a true answer stops it
+    // with the error "Search cancelled" (the editor asks whether Escape was pressed).
+    void SetCancelCheck(std::function<bool()> check) { parser_.SetCancelCheck(std::move(check)); }
 
     struct TError {
         int Code = 0; // a message number; 0 when the last search raised no error

@@ -16,7 +16,7 @@ constexpr int kGrepNoMatch = 1;
 constexpr int kGrepTrouble = 2;
 
 int Trouble(const std::string& message) {
-    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fprintf(stderr, "%s\n", OneLine(message).c_str());
     return kGrepTrouble;
 }
 } // namespace
@@ -25,6 +25,11 @@ int RunGrep(const TArgs& args) {
     unsigned options = soNoDialog;
     size_t i = 0;
     for (; i < args.size() && args[i].starts_with("--"); ++i) {
+        // "--" ends the options, as for other tools, so a PATTERN may start with "--".
+        if (args[i] == "--") {
+            ++i;
+            break;
+        }
         if (args[i] == "--case")
             options |= soMatchCase;
         else if (args[i] == "--word")
@@ -51,6 +56,9 @@ int RunGrep(const TArgs& args) {
     }
     const bool utf8 = memo.Store().Utf8();
     TMemoSearch search(memo);
+    // One work budget for the whole file: a pattern that needs too much work stops the
+    // grep, however many matches it finds on the way.
+    TMemoSearch::TRun run(search);
     const std::string_view text = search.Text();
     // Columns and lengths count characters: in UTF-8 the continuation bytes are not counted.
     auto isChar = [&](TextOffset k) {

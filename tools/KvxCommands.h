@@ -20,6 +20,8 @@ struct TCommand {
     int (*Run)(const TArgs& args); // args: what follows the command name
 };
 
+// A message with its line breaks turned into spaces.
+std::string OneLine(const std::string& message);
 // Prints the message on one line on stderr and gives kExitFailed.
 int Fail(const std::string& message);
 // Prints "kvx: <message> (see kvx --help)" on stderr and gives kExitUsage.

@@ -1,6 +1,7 @@
 // kvx: headless command-line access to the editor's engine: the document core, and the
 // other Qt-free libraries as they come, without a window or a display.
 #include "KvxCommands.h"
+#include "editor/TempFiles.h"
 
 #include <cstdio>
 #include <string_view>
@@ -30,7 +31,9 @@ const TCommand kCommands[] = {
     {"unpack",
      "unpack FILE OUTPUT\n"
      "      expand a container of either method; a damaged one is refused and\n"
-     "      OUTPUT is left as it was",
+     "      OUTPUT is left as it was. Damage to the header, to the frame of the\n"
+     "      blocks, to the sizes or data after the container's end is found; bytes\n"
+     "      changed inside a block are not, as the format holds no checksum",
      RunUnpack},
     {"compile",
      "compile SCRIPT [-o STORED]\n"
@@ -39,9 +42,10 @@ const TCommand kCommands[] = {
      "      editor embeds. A compile error is printed alone and exits 1",
      RunCompile},
     {"grep",
-     "grep [--case] [--word] [--regex] PATTERN FILE\n"
+     "grep [--case] [--word] [--regex] [--] PATTERN FILE\n"
      "      search FILE as the editor holds it, from the start, with the editor's\n"
-     "      Find Next: match case, whole words only, PATTERN a regular expression.\n"
+     "      Find Next: match case, whole words only, PATTERN a regular expression\n"
+     "      (after --, PATTERN may start with --).\n"
      "      Prints LINE:COLUMN:LENGTH:TEXT for each match (line breaks in TEXT as\n"
      "      \\n). Exit status 0 something matched, 1 nothing did, 2 a bad pattern\n"
      "      or another error (the message on stderr)",
@@ -55,10 +59,12 @@ const TCommand kCommands[] = {
      "      default the language comes from FILE's extension",
      RunTokens},
     {"highlight",
-     "highlight [--lang N] [--color=auto|always|never] FILE\n"
-     "      write FILE to standard output coloured by its language's styles (24-bit\n"
-     "      colour, bold, italic, underline); plain text when standard output is\n"
-     "      not a terminal, unless --color=always",
+     "highlight [--lang N] [--format ansi|html|rtf] [--color=auto|always|never] FILE\n"
+     "      write FILE to standard output coloured by its language's styles. ansi\n"
+     "      (the default): 24-bit colour, bold, italic, underline for a terminal;\n"
+     "      plain text when standard output is not a terminal, unless\n"
+     "      --color=always. html and rtf: a page as the editor saves and copies it,\n"
+     "      dated today (or by SOURCE_DATE_EPOCH), for publishing from scripts",
      RunHighlight},
 #endif
 };
@@ -95,9 +101,17 @@ int main(int argc, char** argv) {
         std::printf("kvx %s\n", KVX_VERSION);
         return kExitOk;
     }
+    // A temporary file of pack, unpack or compile -o goes when the program is stopped.
+    kvx::RemoveTemporariesOnSignals();
     for (const TCommand& c : kCommands) {
-        if (command == c.Name)
-            return c.Run(TArgs(argv + 2, argv + argc));
+        if (command != c.Name)
+            continue;
+        const TArgs args(argv + 2, argv + argc);
+        if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+            std::printf("Usage:\n  kvx %s\n", c.Synopsis);
+            return kExitOk;
+        }
+        return c.Run(args);
     }
     return Usage("unknown command '" + std::string(command) + "'");
 }

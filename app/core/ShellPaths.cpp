@@ -22,8 +22,8 @@ std::string HomeFolder() {
     return "/tmp";
 }
 
-// The XDG base folder named by `variable`, or HOME + `fallback`. The specification of
-// these variables says a relative value is invalid and must be ignored.
+// The XDG base folder named by `variable`, or HOME + `fallback`. The XDG base-directory rules
+// say a relative value is invalid and must be ignored.
 std::string XdgFolder(const char* variable, const char* fallback) {
     const char* value = std::getenv(variable);
     std::string base = value && value[0] == '/' ? std::string(value) : HomeFolder() + fallback;

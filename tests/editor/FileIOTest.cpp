@@ -195,9 +195,17 @@ TEST_F(FileIO, SavingWritesTheChosenBreaksAndClearsModified) {
     } catch (const EFileSaveError& e) {
         EXPECT_STREQ(e.what(), "Bad TStream instance");
     }
-    memo.SaveFormat = sfRTF; // no exporter installed: a clear failure, not an empty file
+    // The rich formats write the whole document, without a byte-order mark.
+    memo.SaveFormat = sfRTF;
     TMemoryStream rtf;
-    EXPECT_THROW(memo.SaveToStream(&rtf), EFileSaveError);
+    memo.SaveToStream(&rtf);
+    EXPECT_EQ(rtf.Data().rfind("{\\rtf1 ", 0), 0u);
+    EXPECT_NE(rtf.Data().find(" a\\line \r\nbc\r\n}}"), std::string::npos);
+    memo.SaveFormat = sfHTML;
+    TMemoryStream html;
+    memo.SaveToStream(&html);
+    EXPECT_EQ(html.Data().rfind("<HTML><HEAD>\r\n", 0), 0u);
+    EXPECT_NE(html.Data().find("\">a\r\nbc</FONT></PRE>"), std::string::npos);
 }
 
 TEST_F(FileIO, AShortWriteFailsAtOnceAndWritesNothingTwice) {
@@ -254,9 +262,16 @@ TEST_F(FileIO, FilesOnDisk) {
         memo.LoadFromFile(huge.string());
         ADD_FAILURE() << "a 2 GiB file was taken";
     } catch (const ESyntaxMemo& e) {
-        EXPECT_STREQ(e.what(), kNotEnoughMemory);
+        // The reason is the size, not memory.
+        EXPECT_EQ(std::string(e.what()),
+                  "File '" + huge.string() + "' is too large: 2 GiB or more cannot be loaded");
     }
     EXPECT_EQ(memo.Text(), ";mov eax, 1\rret\r");
+
+    // A file that reports no size but has content (as those under /proc do) is read to its
+    // end.
+    memo.LoadFromFile("/proc/self/status");
+    EXPECT_NE(memo.Text().find("Name:"), std::string::npos);
 
     EXPECT_THROW(memo.SaveToFile((dir / "no-such-folder" / "x.asm").string()), EFileSaveError);
 }
@@ -382,6 +397,51 @@ TEST_F(FileIO, ALoadThatFailsHalfWayChangesNothing) {
     }
     memo.Undo();
     EXPECT_EQ(memo.Text(), "kept\rtext\r");
+}
+
+// The size a stream reports is only a hint: a stream that says it is empty is read to its
+// end across many blocks, and one that already says it holds 2 GiB or more is refused
+// before a byte is read, with the reason, and the document keeps its text.
+TEST_F(FileIO, AStreamIsReadToItsEndWhateverSizeItReports) {
+    class TSizedAs : public TStream {
+      public:
+        TSizedAs(std::string data, int64_t size) : data_(std::move(data)), size_(size) {}
+        int64_t Size() override { return size_; }
+        int64_t Read(void* buffer, int64_t count) override {
+            ++reads;
+            return data_.Read(buffer, count);
+        }
+        int64_t Write(const void*, int64_t) override { return 0; }
+        int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+            return data_.Seek(offset, origin);
+        }
+        int reads = 0;
+
+      private:
+        TMemoryStream data_;
+        int64_t size_;
+    };
+    std::string big, text;
+    for (int i = 0; big.size() < 1000000; ++i) {
+        big += "row " + std::to_string(i) + "\r\n";
+        text += "row " + std::to_string(i) + "\r";
+    }
+    TSizedAs unsized(big, 0);
+    memo.LoadFromStream(unsized);
+    EXPECT_TRUE(memo.Text() == text); // not EXPECT_EQ: a megabyte in a failure message
+    EXPECT_GT(unsized.reads, 3);
+    EXPECT_EQ(test::CheckStore(memo.Store()), "");
+
+    memo.SetWholeText("kept\r");
+    TSizedAs huge("x", int64_t(INT32_MAX));
+    try {
+        memo.LoadFromStream(huge);
+        ADD_FAILURE() << "a stream of 2 GiB was taken";
+    } catch (const ESyntaxMemo& e) {
+        EXPECT_STREQ(e.what(), kTextTooLarge);
+    }
+    EXPECT_EQ(huge.reads, 0);
+    EXPECT_EQ(memo.Text(), "kept\r");
 }
 
 } // namespace

@@ -29,3 +29,25 @@ execute_process(COMMAND ${KVX} compile RESULT_VARIABLE rc ERROR_QUIET)
 if(NOT rc EQUAL 2)
     message(FATAL_ERROR "compile without a script: exit ${rc}, expected 2")
 endif()
+
+# A message that holds a line break of its own is printed on one line.
+file(WRITE ${WORK}/keys.syn "%%keys 1 (LEFT) 'a' 2 (LEFT) 'b'")
+execute_process(COMMAND ${KVX} compile ${WORK}/keys.syn
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT err STREQUAL
+   "** ERROR near line 1, Column 33: Duplicate key sequence definition for \"\" and \"a\"\n")
+    message(FATAL_ERROR "message on two lines? exit ${rc}\n'${err}'")
+endif()
+
+# A script beyond the size limit is refused by name, unread, by compile and by tokens.
+execute_process(COMMAND truncate -s 5M ${WORK}/huge.syn RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "truncate failed")
+endif()
+file(WRITE ${WORK}/text.txt "x\n")
+foreach(args "compile;${WORK}/huge.syn" "tokens;--script;${WORK}/huge.syn;${WORK}/text.txt")
+    execute_process(COMMAND ${KVX} ${args} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 1 OR NOT err STREQUAL "Script '${WORK}/huge.syn' is larger than 4 MB\n")
+        message(FATAL_ERROR "kvx ${args}: exit ${rc}\n${out}${err}")
+    endif()
+endforeach()

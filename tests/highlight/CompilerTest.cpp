@@ -1,4 +1,5 @@
 #include "highlight/Compiler.h"
+#include "TokenRuns.h"
 #include "editor/Settings.h"
 #include "editor/Stream.h"
 #include "highlight/SynParse.h"
@@ -48,7 +49,7 @@ TEST(Compiler, EveryFailureHasItsMessageAndPlace) {
         {"%%language editablestyles = ('a' 1)", "** ERROR near line 1, Column 35: ',' expected"},
         {"%%language editablestyles = ('a', 1", "** ERROR near line 1, Column 36: ')' expected"},
         {"%%effects 1 (1) 0 0", "** ERROR near line 1, Column 14: '[' expected"},
-        {"%%effects 1 [1 0 0", "** ERROR near line 1, Column 19: ']' expected"},
+        {"%%effects 1 [1 0 0", "** ERROR near line 1, Column 17: ']' expected"},
         {"name", "** ERROR near line 1, Column 5: Script syntax error"},
         {"%%map 1 + x", "** ERROR near line 1, Column 12: Identifier \"x\" Unknown"},
         {"%%map 1 + 'x' 2", "** ERROR near line 1, Column 14: Expression expected"},
@@ -63,8 +64,8 @@ TEST(Compiler, EveryFailureHasItsMessageAndPlace) {
          "** ERROR near line 1, Column 27: Maximum of 4 character specifier allowed"},
         {"%%handlers 1 'a' 1 'a'",
          "** ERROR near line 1, Column 23: Duplicate entry in %%handler table"},
-        {"%%tokens 1 '[a-c]' 'a' 2 'b' 'x' 0",
-         "** ERROR near line 1, Column 35: Ambigious start set in %%token table"},
+        {"%%tokens 1 '[a-c]' 'a' 'c' 0 2 'b' 'x' 'c' 0",
+         "** ERROR near line 1, Column 45: Ambigious start set in %%token table"},
         {"%%tokens 1 9", "** ERROR near line 1, Column 13: Script syntax error"},
         {"%%effects 1 [] 0 0 1 [] 0 0",
          "** ERROR near line 1, Column 28: Duplicate %%effect entry"},
@@ -289,6 +290,237 @@ TEST(Settings, CompiledScriptsFillTheSettings) {
     q.WriteStored(again);
     EXPECT_EQ(again.Data(), stored.Data());
     EXPECT_EQ(q.Settings().Templates().Trigger, scCtrl | scShift | 'J');
+}
+
+TEST(Compiler, ExpressionErrorsAndDeepNesting) {
+    // Inside an expression every error is "Expression expected"; a word the token reader
+    // does not know keeps its own message, and the top level its syntax error.
+    const std::pair<const char*, const char*> cases[] = {
+        {"%%language options = -5", "** ERROR near line 1, Column 23: Expression expected"},
+        {"%%words 'x' '' 'y'", "** ERROR near line 1, Column 19: Expression expected"},
+        {"%%map 1 (2 + 'x')", "** ERROR near line 1, Column 17: Expression expected"},
+        {"%%language gutter = (1 + )", "** ERROR near line 1, Column 27: Expression expected"},
+        {"%%map 1 (2 + y)", "** ERROR near line 1, Column 15: Identifier \"y\" Unknown"},
+        {"%%map -1 2", "** ERROR near line 1, Column 8: Script syntax error"},
+        {"%%handlers 1 21 2 'a'", "** ERROR near line 1, Column 18: Script syntax error"},
+    };
+    for (const auto& [script, message] : cases)
+        EXPECT_EQ(Error(script), message) << script;
+
+    // Brackets nest as deep as a script can sensibly need; far deeper nesting is refused at
+    // its place instead of running the compiler out of stack.
+    const int most = TSYM_Compiler::kMaxNesting;
+    TSyntaxMemoParser p;
+    EXPECT_EQ(Compile(p, "%%map " + std::string(most, '(') + "7" + std::string(most, ')') + " 3"),
+              "");
+    EXPECT_EQ(p.Settings().Map[7], 3);
+    const std::string deep = "%%map " + std::string(60000, '(') + "1";
+    EXPECT_EQ(Error(deep), "** ERROR near line 1, Column " + std::to_string(8 + most) +
+                               ": Brackets nested more than 256 deep");
+}
+
+TEST(Compiler, RulesEndWithFunctionsAndStatesStayTheirOwn) {
+    TSyntaxMemoParser p;
+    // A token rule may end with a function: "#" letters, then the digits the standard
+    // number function takes. A handler's body is followed by the next handler instead.
+    ASSERT_EQ(Compile(p, "%%tokens 7 '#' '[a-z]' * 16 1\r"
+                         "%%handlers 5 '[a-z]' 6 '[0-9]'\r"
+                         "%%tokens ? 3 (9 '@' '[a-z]' '[^a-z]' 0) 8 '%' '[a-z]' '[^a-z]' 0 [2]\r"
+                         "%%words 'w' '' 9 [4]"),
+              "");
+    ASSERT_TRUE(p.Tables.TokenRules['#']);
+    const TEndPart& end = p.Tables.TokenRules['#']->End;
+    EXPECT_EQ(end.IsFunction, 1);
+    EXPECT_EQ(end.Function, 16);
+    EXPECT_EQ(end.Include, 1);
+    EXPECT_TRUE(p.Tables.Handlers[5] && p.Tables.Handlers[6]);
+    EXPECT_EQ(p.Tables.Handlers[5]->End.Count, 0);
+    EXPECT_EQ(test::Highlighted(p, "#abc123;"), "7*7 0*1");
+    // A rule under "? 3" is valid in state 3 alone, a global rule in 0 and what it lists;
+    // a word in 0 besides its own states.
+    EXPECT_EQ(p.Tables.TokenInfo[8]->Valid, (TSet256{0, 2}));
+    EXPECT_EQ(p.Tables.TokenInfo[9]->Valid, (TSet256{3, 4})); // the word added its state 4
+    TSyntaxMemoParser q;
+    ASSERT_EQ(Compile(q, "%%tokens ? 3 (9 '@' '[a-z]' '[^a-z]' 0)"), "");
+    EXPECT_EQ(q.Tables.TokenInfo[9]->Valid, TSet256{3});
+    // The end function survives the stored form.
+    TMemoryStream stored;
+    p.WriteStored(stored);
+    stored.Seek(0, TSeekOrigin::Begin);
+    TSyntaxMemoParser r;
+    r.ReadStored(stored);
+    EXPECT_EQ(r.Tables.TokenRules['#']->End, end);
+    EXPECT_EQ(Error("%%tokens 7 '#' '[a-z]' 25 1"),
+              "** ERROR near line 1, Column 28: Script syntax error");
+}
+
+TEST(Compiler, ListsReportWhereTheyStop) {
+    const std::pair<const char*, const char*> cases[] = {
+        // A font style list without its "]" ends where the next entry starts.
+        {"%%effects 1 [fsBold 2 [] 0 0", "** ERROR near line 1, Column 23: ']' expected"},
+        {"%%effects 1 [fsBold\r 2 [] 0 0", "** ERROR near line 2, Column 3: ']' expected"},
+        {"%%language GutterFontStyle = [1, 2 name = 'x'",
+         "** ERROR near line 1, Column 40: ']' expected"},
+        // A specifier whose "[" is never closed is reported at its string, like the others.
+        {"%%words 'x' '[a-z' 1", "** ERROR near line 1, Column 21: ']' expected"},
+        {"%%handlers 1 'a' '[ab' 0", "** ERROR near line 1, Column 25: ']' expected"},
+        {"%%kwTables forstate [] endswith '[^a' ( 1 is 'x' )",
+         "** ERROR near line 1, Column 51: ']' expected"},
+    };
+    for (const auto& [script, message] : cases)
+        EXPECT_EQ(Error(script), message) << script;
+}
+
+TEST(Compiler, KeywordTableMessages) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"%%kwTables forstate 1", "** ERROR near line 1, Column 22: '[' expected"},
+        {"%%kwTables forstate [1 x", "** ERROR near line 1, Column 25: Identifier \"x\" Unknown"},
+        {"%%kwTables forstate [1 'x'", "** ERROR near line 1, Column 27: ']' expected"},
+        {"%%kwTables forstate [] '' (", "** ERROR near line 1, Column 26: '[' expected"},
+        {"%%kwTables forstate [] endswith ( 1 is 'x' )",
+         "** ERROR near line 1, Column 34: String value expected"},
+        {"%%kwTables forstate [] endswith '' 1 is 'x' )",
+         "** ERROR near line 1, Column 37: '(' expected"},
+        {"%%kwTables forstate [] endswith '' ( 1 'x' )",
+         "** ERROR near line 1, Column 43: String value expected"},
+        {"%%kwTables forstate [] endswith '' ( 1 is 2 )",
+         "** ERROR near line 1, Column 44: String value expected"},
+        {"%%kwTables forstate [] endswith '' ( 1 is 'x' 2 is 'y'",
+         "** ERROR near line 1, Column 55: ')' expected"},
+        {"%%kwTables forstate [0 1] endswith '' ( 1 is 'x' ) forstate [1] endswith '' ( 1 is 'y' )",
+         "** ERROR near line 1, Column 89: Ambigious key table state definition"},
+        {"%%kwTables forstate [] endswith '' ( 256 is 'x' )",
+         "Range error, value outwith 0 .. 255"},
+    };
+    for (const auto& [script, message] : cases)
+        EXPECT_EQ(Error(script), message) << script;
+    // A table for the same states replaces the earlier one; the words of both kinds of
+    // table are found in their states.
+    TSyntaxMemoParser p;
+    ASSERT_EQ(Compile(p, "%%kwTables forstate [] endswith '' ( 5 is 'old' )\r"
+                         "forstate [0] endswith '[^a-z]' ( 6 is 'new', 'two' 7 is 'three' )"),
+              "");
+    ASSERT_EQ(p.Settings().KeywordTables().size(), 1u);
+    EXPECT_EQ(p.Settings().KeywordTables()[0].Words.size(), 3u);
+}
+
+TEST(Compiler, EachKeywordTableKeepsItsOwnCase) {
+    // A table compiled without case, then one with case: the first still matches capitals.
+    TSyntaxMemoParser p;
+    ASSERT_EQ(Compile(p, "%%kwTables forstate [0] endswith '[^a-z]' ( 7 is 'begin' )\r"
+                         "%%language case = 1\r"
+                         "%%kwTables forstate [1] endswith '[^a-z]' ( 8 is 'Read' )"),
+              "");
+    auto match = [&](const char* text, const TSet256& states) {
+        TStringCursor in(text);
+        const TKeywords::TMatch m = p.Settings().KeywordLookup().Match(in, states);
+        return m.Found ? m.Value : -1;
+    };
+    EXPECT_EQ(match("BEGIN ", {0}), 7);
+    EXPECT_EQ(match("begin ", {0}), 7);
+    EXPECT_EQ(match("Read ", {1}), 8);
+    EXPECT_EQ(match("read ", {1}), -1);
+    EXPECT_EQ(match("Read ", {0}), -1);
+    // The scanner sees the same.
+    TSyntaxMemoParser q;
+    ASSERT_EQ(Compile(q, "%%kwTables forstate [0] endswith '[^a-z]' ( 7 is 'begin' )\r"
+                         "%%language case = 1\r"
+                         "%%kwTables forstate [1] endswith '[^a-z]' ( 8 is 'Read' )"),
+              "");
+    EXPECT_EQ(test::Highlighted(q, "BEGIN Begin begin"), "7*5 0*1 7*5 0*1 7*5");
+}
+
+TEST(Compiler, StatementLabelsNameWhereAnErrorIs) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"5", "Header"},
+        {"%%language name = 5", "%%Language - Name"},
+        {"%%language editablestyles = 5", "%%Language - Editable styles"},
+        {"%%language exampletext = 5", "%%Language - Example text"},
+        {"%%language fontsize = 'x'", "%%Language - fontsize"},
+        {"%%language GutterFontStyle = [(]", "%%Effects - GutterFontStyle"},
+        {"%%words 'a' '' 1 'b' '[0-9]' x", "%%Words - [0-9]"},
+        {"%%words 5", "%%Words"},
+        {"%%kwtables forstate 1", "%%KwTables"},
+        {"%%handlers 1 'a' 2 'b' 2 'c'", "%%Handlers - 3"},
+        {"%%tokens 1 10 2 x", "%%Tokens - 2"},
+        {"%%tokens ? 1 (3 10 4 ';' x", "%%Tokens - 2"},
+        {"%%map 1 2 3 4 5 x", "%%Map - 3"},
+        {"%%effects 1 [] 0 0 2 [] 0 x", "%%Effects - 2"},
+        {"%%states 1 (+ 2) 2 (x", "%%States - 2"},
+        {"%%containers 1 (+ x", "%%Containers - 1"},
+        {"%%keys 1 'a' 2 'b' 3 ''", "%%Keys - 3"},
+        {"%%autoreplace 'a' 'b'", "%%AutoReplace"},
+        {"%%templates 'a' 'b'", "%%Templates"},
+        // A section that starts again numbers its statements afresh.
+        {"%%map 1 2 3 4 %%words %%map 9 x", "%%Map - 1"},
+    };
+    for (const auto& [script, label] : cases) {
+        TSyntaxMemoParser p;
+        EXPECT_NE(Compile(p, script), "") << script;
+        EXPECT_EQ(p.StatementLabel, label) << script;
+    }
+}
+
+TEST(Compiler, MacrosNestAndGrowWithinLimits) {
+    // A chain of macros each naming the one before nests one level per link.
+    std::string chain = "#define M0 1\r";
+    for (int i = 1; i <= 40; ++i)
+        chain += "#define M" + std::to_string(i) + " M" + std::to_string(i - 1) + "\r";
+    TSyntaxMemoParser p;
+    EXPECT_EQ(Compile(p, chain + "%%map M30 2"), "");
+    EXPECT_EQ(p.Settings().Map[1], 2);
+    EXPECT_NE(Compile(p, chain + "%%map M40 2").find("nested more than 32 deep at 'M"),
+              std::string::npos);
+    // Each macro using the one before twice doubles the text: stopped long before memory.
+    std::string doubling = "#define D0 1\r";
+    for (int i = 1; i <= 30; ++i)
+        doubling += "#define D" + std::to_string(i) + " D" + std::to_string(i - 1) + " + D" +
+                    std::to_string(i - 1) + "\r";
+    EXPECT_NE(Compile(p, doubling + "%%map D30 1").find("Macro expansions are too long in all"),
+              std::string::npos);
+}
+
+TEST(Compiler, ScriptsAndIncludesHaveASizeLimit) {
+    // A script may hold up to the limit; beyond it, it is refused before being compiled,
+    // by name when it has one.
+    const int64_t limit = TScriptReader::kMaxScriptBytes;
+    std::string text = "%%map 1 2\r";
+    text += std::string(static_cast<size_t>(limit) - text.size(), ' ');
+    TSyntaxMemoParser p;
+    EXPECT_EQ(Compile(p, text), "");
+    EXPECT_EQ(Compile(p, text + " "), "The script is larger than 4 MB");
+    const auto dir = std::filesystem::temp_directory_path() / "kvx-compiler-size";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "big.inc") << text << " ";
+    p.Script = (dir / "lang.syn").string();
+    std::ofstream(p.Script) << text << " ";
+    try {
+        p.CompileFromFile();
+        ADD_FAILURE() << "a script over the limit was compiled";
+    } catch (const ESYM_COMP_ERROR& e) {
+        EXPECT_EQ(std::string(e.what()), "Script '" + p.Script + "' is larger than 4 MB");
+    }
+    EXPECT_EQ(Compile(p, "%%map 1 2\r#include <big.inc>\r"),
+              "** ERROR near line 2, Column 19: #include file <" + (dir / "big.inc").string() +
+                  "> is larger than 4 MB");
+    std::filesystem::remove_all(dir);
+
+    // A stream that says it is empty is read to its end all the same.
+    class TUnsized : public TStream {
+      public:
+        int64_t Read(void* buffer, int64_t count) override { return data_.Read(buffer, count); }
+        int64_t Write(const void*, int64_t) override { return 0; }
+        int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+            return data_.Seek(offset, origin);
+        }
+        int64_t Size() override { return 0; }
+
+      private:
+        TMemoryStream data_{std::string("%%map 4 5")};
+    } unsized;
+    TSyntaxMemoParser q;
+    q.CompileFromStream(unsized);
+    EXPECT_EQ(q.Settings().Map[4], 5);
 }
 
 } // namespace

@@ -63,3 +63,49 @@ expect_run(1 pack ${WORK}/missing ${WORK}/out)
 expect_run(2 pack)
 expect_run(2 pack --method zip ${WORK}/in.asm ${WORK}/out)
 expect_run(2 unpack ${WORK}/in.block)
+
+# A container followed by anything more is damaged: refused, the output left alone. The
+# empty input of either method round-trips and ends where its container does.
+foreach(method block lzh)
+    file(WRITE ${WORK}/empty "")
+    expect_run(0 pack --method ${method} ${WORK}/empty ${WORK}/empty.${method})
+    expect_run(0 unpack ${WORK}/empty.${method} ${WORK}/empty.back)
+    expect_same(${WORK}/empty ${WORK}/empty.back)
+    foreach(container in.${method} empty.${method})
+        # The container's bytes and one byte more.
+        file(COPY_FILE ${WORK}/${container} ${WORK}/damaged)
+        file(APPEND ${WORK}/damaged "A")
+        file(WRITE ${WORK}/keep "keep me")
+        expect_run(1 unpack ${WORK}/damaged ${WORK}/keep)
+        if(NOT last_err STREQUAL
+           "${WORK}/damaged : Compressor decompression : data follows the end of the container !\n")
+            message(FATAL_ERROR "trailing data after ${container}: '${last_err}'")
+        endif()
+        file(READ ${WORK}/keep kept)
+        if(NOT kept STREQUAL "keep me")
+            message(FATAL_ERROR "a refused unpack changed its output file")
+        endif()
+    endforeach()
+endforeach()
+expect_run(0 unpack --help)
+
+# Stopped by a signal half way, pack leaves no temporary file beside its output: wait until
+# the temporary file is there, stop the program, and look again.
+execute_process(COMMAND sh -c "
+    head -c 60000000 /dev/urandom > '${WORK}/noise' || exit 3
+    mkdir -p '${WORK}/sig' && cd '${WORK}/sig' || exit 3
+    '${KVX}' pack --method lzh '${WORK}/noise' out & pid=$!
+    for i in $(seq 200); do
+        ls | grep -q 'kvx-' && break
+        sleep 0.05
+    done
+    ls | grep -q 'kvx-' || { kill $pid; exit 4; }
+    kill -TERM $pid
+    wait $pid
+    ls | grep -q . && exit 5
+    exit 0"
+    RESULT_VARIABLE rc)
+file(REMOVE ${WORK}/noise)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "pack stopped by SIGTERM: check ended with ${rc} (5: files left behind)")
+endif()

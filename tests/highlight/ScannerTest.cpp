@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 namespace kvx {
 namespace {
 
@@ -86,6 +89,15 @@ TEST(Scanner, StatesStackAndValidity) {
     EXPECT_EQ(Highlighted(p, "<(b)b>"), "1*1 4*1 0*1 5*1 3*1 2*1");
     // A pop with nothing pushed keeps the states it has.
     EXPECT_EQ(Highlighted(p, ")<)b"), "5*1 1*1 5*1 3*1");
+    // Pushes nested far deeper than the stack keeps: memory stays bounded, and popping all
+    // of them still comes back to the states before the first.
+    const int deep = 100000;
+    const std::string nested = "<" + std::string(deep, '(') + std::string(deep, ')') + "b>";
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText(nested);
+    p.HighlightAll(memo);
+    EXPECT_EQ(test::AllBytes(memo),
+              "\1" + std::string(deep, '\4') + std::string(deep, '\5') + "\3\2");
 }
 
 // Restarting with a token value whose context set is empty goes back to the start states;
@@ -193,12 +205,13 @@ TEST(Scanner, PassRestartsAtAnchorsAndStopsWhenRowsSettle) {
     p.HighlightAll(full);
     EXPECT_EQ(Runs(memo), Runs(full));
 
-    // Typing inside the comment restarts before it and stops after the row below the edit.
+    // Typing inside the comment restarts at its start (the row above ended in the start
+    // states) and stops after the row below the edit.
     const TextOffset row15 = memo.Store().RowByIndex(15).Offset;
     memo.SetSelection(row15, row15);
     memo.KeyChar('q');
     memo.ChangeNotification();
-    EXPECT_EQ(p.RowsScanned, 8);
+    EXPECT_EQ(p.RowsScanned, 7);
     EXPECT_EQ(memo.Store().RowByIndex(15).Row->Styles()[0], 2);
 }
 
@@ -401,6 +414,43 @@ TEST(Scanner, IncrementalEqualsFull) {
         text += "if (x" + std::to_string(i) + ") \"s\" // c\r";
     test::IncrementalEqualsFull(
         p, text, {"/*", "*/", "//", "\r", "\"", "<%", "%>", "(", ")", "if", "x", " "}, 10000, 7);
+}
+
+TEST(Scanner, FailedBodiesAreNotTriedAgainButTokensStayTheSame) {
+    // Rules and handlers whose ends rarely come. After one fails, a try of the same body
+    // from inside the stretch it tested is known to fail and is not made again; the tokens
+    // must be those of trying, token by token (which forgets between calls).
+    TSyntaxMemoParser p;
+    CompileScript(p, "%%words 'q' '' 6 'qq' '' 6 'qqq' '' 6\r%%handlers 6 '[a-z]' * '!' 1\r"
+                     "%%tokens 5 '[a-z]' '[a-z]' * '!?' 1 7 '[0-9]' '[0-9a-z]' '.' 0\r"
+                     "8 '[ ]' '[ ]' '[^ ]' 0 9 '[#]' '[0-9]' * '!' 1\r");
+    std::mt19937 rng(5);
+    const char alphabet[] = "abqq!?.0 \r#1";
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const int n = static_cast<int>(rng() % 400);
+        while (static_cast<int>(text.size()) < n)
+            text.append(1 + rng() % 6, alphabet[rng() % (sizeof alphabet - 1)]);
+        TCustomSyntaxMemo memo;
+        memo.SetWholeText(text);
+        p.HighlightAll(memo);
+        std::string stepwise(text.size(), '\0');
+        TEdStream in(memo);
+        p.Restart(0);
+        while (!in.AtEnd()) {
+            const TextOffset start = in.Pos();
+            int32_t length = 0;
+            const uint8_t value = p.NextToken(memo, in, length);
+            ASSERT_GT(length, 0);
+            std::fill_n(stepwise.begin() + start, length, static_cast<char>(value));
+        }
+        ASSERT_EQ(test::AllBytes(memo), stepwise) << text;
+    }
+    // A line of 100,000 letters that never ends the rule: one failure, then no tries.
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText(std::string(100000, 'a') + "\r");
+    p.HighlightAll(memo);
+    EXPECT_EQ(test::AllBytes(memo), std::string(100001, '\0'));
 }
 
 } // namespace

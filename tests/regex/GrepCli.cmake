@@ -43,3 +43,9 @@ execute_process(COMMAND ${KVX} grep --nope a ${f} RESULT_VARIABLE rc ERROR_VARIA
 if(NOT rc EQUAL 2)
     message(FATAL_ERROR "bad option: exit ${rc}")
 endif()
+
+# "--" ends the options, so a pattern may start with "--".
+file(WRITE ${WORK}/opts.txt "run --fast now\r\n--fast\r\n")
+expect_grep(0 "1:5:6:--fast\n2:1:6:--fast\n" -- --fast ${WORK}/opts.txt)
+expect_grep(0 "2:1:6:--fast\n" --regex -- "^--[a-z]+" ${WORK}/opts.txt)
+expect_grep(2 "kvx: 'grep' does not know the option --fast (see kvx --help)\n" --fast ${WORK}/opts.txt)

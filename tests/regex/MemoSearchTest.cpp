@@ -194,8 +194,12 @@ TEST(MemoSearch, ErrorsAreReportedNotThrown) {
               "Nested repeat\r\na**\r\n  ^");
     // An error at the very start keeps the caret in the first column.
     EXPECT_EQ(FormatRegExprError("Invalid parameter", "", 0), "Invalid parameter\r\n\r\n^");
-    EXPECT_FALSE(search.Search("(a+)+b", kFwd | soRegExpr, pos));
+    EXPECT_FALSE(search.Search("(a+){2,}b", kFwd | soRegExpr, pos));
     EXPECT_EQ(search.Error().Code, msgRESearchTooLong);
+    search.SetCancelCheck([] { return true; });
+    EXPECT_FALSE(search.Search("(a+){2,}b", kFwd | soRegExpr, pos));
+    EXPECT_EQ(search.Error().Code, msgRESearchCancelled);
+    EXPECT_EQ(search.Error().Message, "Search cancelled");
     EXPECT_EQ(memo.SelStart(), 0);
 }
 
