@@ -19,13 +19,11 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
     int32_t oldCount = 0;
     int64_t oldLen = 0;
     bool same = true;
-    bool tokens = true;
     TLineNode* last = from.Row;
     for (TLineNode* r = from.Row;; r = r->next_) {
         same = same && size_t(oldCount) < lengths.size() && lengths[size_t(oldCount)] == r->length_;
         ++oldCount;
         oldLen += r->length_;
-        tokens = tokens && r->hasStyles_;
         last = r;
         if (r->EndsWithBreak() || !r->next_)
             break;
@@ -40,7 +38,7 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
 
     // The text and token bytes of the rows, joined, so the cuts can be checked against them.
     work_.clear();
-    workTokens_.clear();
+    carry_.Clear();
     struct TPending {
         int64_t Start, End;
         uint32_t Flags;
@@ -50,8 +48,7 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         if (const uint32_t f = r->flags_ & (rfRescan | rfScanStart))
             pending.push_back({int64_t(work_.size()), int64_t(work_.size()) + r->length_, f});
         work_.append(r->Text(), r->length_);
-        if (tokens)
-            workTokens_.append(reinterpret_cast<const char*>(r->StyleBytes()), r->length_);
+        carry_.Take(r, 0);
         if (r == last)
             break;
     }
@@ -66,7 +63,7 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
     if (sum != oldLen)
         return out;
 
-    const uint32_t boundAtEnd = last->flags_ & rfBoundEnd;
+    const uint32_t endFlags = last->flags_ & (rfBoundEnd | rfCleanEnd);
     TRowKeep keep = TakeKeep(from.Row);
     for (TLineNode* r = from.Row;;) {
         TLineNode* next = r->next_;
@@ -80,6 +77,8 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
     TLineNode* p = prev;
     TLineNode* first = nullptr;
     int64_t at = 0;
+    size_t fresh = 0;
+    TRowFinger firstFresh, lastFresh; // rows cut from rows that had no token bytes
     for (size_t k = 0; k < lengths.size(); ++k) {
         const int n = lengths[k];
         const char* text = work_.data() + at;
@@ -92,11 +91,12 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         if (std::memchr(text, '\t', size_t(n)))
             flags |= rfHasTab;
         const bool lineEnd = k + 1 == lengths.size();
-        if (tokens) {
+        const bool carried = carry_.Carried(at, n, fresh);
+        if (carried) {
             // The characters are the same, so their token bytes still hold. Where a row now
             // ends the highlighting never saw the states; it must not take the row's end for
             // a place to stop until it has scanned past it once.
-            flags |= lineEnd ? boundAtEnd : rfBoundEnd;
+            flags |= lineEnd ? endFlags : rfBoundEnd;
             for (const TPending& q : pending)
                 if (q.Start < at + n && q.End > at)
                     flags |= q.Flags;
@@ -105,9 +105,14 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         }
         TLineNode* r = NewRowBlock(n, flags);
         std::memcpy(r->MutableText(), text, size_t(n));
-        if (tokens) {
+        if (carried) {
             r->hasStyles_ = 1;
-            std::memcpy(r->StyleBytes(), workTokens_.data() + at, size_t(n));
+            std::memcpy(r->StyleBytes(), carry_.Bytes.data() + at, size_t(n));
+        } else {
+            lastFresh = {r, static_cast<TextOffset>(from.Offset + at),
+                         from.Index + static_cast<int32_t>(k)};
+            if (!firstFresh.Row)
+                firstFresh = lastFresh;
         }
         r->prev_ = p;
         (p ? p->next_ : first_) = r;
@@ -165,8 +170,12 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         fix(v->Rescan);
         fix(v->RescanLast);
     }
-    if (!tokens)
-        NoteRescan(first, from.Offset, from.Index);
+    // The rows without bytes are highlighted by the next pass, which must not stop before
+    // the last of them.
+    if (firstFresh.Row) {
+        NoteRescan(firstFresh.Row, firstFresh.Offset, firstFresh.Index);
+        NoteRescan(lastFresh.Row, lastFresh.Offset, lastFresh.Index);
+    }
     return out;
 }
 

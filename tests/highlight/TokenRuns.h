@@ -62,11 +62,14 @@ inline std::string Highlighted(TSyntaxMemoParser& p, std::string_view text) {
 
 // Applies `edits` random edits to `text` in an editor highlighted by `p`, each followed by
 // the change notification, and checks after each that the token bytes equal those of a
-// fresh full highlight of the same text. `pieces` are what gets typed or pasted.
+// fresh full highlight of the same text. `pieces` are what gets typed or pasted; `wrap`
+// turns word wrap on in the edited editor.
 inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
-                                  const std::vector<std::string>& pieces, int edits,
-                                  uint32_t seed) {
+                                  const std::vector<std::string>& pieces, int edits, uint32_t seed,
+                                  bool wrap = false) {
     TCustomSyntaxMemo memo;
+    if (wrap)
+        memo.SetOptions(memo.Options().Include(smoWordWrap));
     memo.SetWholeText(text);
     memo.SetHighlighter(&p);
     memo.ChangeNotification();
