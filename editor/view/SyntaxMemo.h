@@ -95,13 +95,20 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     // Draws a range mark instead of the red zigzag.
     std::function<void(TSyntaxMemo&, QPainter&, const QRect&, uint32_t handle)> OnDrawMark;
 
+    // ---- The mouse ------------------------------------------------------------------------
+    // A press inside the selection moved far enough to become a drag (with smoOLEDragSource).
+    std::function<void(TSyntaxMemo&)> OnStartDrag;
+
     // ---- Failures -------------------------------------------------------------------------
     // What the guard does with a failure's message: by default a message box shown from the
     // event loop, after the event that failed. Tests set their own.
     static std::function<void(const QString&)>& ErrorReporter();
 
-    // The background highlighting's slice, for tests and benchmarks.
+    // The background work's slice (highlighting, and re-wrapping a large document), for
+    // tests and benchmarks.
     static constexpr int kSliceMicroseconds = 4000;
+    // How often the view moves while the button is held past an edge.
+    static constexpr int kAutoScrollMs = 50;
     bool HighlightingPending() const { return slices_.isActive(); }
 
   signals:
@@ -120,6 +127,11 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     void paintEvent(QPaintEvent* e) override;
     void changeEvent(QEvent* e) override;
     bool focusNextPrevChild(bool next) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
   private:
     friend class TQtPlatform;
@@ -148,6 +160,10 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     void BlinkCaret();
     void StartBackgroundHighlighting();
     void HighlightSlice();
+    // The mouse (SyntaxMemoMouse.cpp).
+    void MousePress(QMouseEvent* e, int clicks);
+    void AutoScroll();
+    void ShowPointer();
     void TypeText(const QString& text);
     TPaintContext PaintContext() const;
     bool KeyClaimed(const QKeyEvent& e);
@@ -169,6 +185,7 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     std::vector<TRowPlan> rows_;
     QTimer blink_;
     QTimer slices_;
+    QTimer autoScroll_;
     bool caretOn_ = true;
     QRect caretRect_;
     bool painting_ = false;
