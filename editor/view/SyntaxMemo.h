@@ -129,8 +129,11 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     // event loop, after the event that failed. Tests set their own.
     static std::function<void(const QString&)>& ErrorReporter();
 
-    // The background highlighting's slice, for tests and benchmarks.
+    // The background work's slice (highlighting, and re-wrapping a large document), for
+    // tests and benchmarks.
     static constexpr int kSliceMicroseconds = 4000;
+    // How often the view moves while the button is held past an edge.
+    static constexpr int kAutoScrollMs = 50;
     bool HighlightingPending() const { return slices_.isActive(); }
 
   signals:
@@ -153,6 +156,11 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dragLeaveEvent(QDragLeaveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
   private:
     friend class TQtPlatform;
@@ -181,6 +189,10 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     void BlinkCaret();
     void StartBackgroundHighlighting();
     void HighlightSlice();
+    // The mouse (SyntaxMemoMouse.cpp).
+    void MousePress(QMouseEvent* e, int clicks);
+    void AutoScroll();
+    void ShowPointer();
     void TypeText(const QString& text);
     TPaintContext PaintContext() const;
     bool KeyClaimed(const QKeyEvent& e);
@@ -213,6 +225,7 @@ class TSyntaxMemo : public QAbstractScrollArea, private TEditorHooks {
     std::vector<TRowPlan> rows_;
     QTimer blink_;
     QTimer slices_;
+    QTimer autoScroll_;
     bool caretOn_ = true;
     QRect caretRect_;
     QRect dropCaret_;
