@@ -1,6 +1,7 @@
-// The numbered editing commands, typing, block indent and the plain-text clipboard.
+// The numbered editing commands, typing, block indent and the clipboard commands.
 #include "Encoding.h"
 #include "MemoScopes.h"
+#include "RichExport.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 
@@ -384,12 +385,10 @@ void TCustomSyntaxMemo::DeleteLine() {
 void TCustomSyntaxMemo::CopyToClipboard() {
     if (Sel.Empty())
         return;
-    std::string text = Store().GetText(Sel.Start(), Sel.End());
-    std::replace(text.begin(), text.end(), '\r', '\n');
     TClipboardData data;
-    data.Text = ToUtf8(text, Store().Utf8());
-    if (hooks_)
-        hooks_->AddRichFormats(*this, data);
+    if (ClipCopyFormats & smTEXT)
+        data.Text = ForeignText(Sel);
+    AddRichFormats(*this, data);
     platform_->SetClipboard(data);
 }
 
@@ -413,16 +412,29 @@ bool TCustomSyntaxMemo::EncodeForDocument(std::string_view utf8, std::string& ou
 void TCustomSyntaxMemo::PasteFromClipboard() {
     if (ReadOnly)
         return;
-    std::string utf8;
-    if (!platform_->ClipboardText(utf8) && !(hooks_ && hooks_->PasteFallback(*this, utf8)))
+    std::string text, html;
+    TSourceTypes types = 0;
+    if (platform_->ClipboardHtml(html))
+        types |= stHTML;
+    if (platform_->ClipboardText(text))
+        types |= stText;
+    if (types == 0)
         return;
-    std::string text;
-    if (!EncodeForDocument(utf8, text))
+    types |= stClipboard;
+    if (OnDataDrop)
+        OnDataDrop(*this, types);
+    if (types & stHandled)
         return;
-    TGroupScope group(*this, ugPaste);
-    TMemoryStream stream(std::move(text));
-    TPaintLock lock(*this);
-    InsertStream(stream);
+    std::string_view chosen;
+    if (types & stText)
+        chosen = text;
+    else if (types & stHTML)
+        chosen = (types & stRawData) ? std::string_view(html) : TrimHtml(html, types);
+    else
+        return;
+    std::string encoded;
+    if (PrepareForeignText(chosen, encoded))
+        InsertPrepared(std::move(encoded));
 }
 
 // ---- Typing ----------------------------------------------------------------------------

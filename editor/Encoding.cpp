@@ -12,8 +12,8 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
+} // namespace
 
-// Decodes one character at text[i]; returns its length, 0 when invalid.
 int DecodeUtf8(std::string_view text, size_t i, char32_t& ch) {
     const auto b = static_cast<unsigned char>(text[i]);
     int len;
@@ -42,7 +42,6 @@ int DecodeUtf8(std::string_view text, size_t i, char32_t& ch) {
         return 0;
     return len;
 }
-} // namespace
 
 void AppendUtf8(char32_t ch, std::string& out) {
     if (ch < 0x80) {

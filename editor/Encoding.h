@@ -23,6 +23,11 @@ char32_t Cp1252ToUnicode(unsigned char b);
 // Appends the UTF-8 bytes of one character.
 void AppendUtf8(char32_t ch, std::string& out);
 
+// Decodes the character that starts at text[i] into `ch` and returns its length in bytes;
+// 0 when the bytes there are not valid UTF-8 (a stray byte, a cut-off sequence, an overlong
+// form, a surrogate or a value past U+10FFFF).
+int DecodeUtf8(std::string_view text, size_t i, char32_t& ch);
+
 // Length of the UTF-8 sequence a byte starts; 1 for bytes that start none.
 constexpr int Utf8SequenceLength(unsigned char b) {
     return b >= 0xC0 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF7 ? 4 : 1;

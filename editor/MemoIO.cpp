@@ -1,6 +1,7 @@
 // Loading and saving the control's text: whole streams and files, and ranges of it written
 // with the line breaks the caller asks for.
 #include "MemoScopes.h"
+#include "RichExport.h"
 #include "Stream.h"
 #include "SyntaxEd.h"
 #include "TextFile.h"
@@ -48,8 +49,7 @@ void TCustomSyntaxMemo::WriteRange(TStream& out, unsigned flags, TextOffset from
     if (from > to)
         std::swap(from, to);
     if (flags & (kRtf | kHtml)) {
-        if (!hooks_ || !hooks_->ExportRich(*this, out, (flags & kHtml) != 0, from, to))
-            throw EFileSaveError("Rich text export is not available");
+        WriteRich(*this, (flags & kRtf) ? TRichFormat::Rtf : TRichFormat::Html, from, to, out);
         return;
     }
     if (from == to)

@@ -15,10 +15,11 @@ namespace kvx {
 
 // What a copy puts on the clipboard, all formats together: a Qt clipboard replaces whatever
 // was set before, so the formats cannot be offered one call at a time.
+// A format left empty is not offered.
 struct TClipboardData {
     std::string Text; // UTF-8 with LF line breaks
-    std::string Rtf;  // empty: the format is not offered
-    std::string Html;
+    std::string Rtf;
+    std::string Html; // a whole HTML document, UTF-8
 };
 
 class TEditorPlatform {
@@ -58,7 +59,15 @@ class TEditorPlatform {
     virtual void SetClipboard(const TClipboardData& data) = 0;
     // Plain text in UTF-8; false when the clipboard holds none.
     virtual bool ClipboardText(std::string& utf8) = 0;
+    // The HTML on the clipboard (text/html) in UTF-8, as it came; false when there is none.
+    virtual bool ClipboardHtml(std::string& utf8) = 0;
     virtual void Beep() = 0;
+
+    // ---- Dates --------------------------------------------------------------------------
+    // Today's date in the desktop's short form and the time now in its long form, as the
+    // HTML writer dates its pages and printed pages carry them in their header.
+    virtual std::string ShortDate() = 0;
+    virtual std::string LongTime() = 0;
 };
 
 } // namespace kvx

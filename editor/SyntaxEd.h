@@ -3,6 +3,7 @@
 // Qt widget wraps it and supplies the platform services through TEditorPlatform.
 #pragma once
 
+#include "DataTransfer.h"
 #include "EdConsts.h"
 #include "HeadlessPlatform.h"
 #include "MemoView.h"
@@ -60,11 +61,6 @@ class TEditorHooks {
         return false;
     }
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
-    // Adds the selection in the rich formats (RTF, HTML) as chosen to what a copy puts on
-    // the clipboard; the plain text is already there.
-    virtual void AddRichFormats(TCustomSyntaxMemo& /*memo*/, TClipboardData& /*data*/) {}
-    // Text for a paste when the clipboard has no plain text (HTML reduced to text).
-    virtual bool PasteFallback(TCustomSyntaxMemo& /*memo*/, std::string& /*utf8*/) { return false; }
     // Pixel position of an offset's character and the offset at a pixel position (-1 when
     // outside the text area); false / -1 until a widget answers them. It knows where the
     // text area lies in its window and maps the rest through View().PointOf and OffsetAt.
@@ -77,11 +73,6 @@ class TEditorHooks {
     }
     // The control's own find (or replace) dialog.
     virtual void ShowFindDialog(TCustomSyntaxMemo& /*memo*/, bool /*replace*/) {}
-    // Writes [from, to) as RTF or HTML; false when no exporter is installed.
-    virtual bool ExportRich(TCustomSyntaxMemo& /*memo*/, TStream& /*out*/, bool /*html*/,
-                            TextOffset /*from*/, TextOffset /*to*/) {
-        return false;
-    }
 };
 
 class TCustomSyntaxMemo : public TStoreView {
@@ -116,7 +107,8 @@ class TCustomSyntaxMemo : public TStoreView {
     void SaveToStream(TStream* stream);
     // Saves through a temporary file that replaces the file only when all went well.
     void SaveToFile(const std::string& name);
-    // Writes [from, to): flag 1 CR LF breaks, 2 RTF, 4 HTML, 8 LF breaks, none stored breaks.
+    // Writes [from, to): flag 1 CR LF breaks, 2 RTF, 4 HTML (RichExport.h), 8 LF breaks, none
+    // stored breaks.
     void WriteRange(TStream& out, unsigned flags, TextOffset from, TextOffset to);
     // The whole text with breaks as SelLineStyle says, its length, and replacing it.
     std::string GetWholeText();
@@ -125,7 +117,9 @@ class TCustomSyntaxMemo : public TStoreView {
     TSaveFormat SaveFormat = sfTEXT;
     // Saves with the line breaks the document was loaded with: CR LF, LF, or lone CR.
     void UseLoadedLineBreaks();
-    std::string Title; // the file name, kept with smoTitleAsFilename
+    // The file name, kept with smoTitleAsFilename: it heads printed pages and titles the
+    // HTML the control writes.
+    std::string Title;
 
     // ---- Selection ---------------------------------------------------------------------
     // Anchor -1 selects everything; values are clamped to the text. A caret in virtual space
@@ -165,10 +159,46 @@ class TCustomSyntaxMemo : public TStoreView {
     bool EncodeForDocument(std::string_view utf8, std::string& out);
 
     // The clipboard commands as plain methods; the editing ones do nothing when read-only.
+    // A copy offers the formats of ClipCopyFormats. A paste offers the clipboard's formats
+    // to OnDataDrop (stText, stHTML, with stClipboard) and takes plain text when stText is
+    // still set, else HTML when stHTML is (trimmed as TrimHtml says unless stRawData is set),
+    // else nothing.
     void CutToClipboard();
     void CopyToClipboard();
     void PasteFromClipboard();
     void SelectAll() { SetSelection(-1, 0); }
+    // What a copy puts on the clipboard (TSM_Clipformat bits).
+    uint8_t ClipCopyFormats = smTEXT | smRTF | smHTML;
+
+    // ---- Drag and drop (MemoTransfer.cpp) ------------------------------------------------
+    // The widget reports a drag over the control with the document offset under the
+    // pointer and whether the copy key is held; the answer is the effect to show. Only
+    // text (or, with smoProcessDroppedFiles, a file list) is taken, and a read-only control
+    // takes file lists alone. While DropActive() the caret shows at DropPosition().
+    TDropEffect DragEnter(TSourceTypes available, TextOffset at, bool copy);
+    TDropEffect DragOver(TextOffset at, bool copy);
+    void DragLeave();
+    bool DropActive() const { return drag_.Active; }
+    TextOffset DropPosition() const { return drag_.Position; }
+    // The drop itself: OnDataDrop sees the source types (with stRawData and stNotifyFiles
+    // added) and may change them; then HTML, text or the file list goes in at `at` as one
+    // undo step, a move of this control's own selection included. A file list with
+    // stNotifyFiles goes to OnFilesDropped first, and is inserted as text (one name a line)
+    // only with stRawData. Returns the effect that happened: None when nothing was taken (a
+    // drop into the dragged selection itself, a read-only control, text the document's
+    // encoding cannot hold); Copy for file lists, which are never the drop's to move.
+    TDropEffect Drop(TDropData& data, TextOffset at, TDropPoint point, bool copy);
+    // Dragging the selection out (with smoOLEDragSource): false when there is nothing to
+    // drag. `utf8` gets the selected text with LF breaks; a read-only control allows no move.
+    bool BeginDrag(std::string& utf8, bool& moveAllowed);
+    // The drag is over with this effect. A move elsewhere deletes the dragged text (when the
+    // selection still holds it); a drop into this control puts the caret where it went.
+    void EndDrag(TDropEffect effect);
+    using TDataDropEvent = std::function<void(TCustomSyntaxMemo&, TSourceTypes& sourceTypes)>;
+    using TFileDropEvent = std::function<void(TCustomSyntaxMemo&, std::vector<std::string>& files,
+                                              TDropPoint atPoint)>;
+    TDataDropEvent OnDataDrop;
+    TFileDropEvent OnFilesDropped;
 
     // The text as a list of lines, made on first use and kept for the control's life.
     TSyntaxMemoStrings& Lines();
@@ -391,6 +421,13 @@ class TCustomSyntaxMemo : public TStoreView {
     void DeleteWord(bool before);
     void DeleteLine();
     void ApplyReplace(TextOffset from, TextOffset to, const std::string& text);
+    // Text from another program, in UTF-8, in the document's encoding: false (with a beep)
+    // when the encoding cannot hold it; ESyntaxMemo when the document could not hold that
+    // much text. InsertPrepared then puts it in place of the selection as one undo step.
+    bool PrepareForeignText(std::string_view utf8, std::string& out);
+    void InsertPrepared(std::string text);
+    // A range as other programs take it: UTF-8 with LF line breaks.
+    std::string ForeignText(const TSelectionRange& range);
     // Undoes (or redoes) the next step of the log, or the whole group it opens.
     void Replay(bool undo);
     void ReplayStep(TUndoStack& log, bool undo, bool& groupActive, bool& resetRescan);
@@ -434,6 +471,16 @@ class TCustomSyntaxMemo : public TStoreView {
     uint32_t changeBits_ = 0;
     int paintLock_ = 0;
     int commandDepth_ = 0;
+
+    struct TDragState {
+        bool Active = false; // a drag over the control would drop at Position
+        TextOffset Position = 0;
+        bool Dragging = false; // the selection is being dragged out
+        TSelectionRange Source;
+        std::string SourceText;
+        bool DroppedHere = false; // ... and went into this control, at DropAt
+        TextOffset DropAt = 0;
+    } drag_;
 };
 
 // Holds the control's painting off while it lives, so that an edit of many steps is shown

@@ -12,6 +12,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpcre2-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+    unrtf
 )
 
 if ! command -v dpkg-query >/dev/null 2>&1; then

@@ -1,6 +1,10 @@
 // kvx tokens and kvx highlight: a file highlighted as the editor highlights it, shown as
-// token values (for checking a language) or as coloured text for a terminal.
+// token values (for checking a language), as coloured text for a terminal, or written as
+// HTML or RTF by the editor's own writers.
 #include "KvxCommands.h"
+#include "editor/RichExport.h"
+#include "editor/Settings.h"
+#include "editor/Stream.h"
 #include "editor/StyleResolver.h"
 #include "editor/SyntaxEd.h"
 #include "editor/TextFile.h"
@@ -21,6 +25,7 @@ struct TOptions {
     int Language = 0; // 0: by the file's extension
     std::string Script;
     std::string Color = "auto";
+    std::string Format = "ansi";
     std::string File;
 };
 
@@ -45,6 +50,12 @@ int ParseOptions(const char* command, const TArgs& args, bool withScript, bool w
             o.Color = a.substr(8);
             if (o.Color != "auto" && o.Color != "always" && o.Color != "never")
                 return Usage("'--color' is auto, always or never");
+        } else if (withColor && (a == "--format" || a.rfind("--format=", 0) == 0)) {
+            if (a == "--format" && i + 1 == args.size())
+                return Usage("'--format' needs a value");
+            o.Format = a == "--format" ? args[++i] : a.substr(9);
+            if (o.Format != "ansi" && o.Format != "html" && o.Format != "rtf")
+                return Usage("'--format' is ansi, html or rtf");
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage("'" + std::string(command) + "' has no option '" + a + "'");
         } else if (o.File.empty()) {
@@ -151,6 +162,22 @@ int RunTokens(const TArgs& args) {
     });
 }
 
+// Standard output as a stream for the writers; a failed write is a failed export.
+class TStdoutStream : public TStream {
+  public:
+    int64_t Read(void* /*buffer*/, int64_t /*count*/) override { return 0; }
+    int64_t Write(const void* buffer, int64_t count) override {
+        const size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), stdout);
+        written_ += static_cast<int64_t>(n);
+        return static_cast<int64_t>(n);
+    }
+    int64_t Seek(int64_t /*offset*/, TSeekOrigin /*origin*/) override { return written_; }
+    int64_t Size() override { return written_; }
+
+  private:
+    int64_t written_ = 0;
+};
+
 int RunHighlight(const TArgs& args) {
     TOptions o;
     if (const int rc = ParseOptions("highlight", args, false, true, o))
@@ -158,6 +185,23 @@ int RunHighlight(const TArgs& args) {
     const bool color = o.Color == "always" || (o.Color == "auto" && isatty(STDOUT_FILENO));
     TCustomSyntaxMemo memo;
     TSyntaxMemoParser parser;
+    if (o.Format != "ansi") {
+        return Guarded(o.File, [&] {
+            Highlight(o, memo, parser);
+            // The language's styles and font, and the file's name as the page's title.
+            memo.UseSettings(&parser.Settings());
+            memo.Title = o.File;
+            TStdoutStream out;
+            try {
+                WriteRich(memo, o.Format == "rtf" ? TRichFormat::Rtf : TRichFormat::Html, 0,
+                          memo.TextLength(), out);
+            } catch (const EFileSaveError&) {
+                throw ESyntaxMemo(0, "Cannot write to standard output");
+            }
+            if (std::fflush(stdout) != 0)
+                throw ESyntaxMemo(0, "Cannot write to standard output");
+        });
+    }
     return Guarded(o.File, [&] {
         Highlight(o, memo, parser);
         const TSM_Settings& s = parser.Settings();

@@ -59,10 +59,12 @@ const TCommand kCommands[] = {
      "      default the language comes from FILE's extension",
      RunTokens},
     {"highlight",
-     "highlight [--lang N] [--color=auto|always|never] FILE\n"
-     "      write FILE to standard output coloured by its language's styles (24-bit\n"
-     "      colour, bold, italic, underline); plain text when standard output is\n"
-     "      not a terminal, unless --color=always",
+     "highlight [--lang N] [--format ansi|html|rtf] [--color=auto|always|never] FILE\n"
+     "      write FILE to standard output coloured by its language's styles. ansi\n"
+     "      (the default): 24-bit colour, bold, italic, underline for a terminal;\n"
+     "      plain text when standard output is not a terminal, unless\n"
+     "      --color=always. html and rtf: a page as the editor saves and copies it,\n"
+     "      dated today (or by SOURCE_DATE_EPOCH), for publishing from scripts",
      RunHighlight},
 #endif
 };

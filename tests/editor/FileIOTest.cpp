@@ -195,9 +195,17 @@ TEST_F(FileIO, SavingWritesTheChosenBreaksAndClearsModified) {
     } catch (const EFileSaveError& e) {
         EXPECT_STREQ(e.what(), "Bad TStream instance");
     }
-    memo.SaveFormat = sfRTF; // no exporter installed: a clear failure, not an empty file
+    // The rich formats write the whole document, without a byte-order mark.
+    memo.SaveFormat = sfRTF;
     TMemoryStream rtf;
-    EXPECT_THROW(memo.SaveToStream(&rtf), EFileSaveError);
+    memo.SaveToStream(&rtf);
+    EXPECT_EQ(rtf.Data().rfind("{\\rtf1 ", 0), 0u);
+    EXPECT_NE(rtf.Data().find(" a\\line \r\nbc\r\n}}"), std::string::npos);
+    memo.SaveFormat = sfHTML;
+    TMemoryStream html;
+    memo.SaveToStream(&html);
+    EXPECT_EQ(html.Data().rfind("<HTML><HEAD>\r\n", 0), 0u);
+    EXPECT_NE(html.Data().find("\">a\r\nbc</FONT></PRE>"), std::string::npos);
 }
 
 TEST_F(FileIO, AShortWriteFailsAtOnceAndWritesNothingTwice) {

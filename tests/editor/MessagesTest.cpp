@@ -322,9 +322,15 @@ TEST_F(Messages, SelectedTextAndStreams) {
     EXPECT_EQ(lf.Data(), "b\ncd\ne");
     EXPECT_EQ(stored.Data(), "b\rcd\re");
     EXPECT_EQ(P(smmWRITESTREAM, wfCRLF, 0), 0);
-    // Rich text needs an exporter; without one the caller hears why.
-    TMemoryStream rtf;
-    EXPECT_THROW(P(smmWRITESTREAM, wfRTF, Arg<TStream>(&rtf)), EFileSaveError);
+    // Rich text of the selection only; RTF wins over HTML when both are asked for.
+    TMemoryStream rtf, html;
+    const intptr_t rtfBytes = P(smmWRITESTREAM, wfRTF | wfHTML, Arg<TStream>(&rtf));
+    EXPECT_EQ(rtfBytes, rtf.Size());
+    EXPECT_NE(rtf.Data().find("{\\f1\\fs20\\cf0\\cb1 b\\line \r\ncd\\line \r\ne\r\n}}"),
+              std::string::npos);
+    const intptr_t htmlBytes = P(smmWRITESTREAM, wfHTML, Arg<TStream>(&html));
+    EXPECT_EQ(htmlBytes, html.Size());
+    EXPECT_NE(html.Data().find("\">b\r\ncd\r\ne</FONT></PRE>"), std::string::npos);
     EXPECT_EQ(changes, 1); // only the selection
 
     // A stream longer than one read piece goes in as one undo step.

@@ -14,17 +14,6 @@
 namespace kvx {
 namespace {
 
-class RichHooks : public TEditorHooks {
-  public:
-    void AddRichFormats(TCustomSyntaxMemo& memo, TClipboardData& data) override {
-        // The plain text is in place by the time the rich formats are added.
-        data.Rtf = "{\\rtf1 " + data.Text + "}";
-        data.Html = "<pre>" + data.Text + "</pre>";
-        seenSelection = memo.SelText();
-    }
-    std::string seenSelection;
-};
-
 TEST(Platform, ViewChangesReachTheWidgetBeforeTheApplication) {
     test::TFakePlatform platform;
     TCustomSyntaxMemo memo{&platform};
@@ -58,18 +47,18 @@ TEST(Platform, CopyPutsEveryFormatOnTheClipboardAtOnce) {
     memo.CopyToClipboard();
     EXPECT_EQ(platform.clipboardSets, 1);
     EXPECT_EQ(platform.clipboard, "one\ntwo");
-    EXPECT_EQ(platform.rtf, "");
+    EXPECT_EQ(platform.rtf.rfind("{\\rtf1 ", 0), 0u);
+    EXPECT_NE(platform.html.find("<PRE><FONT FACE=\"Courier New\">one\r\ntwo</FONT></PRE>"),
+              std::string::npos);
 
-    RichHooks hooks;
-    memo.SetHooks(&hooks);
+    // The formats left out are not offered; a cut copies the same way.
+    memo.ClipCopyFormats = smRTF;
     memo.ExecuteCommand(caCUT);
     EXPECT_EQ(platform.clipboardSets, 2);
-    EXPECT_EQ(platform.clipboard, "one\ntwo");
-    EXPECT_EQ(platform.rtf, "{\\rtf1 one\ntwo}");
-    EXPECT_EQ(platform.html, "<pre>one\ntwo</pre>");
-    EXPECT_EQ(hooks.seenSelection, "one\r\ntwo");
+    EXPECT_EQ(platform.clipboard, "");
+    EXPECT_NE(platform.rtf.find("one\\line \r\ntwo\r\n}}"), std::string::npos);
+    EXPECT_EQ(platform.html, "");
     EXPECT_EQ(memo.Text(), "");
-    memo.SetHooks(nullptr);
 }
 
 TEST(Platform, OwnSettingsTakeTheDesktopsSelectionColours) {

@@ -64,3 +64,41 @@ string(ASCII 27 esc)
 if(NOT rc EQUAL 0 OR NOT out MATCHES "^${esc}\\[0;1mwhile" OR NOT out MATCHES "38;2;0;128;0m/\\* a${esc}\\[0m\n")
     message(FATAL_ERROR "highlight --color=always: exit ${rc}\n${out}")
 endif()
+
+# highlight --format html and rtf: the editor's own writers, dated by SOURCE_DATE_EPOCH so
+# that a script gets the same bytes on every run.
+function(expect_format expected_var)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=86400
+                            ${KVX} highlight ${ARGN} ${WORK}/x.c
+        RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    string(REPLACE "\r" "" out "${out}")
+    if(NOT rc EQUAL 0 OR NOT "${out}" STREQUAL "${${expected_var}}")
+        message(FATAL_ERROR "kvx highlight ${ARGN}: exit ${rc}\n${out}${err}")
+    endif()
+endfunction()
+string(CONCAT html
+    "<HTML><HEAD>\n<META NAME=\"Generator\" CONTENT=\" KOVEX                              \">\n"
+    "<TITLE>${WORK}/x.c</TITLE>\n<META NAME=\"Date\" CONTENT=\"1970-01-02\">\n</HEAD>\n"
+    "<BODY TEXT=\"#000000\" BGCOLOR=\"#ffffff\">\n"
+    "<PRE><FONT FACE=\"Courier New\"><B>while</B> (x) <FONT COLOR=\"#008000\">/* a\nb */\n"
+    "</FONT></FONT></PRE></BODY></HTML>\n")
+expect_format(html --format=html)
+string(CONCAT rtf
+    "{\\rtf1 \\deff1{\\fonttbl {\\f1 \\fnil Courier New;}}\n"
+    "{\\colortbl\\red0\\green0\\blue0;\\red255\\green255\\blue255;\\red0\\green0\\blue128;"
+    "\\red0\\green128\\blue0;}\n"
+    "{\\f1\\fs20\\cf0\\cb1 \\b1 while\\b0  (x) \\cf3 /* a\\line \nb */\\line \n}}")
+expect_format(rtf --format rtf)
+# A format it does not know is bad usage; output that cannot be written is a failure.
+execute_process(COMMAND ${KVX} highlight --format pdf ${WORK}/x.c RESULT_VARIABLE rc
+    OUTPUT_QUIET ERROR_QUIET)
+if(NOT rc EQUAL 2)
+    message(FATAL_ERROR "highlight --format pdf: exit ${rc}, expected 2")
+endif()
+if(EXISTS /dev/full)
+    execute_process(COMMAND ${KVX} highlight --format html ${WORK}/x.c
+        OUTPUT_FILE /dev/full RESULT_VARIABLE rc ERROR_VARIABLE err)
+    if(NOT rc EQUAL 1 OR NOT err STREQUAL "Cannot write to standard output\n")
+        message(FATAL_ERROR "highlight into a full disk: exit ${rc}\n${err}")
+    endif()
+endif()

@@ -1,6 +1,7 @@
 // A platform for tests: a fixed-pitch grid of 8-pixel characters (or, with fixedPitch off,
 // characters as wide as `widthOf` says), a visible window of a set number of rows, an
-// in-memory clipboard, and a record of repaint requests, view changes and beeps.
+// in-memory clipboard, a fixed date and time, and a record of repaint requests, view changes and
+// beeps.
 #pragma once
 
 #include "editor/Colors.h"
@@ -50,22 +51,40 @@ class TFakePlatform : public TEditorPlatform {
         rtf = data.Rtf;
         html = data.Html;
         hasClipboard = true;
+        textOffered = !data.Text.empty();
         ++clipboardSets;
     }
+    // A format the control left empty is not on the clipboard; another program may offer
+    // empty text.
     bool ClipboardText(std::string& utf8) override {
-        if (!hasClipboard)
+        if (!hasClipboard || !textOffered)
             return false;
         utf8 = clipboard;
         return true;
     }
+    bool ClipboardHtml(std::string& utf8) override {
+        if (!hasClipboard || html.empty())
+            return false;
+        utf8 = html;
+        return true;
+    }
     void Beep() override { ++beeps; }
+    std::string ShortDate() override { return date; }
+    std::string LongTime() override { return time; }
 
-    // Puts plain text on the clipboard as another program would.
+    // Puts plain text, or HTML alone, on the clipboard as another program would.
     void SetClipboardText(const std::string& utf8) {
         clipboard = utf8;
         rtf.clear();
         html.clear();
+        hasClipboard = textOffered = true;
+    }
+    void SetClipboardHtml(const std::string& utf8) {
+        clipboard.clear();
+        rtf.clear();
+        html = utf8;
         hasClipboard = true;
+        textOffered = false;
     }
 
     int charWidth = 8;
@@ -76,10 +95,13 @@ class TFakePlatform : public TEditorPlatform {
     // Width of one character (its UTF-8 bytes) in a font style; null: the grid.
     std::function<Pixel(std::string_view, uint8_t)> widthOf;
     std::function<int32_t(int)> systemColors;
+    std::string date = "17/05/2024";
+    std::string time = "09:30:15";
     std::string clipboard;
     std::string rtf;
     std::string html;
     bool hasClipboard = false;
+    bool textOffered = false;
     int clipboardSets = 0;
     int beeps = 0;
     int measures = 0;
