@@ -15,9 +15,16 @@ namespace kvx {
 
 namespace {
 
-std::string Megabytes(int64_t bytes) {
+// A file size as the user reads it in a note: the limit is usually megabytes, but a small
+// one set for a folder of small files should not read "0.0 MB".
+std::string SizeText(int64_t bytes) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    if (bytes < 1024)
+        std::snprintf(text, sizeof text, "%lld bytes", static_cast<long long>(bytes));
+    else if (bytes < 1024 * 1024)
+        std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1024.0);
+    else
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
     return text;
 }
 
@@ -219,9 +226,9 @@ void TFindInFiles::SearchFile(TFileSearcher& searcher, const std::string& path, 
     case TReadStatus::Vanished:
         return note(TFindInFilesItem::Skipped, "skipped: it was deleted during the search");
     case TReadStatus::TooLarge:
-        return note(TFindInFilesItem::Skipped, "skipped: " + Megabytes(size) +
+        return note(TFindInFilesItem::Skipped, "skipped: " + SizeText(size) +
                                                    ", larger than the limit of " +
-                                                   Megabytes(request_.MaxFileSize));
+                                                   SizeText(request_.MaxFileSize));
     case TReadStatus::NotAFile:
         return note(TFindInFilesItem::Skipped, "skipped: no longer a file");
     case TReadStatus::Failed:
