@@ -230,7 +230,11 @@ TReplaceAllResult ReplaceAll(TMemoSearch& search, const TReplaceAllRequest& requ
     TReplacePlan plan;
     {
         TEditWatch watch(memo.Store());
-        plan = PlanReplaceAll(engine, text, request, memo.Store().Utf8());
+        // An edit in a callback ends the run at once: the text searched is the search's
+        // copy, which a Find Next after the edit would make afresh under the run's feet.
+        TReplaceAllRequest watched = request;
+        watched.Cancel = [&] { return (request.Cancel && request.Cancel()) || watch.Edited(); };
+        plan = PlanReplaceAll(engine, text, watched, memo.Store().Utf8());
         if (watch.Edited()) {
             result.DocumentChanged = true;
             return result;

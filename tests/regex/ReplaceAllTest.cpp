@@ -245,13 +245,18 @@ TEST(ReplaceAll, AFailingSearchChangesNothing) {
     EXPECT_EQ(memo.TextLength(), 200001);
     EXPECT_FALSE(memo.CanUndo());
 
-    // An edit while the run waits in a callback: the plan no longer fits, nothing is put in.
+    // An edit while the run waits in a callback: the plan no longer fits, nothing is put in;
+    // a Find Next after the edit, which copies the text afresh, does not pull the text from
+    // under the run either.
     TReplaceAllRequest edit;
     edit.Pattern = "a";
     edit.Replacement = "b";
     edit.Progress = [&](int64_t, int64_t) {
         memo.SelectAll();
         memo.ReplaceSelection("zz");
+        TextOffset at = 0;
+        memo.SetSelection(0, 0);
+        EXPECT_TRUE(search.FindNext("z", 0, at));
     };
     memo.SetSelection(0, 0);
     r = ReplaceAll(search, edit);
