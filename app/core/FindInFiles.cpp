@@ -59,6 +59,7 @@ TResultText FormatResult(const TFindInFilesItem& item, std::string_view folder) 
     r.MarkStart = static_cast<int32_t>(r.Text.size()) + item.Found.MarkStart;
     r.MarkLength = item.Found.MarkLength;
     r.Text += item.Found.LineText;
+    r.Target = TJumpTarget{item.File, item.Found.Line, item.Found.Column, item.Found.Length};
     return r;
 }
 

@@ -12,6 +12,7 @@
 
 #include "FileHits.h"
 #include "FileTree.h"
+#include "JumpTarget.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -19,6 +20,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,12 +63,13 @@ struct TFindInFilesProgress {
 };
 
 // One line of the results panel for an item: "path:line:column: text" for a hit, with the
-// path relative to the searched folder and the hit's part of the text (bytes of Text) to
-// mark; "path: note" for the others.
+// path relative to the searched folder, the hit's part of the text to mark (in bytes of
+// the UTF-8 Text) and the place a double-click goes to; "path: note" for the others.
 struct TResultText {
     std::string Text;
     int32_t MarkStart = 0;
     int32_t MarkLength = 0;
+    std::optional<TJumpTarget> Target; // the full path, the hit's line, column and length
 };
 TResultText FormatResult(const TFindInFilesItem& item, std::string_view folder);
 

@@ -186,6 +186,7 @@ TEST(FindInFiles, HitsEqualTheEditorsSearchOfEachFile) {
     const TResultText line = FormatResult(run.items.front(), request.Folder);
     EXPECT_EQ(line.Text, "a_crlf.asm:2:3:   MOV ax, bx");
     EXPECT_EQ(line.Text.substr(size_t(line.MarkStart), size_t(line.MarkLength)), "MOV");
+    EXPECT_EQ(line.Target, (TJumpTarget{tree.dir / "a_crlf.asm", 2, 3, 3}));
 }
 
 TEST(FindInFiles, SkipsVanishedAndOversizedFilesAndRefusesBadRequests) {
@@ -204,8 +205,10 @@ TEST(FindInFiles, SkipsVanishedAndOversizedFilesAndRefusesBadRequests) {
     const TRun run = RunSearch(request);
     std::vector<std::string> notes;
     for (const TFindInFilesItem& item : run.items)
-        if (item.Kind != TFindInFilesItem::Hit)
+        if (item.Kind != TFindInFilesItem::Hit) {
             notes.push_back(FormatResult(item, request.Folder).Text);
+            EXPECT_FALSE(FormatResult(item, request.Folder).Target);
+        }
     EXPECT_EQ(notes, (std::vector<std::string>{
                          "b_lf.inc: skipped: it was deleted during the search",
                          "src/big.asm: skipped: 7.8 KB, larger than the limit of 5.9 KB",
