@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -38,6 +39,9 @@ TEdReplDlg::TEdReplDlg(TEdPersistent& store, const TSearchState& state,
     prompt_ = new QCheckBox(QStringLiteral("&Prompt on Replace"));
     prompt_->setObjectName(QStringLiteral("PromptOnReplBox"));
     options_->OptionsGroup()->layout()->addWidget(prompt_);
+    // Tab goes down the options before it crosses to the direction.
+    setTabOrder(options_->RegExBox(), prompt_);
+    setTabOrder(prompt_, options_->FwdDirection());
 
     ok_ = new QPushButton(QStringLiteral("OK"));
     ok_->setObjectName(QStringLiteral("OKButton"));

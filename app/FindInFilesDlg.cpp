@@ -11,6 +11,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -52,6 +53,8 @@ TFindInFilesDlg::TFindInFilesDlg(TEdPersistent& store, const TSearchPrompts& pro
 
     patterns_ = new QLineEdit(QString::fromStdString(DefaultFilePatterns()));
     patterns_->setObjectName(QStringLiteral("PatternsEdit"));
+    patterns_->setMinimumWidth(
+        fontMetrics().horizontalAdvance(patterns_->text() + QStringLiteral("xxxx")));
     patterns_->setToolTip(QStringLiteral("Names to search, separated by \";\"; *.* for all"));
 
     sizeLimit_ = new QSpinBox;
@@ -64,7 +67,10 @@ TFindInFilesDlg::TFindInFilesDlg(TEdPersistent& store, const TSearchPrompts& pro
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Text to find"), text_);
-    form->addRow(QStringLiteral("&Folder"), folderRow);
+    // A row holding a layout gets no buddy of its own.
+    auto* folderLabel = new QLabel(QStringLiteral("&Folder"));
+    folderLabel->setBuddy(folder_);
+    form->addRow(folderLabel, folderRow);
     form->addRow(QStringLiteral("File &patterns"), patterns_);
     form->addRow(QStringLiteral("&Skip files over"), sizeLimit_);
     form->addRow(QString(), hidden_);

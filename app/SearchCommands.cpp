@@ -97,8 +97,19 @@ TMemoSearch* TSearchCommands::SearchOf(TSyntaxMemo* editor) {
     if (!editor)
         return nullptr;
     std::unique_ptr<TMemoSearch>& search = searches_[editor];
-    if (!search)
+    if (!search) {
         search = std::make_unique<TMemoSearch>(editor->Memo());
+        // Only a safety net: the window says DocumentClosing first. An editor destroyed
+        // without it has taken the text its search listens to along, so the search can no
+        // longer be taken down cleanly; it is let go rather than touch freed memory.
+        connect(editor, &QObject::destroyed, this, [this, editor] {
+            if (auto it = searches_.find(editor); it != searches_.end()) {
+                qWarning("A document was destroyed without DocumentClosing");
+                (void)it->second.release();
+                searches_.erase(it);
+            }
+        });
+    }
     return search.get();
 }
 
@@ -106,22 +117,23 @@ bool TSearchCommands::CanFind() const {
     return host_.ActiveEditor() != nullptr;
 }
 
-void TSearchCommands::Find() {
+TSyntaxMemo* TSearchCommands::TakeSelection() {
     TSyntaxMemo* editor = host_.ActiveEditor();
     if (!editor)
-        return;
+        return nullptr;
     if (std::string selected = SearchTextFromSelection(editor->Memo()); !selected.empty())
         state_.Text = std::move(selected);
-    find_->Open(editor);
+    return editor;
+}
+
+void TSearchCommands::Find() {
+    if (TSyntaxMemo* editor = TakeSelection())
+        find_->Open(editor);
 }
 
 void TSearchCommands::Replace() {
-    TSyntaxMemo* editor = host_.ActiveEditor();
-    if (!editor)
-        return;
-    if (std::string selected = SearchTextFromSelection(editor->Memo()); !selected.empty())
-        state_.Text = std::move(selected);
-    replace_->Open(editor);
+    if (TSyntaxMemo* editor = TakeSelection())
+        replace_->Open(editor);
 }
 
 void TSearchCommands::FindNext() {

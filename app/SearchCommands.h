@@ -90,7 +90,8 @@ class TSearchCommands : public QObject {
 
   private:
     TMemoSearch* SearchOf(TSyntaxMemo* editor);
-    void StartFindInFiles();
+    // The active editor, whose selection (when not empty) becomes the search text.
+    TSyntaxMemo* TakeSelection();
 
     TSearchHost& host_;
     TEdPersistent store_;

@@ -119,8 +119,10 @@ TEST(FindDialog, FindsAsTheUserAsksAndHandsTheTextToFindNext) {
 
     // Help asks for context 10.
     QSignalSpy help(&w.commands, &TSearchCommands::helpRequested);
+    Alt(dlg, Qt::Key_H);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return help.count() == 1; }));
     QTest::mouseClick(dlg->HelpButton(), Qt::LeftButton);
-    ASSERT_EQ(help.count(), 1);
+    ASSERT_EQ(help.count(), 2);
     EXPECT_EQ(help.at(0).at(0).toInt(), 10);
 
     // Escape closes and hands the box text over; the selection hides again.
