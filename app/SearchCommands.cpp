@@ -50,9 +50,11 @@ void SelectPlace(TCustomSyntaxMemo& memo, int line, int column, int length) {
     const TRowFinger row = store.RowByIndex(std::max(line, 1) - 1);
     // The column stays within its row: a line shorter than the place (the file changed
     // since it was searched) gets the caret at its end.
-    const TextOffset rowEnd = row.Index + 1 < store.RowCount()
-                                  ? store.RowByIndex(row.Index + 1).Offset
-                                  : store.TextLength();
+    TextOffset rowEnd = row.Index + 1 < store.RowCount() ? store.RowByIndex(row.Index + 1).Offset
+                                                         : store.TextLength();
+    // The row's text ends before its line break; a row cut from a long line has none.
+    if (rowEnd > row.Offset && store.GetText(rowEnd - 1, rowEnd) == "\r")
+        --rowEnd;
     TextOffset start = AdvanceCharacters(store, row.Offset, std::max(column, 1) - 1);
     start = std::min(start, rowEnd);
     const TextOffset end = AdvanceCharacters(store, start, length);

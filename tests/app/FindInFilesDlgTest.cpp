@@ -127,6 +127,26 @@ TEST(FindInFiles, FromTheDialogIntoThePanelAndBackToTheHit) {
     EXPECT_EQ(w.opened.size(), 2);
 }
 
+// A file changed since it was searched: the place is clamped to what is there now.
+TEST(FindInFiles, APlacePastTheTextIsClampedToIt) {
+    TStandInWindow w;
+    TSyntaxMemo* doc = w.Add("ab\n\tx\xc3\xa9y\nlast");
+    TCustomSyntaxMemo& memo = doc->Memo();
+    SelectPlace(memo, 2, 3, 2); // after the TAB and "x": the two-byte "é" and "y"
+    EXPECT_EQ(Selected(doc), "\xc3\xa9y");
+    SelectPlace(memo, 1, 40, 5); // past the end of line 1: its end, then on over the break
+    EXPECT_EQ(memo.Selection().Start(), 2);
+    EXPECT_EQ(Selected(doc), "\r\tx\xc3\xa9y");
+    SelectPlace(memo, 99, 1, 99); // past the last line: the last line, to the end
+    EXPECT_EQ(Selected(doc), "last");
+    SelectPlace(memo, 0, 0, 0); // no line and no column: the start
+    EXPECT_EQ(memo.Selection().Start(), 0);
+    EXPECT_TRUE(memo.Selection().Empty());
+    TSyntaxMemo* empty = w.Add("");
+    SelectPlace(empty->Memo(), 3, 3, 3);
+    EXPECT_TRUE(empty->Memo().Selection().Empty());
+}
+
 TEST(FindInFiles, StopEndsTheSearchAndSaysSo) {
     TStandInWindow w;
     const fs::path root = w.dir.Path() / "many";
