@@ -90,9 +90,9 @@ TSearchCommands::~TSearchCommands() {
     run_.reset();
     // The dialogs belong to the main window for their placement, but to this object for
     // their life: they point into it.
-    delete files_;
-    delete replace_;
-    delete find_;
+    delete files_.data();
+    delete replace_.data();
+    delete find_.data();
 }
 
 TMemoSearch* TSearchCommands::SearchOf(TSyntaxMemo* editor) {

@@ -6,6 +6,9 @@
 // live here.
 #pragma once
 
+#include "EdFindDlg.h"
+#include "EdReplDlg.h"
+#include "FindInFilesDlg.h"
 #include "SearchPrompts.h"
 
 #include <QObject>
@@ -20,12 +23,8 @@ class QWidget;
 
 namespace kvx {
 
-class TEdFindDlg;
-class TEdReplDlg;
-class TFindInFilesDlg;
 class TFindInFilesRun;
 class TResultsPanel;
-class TSyntaxMemo;
 
 class TSearchHost {
   public:
@@ -97,9 +96,10 @@ class TSearchCommands : public QObject {
     TEdPersistent store_;
     TSearchState state_;
     std::unordered_map<TSyntaxMemo*, std::unique_ptr<TMemoSearch>> searches_;
-    TEdFindDlg* find_;
-    TEdReplDlg* replace_;
-    TFindInFilesDlg* files_;
+    // Guarded: should the window go first, it takes the dialogs with it.
+    QPointer<TEdFindDlg> find_;
+    QPointer<TEdReplDlg> replace_;
+    QPointer<TFindInFilesDlg> files_;
     std::unique_ptr<TFindInFilesRun> run_;
 };
 
