@@ -346,6 +346,34 @@ void TCustomSyntaxMemo::ReplaceSelection(std::string_view text) {
         ScrollCaretIntoView();
 }
 
+void TCustomSyntaxMemo::ReplaceRange(TextOffset from, TextOffset to, std::string_view text) {
+    TNotifyScope notify(*this);
+    const TextOffset length = Store().TextLength();
+    Sel = {std::clamp(std::min(from, to), 0, length), std::clamp(std::max(from, to), 0, length)};
+    inVirtual_ = false;
+    Changed(chSelection);
+    if (text.empty() && Sel.Empty())
+        return;
+    TTextStore& s = Store();
+    const bool record = !applying_ && !replacementOpen_ && Log();
+    if (record)
+        RecordReplacementBegin();
+    try {
+        s.DeleteRange(*this);
+        if (!text.empty())
+            s.InsertWhole(*this, text.data(), static_cast<int32_t>(text.size()));
+    } catch (...) {
+        if (record)
+            RecordReplacementEnd();
+        throw;
+    }
+    if (record)
+        RecordReplacementEnd();
+    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
+    if (paintLock_ == 0)
+        ScrollCaretIntoView();
+}
+
 void TCustomSyntaxMemo::InsertStream(TStream& stream) {
     constexpr int64_t kPiece = 8192;
     std::string piece(kPiece, '\0');

@@ -185,6 +185,11 @@ class TCustomSyntaxMemo : public TStoreView {
 
     // ---- Editing -----------------------------------------------------------------------
     void ReplaceSelection(std::string_view text);
+    // Replaces [from, to) by `text` as one edit and one undo step (a replacement), however
+    // long either is: the text goes in whole (TTextStore::InsertWhole), not in 8 KB pieces,
+    // and the range is taken byte for byte, never moved to character boundaries. The caret
+    // ends after the new text. Replace All puts its result in with this.
+    void ReplaceRange(TextOffset from, TextOffset to, std::string_view text);
     void DeleteSelection() { ReplaceSelection({}); }
     void InsertStream(TStream& stream);
     void IndentBlock(int count, bool allowTabs);

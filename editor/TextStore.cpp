@@ -637,6 +637,21 @@ void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count
     }
 }
 
+void TTextStore::InsertWhole(TStoreView& view, const char* text, int32_t count) {
+    if (!text || count <= 0)
+        return;
+    if (int64_t(textLength_) + count > INT32_MAX)
+        throw ESyntaxMemo(0, kNotEnoughMemory);
+    std::string normal(static_cast<size_t>(count), '\0');
+    TTextNormalizer norm;
+    const size_t m = norm.Run(text, static_cast<size_t>(count), normal.data());
+    if (m)
+        InsertPiece(view, normal.data(), static_cast<int32_t>(m));
+    // The line buffer grew to the whole text; a store keeps it only at an ordinary size.
+    if (work_.capacity() > (size_t(1) << 20))
+        std::string().swap(work_);
+}
+
 TRowFinger TTextStore::RecutStart(const TRowFinger& at, int inRow) const {
     // The previous row of a long line was cut short only so as not to split a UTF-8
     // sequence whose lead byte starts this row; an edit among this row's first bytes can

@@ -284,6 +284,11 @@ class TTextStore {
     // Inserts count bytes (-1: up to the terminating zero) at the view's caret, normalised;
     // the caret and anchor end after the inserted text.
     void InsertAtCaret(TStoreView& view, const char* text, int32_t count);
+    // The same as one edit however long the text is: it is normalised as a whole and the
+    // line it goes into is cut again once, where InsertAtCaret does both for every 8 KB
+    // piece. Replacing a span of megabytes (Replace All, its undo) stays linear in the
+    // text even inside a line of many megabytes.
+    void InsertWhole(TStoreView& view, const char* text, int32_t count);
     // Deletes the view's selection; the selection becomes empty at its start.
     void DeleteRange(TStoreView& view);
     // Frees all rows and resets positions: the document becomes empty.
