@@ -146,6 +146,72 @@ void BM_Keystroke_Kovex(benchmark::State& state) {
 }
 BENCHMARK(BM_Keystroke_Kovex)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
+// ---- Paging through a 1,000,000-row file -------------------------------------------------
+
+// Page Down from the top, each page painted; back to the top when the end comes near.
+void BM_PageDown_Kovex(benchmark::State& state) {
+    static const auto w = MillionRowEditor();
+    kvx::TCustomSyntaxMemo& memo = w->Memo();
+    memo.SetSelection(0, 0);
+    memo.ChangeNotification();
+    PaintPending();
+    for (auto _ : state) {
+        if (memo.View().TopRow() > memo.Store().RowCount() - 200) {
+            memo.SetSelection(0, 0);
+            memo.ChangeNotification();
+            PaintPending();
+        }
+        const auto t0 = Clock::now();
+        Press(w.get(), Qt::Key_PageDown, {});
+        PaintPending();
+        state.SetIterationTime(Seconds(t0, Clock::now()));
+    }
+    state.SetLabel(std::to_string(memo.Store().RowCount()) + " rows");
+}
+BENCHMARK(BM_PageDown_Kovex)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// ---- Word wrap over 50 MB -----------------------------------------------------------------
+
+// Word wrap switched on for the 50 MB assembler file (arg 0), or the window narrowed with
+// it on (arg 1): the time to the first finished paint, and (a counter) to the end of the
+// background re-wrap driven by the widget's own timer.
+void BM_WrapFiftyMB_Kovex(benchmark::State& state) {
+    const bool resize = state.range(0) == 1;
+    for (auto _ : state) {
+        auto w = ShownEditor(1);
+        w->LoadFromFile(QString::fromStdString(AsmFile().string()));
+        PaintPending();
+        if (resize) {
+            w->Memo().SetOptions(w->Memo().Options().Include(kvx::smoWordWrap));
+            w->Memo().ChangeNotification();
+            while (w->HighlightingPending())
+                QCoreApplication::processEvents();
+            PaintPending();
+        }
+        const auto t0 = Clock::now();
+        if (resize) {
+            w->resize(w->width() * 2 / 3, w->height());
+        } else {
+            w->Memo().SetOptions(w->Memo().Options().Include(kvx::smoWordWrap));
+            w->Memo().ChangeNotification();
+        }
+        PaintPending();
+        const auto painted = Clock::now();
+        while (w->Memo().View().WordWrap().Pending())
+            QCoreApplication::processEvents();
+        state.SetIterationTime(Seconds(t0, painted));
+        state.counters["all_rewrapped_s"] = Seconds(t0, Clock::now());
+        state.counters["rows"] = w->Memo().Store().RowCount();
+    }
+    state.SetLabel(resize ? "resize with wrap on" : "wrap switched on");
+}
+BENCHMARK(BM_WrapFiftyMB_Kovex)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+
 // ---- A full repaint of 120 x 50 ---------------------------------------------------------
 
 // The size that shows 120 columns and 50 rows of text with the gutter, margin and bars.

@@ -355,13 +355,15 @@ void TSyntaxMemo::StartBackgroundHighlighting() {
 void TSyntaxMemo::HighlightSlice() {
     bool more = false;
     Guard([&] {
-        // Rows are cut before they are highlighted: the cuts decide what a row holds.
+        // Rows are cut before they are highlighted: the cuts decide what a row holds. Once
+        // the cutting is done, the highlighting's own slice says whether work remains.
         TWordWrap& wrap = memo_->View().WordWrap();
-        if (wrap.Pending())
-            more = wrap.RunSlice(INT_MAX, std::chrono::microseconds(kSliceMicroseconds));
-        else
+        if (wrap.Pending()) {
+            wrap.RunSlice(INT_MAX, std::chrono::microseconds(kSliceMicroseconds));
+            more = true;
+        } else {
             more = memo_->HighlightSlice({0, kSliceMicroseconds});
-        more = more || wrap.Pending() || memo_->HighlightedTo() < memo_->TextLength();
+        }
         memo_->ChangeNotification();
     });
     if (!more)
