@@ -672,7 +672,7 @@ void TTextStore::InsertPiece(TStoreView& view, const char* s, int32_t n) {
         // leave a long line in ever shorter rows.
         const TRowFinger from = RecutStart(pos, k);
         int32_t rows = 1 + (pos.Index - from.Index);
-        TLineNode* last = LineEnd(row, rows);
+        TLineNode* last = view.CutsRows() ? row : LineEnd(row, rows);
         // One ordinary character inside a row that has room, and that no other row of its
         // line depends on, only rebuilds that row.
         const bool single = n == 1 && s[0] != '\r' && k < len && len < MaxRowLength &&
@@ -739,7 +739,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
     // first row it touches.
     const TRowFinger s = RecutStart(at, a - at.Offset);
     int32_t rows = std::min(e.Index, rowCount_ - 1) - s.Index + 1;
-    TLineNode* last = LineEnd(e.Row, rows);
+    TLineNode* last = view.CutsRows() ? e.Row : LineEnd(e.Row, rows);
     // The kept head: the row before when the re-cut starts there, then the deleted range's
     // first row up to the range.
     work_.clear();
@@ -785,19 +785,22 @@ void TTextStore::DeleteRange(TStoreView& view) {
         shift(v->Sel.Caret);
     }
     view.Sel = {a, a};
+    TRowFinger next;
     if (made.first) {
         NoteRescan(made.first, s.Offset, s.Index);
     } else {
         // Whole rows went: the row that now follows the cut keeps its text, but what came
         // before it changed, so its highlighting must be checked.
-        const TRowFinger r = RowAt(&view, a);
-        r.Row->AddRowFlags(rfRescan);
-        NoteRescan(r.Row, r.Offset, std::min(r.Index, rowCount_ - 1));
+        next = RowAt(&view, a);
+        next.Row->AddRowFlags(rfRescan);
+        NoteRescan(next.Row, next.Offset, std::min(next.Index, rowCount_ - 1));
     }
     for (TStoreListener* l : listeners_)
         l->TextDeleted(a, k);
     if (made.first)
         view.RewrapAfterEdit(made.first, made.second);
+    else if (view.CutsRows())
+        view.RewrapAfterEdit(next.Row, next.Row); // its line may have been joined to another
     view.StoreTextChanged(a, -k);
 }
 

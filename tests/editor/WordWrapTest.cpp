@@ -276,6 +276,46 @@ TEST_F(WordWrap, EditsAtRandomWidthsCutAsTheModel) {
     ExpectModelRows("undone");
 }
 
+// An edit in a wrapped line of thousands of rows cuts the rows around it again, not the
+// rest of the line: a little further on the cuts fall where they fell before. The
+// rows must still be those the model cuts, through a word longer than the row cap, a break
+// typed and deleted, and the deletion of exactly one row.
+TEST_F(WordWrap, AnEditInALongLineCutsAFewRows) {
+    std::string text;
+    for (int i = 0; text.size() < 300000; ++i)
+        text += i % 997 == 5 ? std::string(5000, 'w') + " " : "word" + std::to_string(i) + " ";
+    memo.SetWholeText(text);
+    Wrap(true);
+    ExpectModelRows("wrapped");
+    const int32_t rows = memo.Store().RowCount();
+    ASSERT_GT(rows, 3000);
+    TTextStore& s = memo.Store();
+    auto edit = [&](TextOffset a, TextOffset b, const char* with, const char* what) {
+        const uint64_t freed = s.RowsFreed();
+        memo.SetSelection(a, b);
+        memo.ReplaceSelection(with);
+        ExpectModelRows(what);
+        return s.RowsFreed() - freed;
+    };
+    const TextOffset middle = s.RowByIndex(rows / 2).Offset + 3;
+    EXPECT_LE(edit(middle, middle, "x", "a key"), 6u);
+    EXPECT_LE(edit(middle, middle + 1, "", "a deletion"), 6u);
+    // A line that starts anew is cut from its start, and its cuts meet the old ones later.
+    EXPECT_LE(edit(middle, middle, "\r", "a break"), 60u);
+    EXPECT_LE(edit(middle, middle + 1, "", "the break deleted"), 60u);
+    // One whole row, and a paste of a dozen rows.
+    const TRowFinger row = s.RowByIndex(rows / 3);
+    EXPECT_LE(edit(row.Offset, row.Offset + row.Row->Length(), "", "a row"), 6u);
+    EXPECT_LE(edit(middle, middle, text.substr(0, 900).c_str(), "a paste"), 60u);
+    // Inside the long word, which is cut at the row cap.
+    const TextOffset word = static_cast<TextOffset>(memo.Text().find("wwww") + 2500);
+    edit(word, word, "y", "inside a long word");
+    edit(word - 2600, word - 2600, " ", "before a long word");
+    while (memo.CanUndo() && !HasFailure())
+        memo.Undo();
+    ExpectModelRows("undone");
+}
+
 TEST_F(WordWrap, AWordBreakHookDecidesWhereRowsEnd) {
     memo.SetWholeText("alpha,beta,gamma,delta,epsilon,zeta,eta,theta,iota\rkappa lambda");
     wrap.SetWrapAtColumn(20);
