@@ -1,216 +1,258 @@
-// The view's own work on huge documents, without a window: switching word wrap on for a
-// 50 MB file and resizing a wrapped one (how soon the window's rows are ready, how long the
-// background slices take in all, and the memory it costs), and paging down through a
-// million rows with the row layouts a paint would ask for.
+// The editor widget on the offscreen platform, beside QScintilla on the same generated files
+// when QScintilla is installed:
+//   - opening a 50 MB assembler file until its first paint is finished;
+//   - one keystroke in the middle of a 1,000,000-row C file, from the key event to the
+//     finished repaint;
+//   - a full repaint of a highlighted C window 120 columns wide and 50 rows high.
 //
-//     bench_view
-
-#include "editor/HeadlessPlatform.h"
-#include "editor/SyntaxEd.h"
-
+//     bench_view            (writes its files under $TMPDIR or /tmp and removes them)
 #include "AsmSource.h"
 #include "BenchFiles.h"
+#include "CSource.h"
+#include "editor/view/SyntaxMemo.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+#ifdef KVX_HAVE_QSCINTILLA
+#include <Qsci/qscilexercpp.h>
+#include <Qsci/qsciscintilla.h>
+#endif
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <climits>
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <string>
+#include <memory>
 
 namespace {
 
+namespace fs = std::filesystem;
 using kvx::bench::Clock;
+using kvx::bench::Folder;
 using kvx::bench::Seconds;
 
-// A window of 120 columns and 50 rows.
-class TWindow : public kvx::THeadlessPlatform {
-  public:
-    int columns = 120;
-    int rows = 50;
-    int VisibleRows() override { return rows; }
-    int VisibleColumns() override { return columns; }
-};
+const QString kFont = QStringLiteral("DejaVu Sans Mono");
+constexpr int kFontSize = 10;
 
-constexpr size_t kFileBytes = 50 * 1000 * 1000;
+const fs::path& AsmFile() {
+    static const fs::path f = [] {
+        fs::path p = Folder() / "big.asm";
+        kvx::bench::TAsmStyle style;
+        style.Break = "\n";
+        std::ofstream(p, std::ios::binary)
+            << kvx::bench::AsmSource(size_t(50) * 1000 * 1000, style);
+        return p;
+    }();
+    return f;
+}
 
-// Lines of prose from 60 to 400 characters: most of them wrap at any window width.
-std::string LongLines(size_t bytes) {
-    static const char* const kWords[] = {"the ",     "editor ", "wraps ",  "every ", "line ",
-                                         "that ",    "is ",     "longer ", "than ",  "its ",
-                                         "window, ", "and ",    "keeps ",  "words ", "whole. "};
-    std::string s;
-    s.reserve(bytes + 512);
-    uint64_t r = 0x9E3779B97F4A7C15ull;
-    while (s.size() < bytes) {
-        r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-        const size_t length = 60 + r % 340;
-        const size_t start = s.size();
-        while (s.size() - start < length) {
-            r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-            s += kWords[r % std::size(kWords)];
-        }
-        s += "\r";
+const fs::path& MillionRowC() {
+    static const fs::path f = [] {
+        fs::path p = Folder() / "million.c";
+        std::ofstream(p, std::ios::binary) << kvx::bench::CSourceLines(1000000);
+        return p;
+    }();
+    return f;
+}
+
+// Paints whatever the widgets have asked to be painted, now.
+void PaintPending() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Press(QWidget* w, int key, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(w, &release);
+}
+
+std::unique_ptr<kvx::TSyntaxMemo> ShownEditor(int language, QSize size = {1200, 800}) {
+    auto w = std::make_unique<kvx::TSyntaxMemo>();
+    w->resize(size);
+    w->show();
+    w->setFocus();
+    w->SetLanguage(language);
+    w->SetEditorFont(kFont, kFontSize);
+    PaintPending();
+    return w;
+}
+
+// ---- Opening a 50 MB file --------------------------------------------------------------
+
+void BM_OpenToFirstPaint_Kovex(benchmark::State& state) {
+    const QString path = QString::fromStdString(AsmFile().string());
+    for (auto _ : state) {
+        auto w = ShownEditor(1);
+        const auto t0 = Clock::now();
+        w->LoadFromFile(path);
+        w->viewport()->repaint();
+        state.SetIterationTime(Seconds(t0, Clock::now()));
+        state.counters["highlighted_kB"] = double(w->Memo().HighlightedTo()) / 1000;
     }
-    s.resize(bytes);
+}
+BENCHMARK(BM_OpenToFirstPaint_Kovex)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// ---- One keystroke in a 1,000,000-row C file --------------------------------------------
+
+// Types a character and takes it back again, alternately, at `at`: every key is measured.
+template <class W> void TypeAndTakeBack(benchmark::State& state, W* w) {
+    bool typed = false;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        if (typed)
+            Press(w, Qt::Key_Backspace, {});
+        else
+            Press(w, Qt::Key_X, QStringLiteral("x"));
+        PaintPending();
+        state.SetIterationTime(Seconds(t0, Clock::now()));
+        typed = !typed;
+    }
+}
+
+std::unique_ptr<kvx::TSyntaxMemo> MillionRowEditor() {
+    auto w = ShownEditor(2);
+    w->LoadFromFile(QString::fromStdString(MillionRowC().string()));
+    // The background's work is done before anything is measured.
+    w->Memo().HighlightTo(w->Memo().TextLength());
+    return w;
+}
+
+// In the middle of the file, and (beyond the target) at the end of its longest row, where a
+// key changes the horizontal scroll range.
+void BM_Keystroke_Kovex(benchmark::State& state) {
+    static const auto w = MillionRowEditor();
+    kvx::TCustomSyntaxMemo& memo = w->Memo();
+    kvx::TTextStore& s = memo.Store();
+    kvx::TextOffset at = s.RowByIndex(s.RowCount() / 2).Offset + 4;
+    if (state.range(0) == 1) {
+        kvx::TRowFinger f{s.FirstRow(), 0, 0};
+        while (f.Row->Length() < s.LongestRow()) {
+            f.Offset += f.Row->Length();
+            f.Row = f.Row->Next();
+        }
+        at = f.Offset + f.Row->ContentLength();
+    }
+    memo.SetSelection(at, at);
+    memo.ChangeNotification();
+    PaintPending();
+    TypeAndTakeBack(state, w.get());
+    state.SetLabel(std::to_string(s.RowCount()) + " rows" +
+                   (state.range(0) == 1 ? ", longest row" : ""));
+}
+BENCHMARK(BM_Keystroke_Kovex)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// ---- A full repaint of 120 x 50 ---------------------------------------------------------
+
+// The size that shows 120 columns and 50 rows of text with the gutter, margin and bars.
+QSize WindowFor(kvx::TSyntaxMemo& w) {
+    const int frame = 2 * w.frameWidth();
+    return {w.Memo().TextLeft() + 120 * w.CharWidth() + w.verticalScrollBar()->sizeHint().width() +
+                frame,
+            50 * w.RowHeight() + w.horizontalScrollBar()->sizeHint().height() + frame};
+}
+
+void BM_FullRepaint_Kovex(benchmark::State& state) {
+    auto w = ShownEditor(2);
+    w->Memo().SetWholeText(kvx::bench::CSourceLines(5000));
+    w->Memo().SetFirstVisibleLine(1000);
+    w->Memo().ChangeNotification();
+    w->resize(WindowFor(*w));
+    PaintPending();
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        w->viewport()->repaint();
+        state.SetIterationTime(Seconds(t0, Clock::now()));
+    }
+    state.SetLabel(std::to_string(w->Memo().Platform().VisibleColumns()) + "x" +
+                   std::to_string(w->Memo().Platform().VisibleRows()));
+}
+BENCHMARK(BM_FullRepaint_Kovex)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+#ifdef KVX_HAVE_QSCINTILLA
+
+std::unique_ptr<QsciScintilla> ShownScintilla(bool lexer, QSize size = {1200, 800}) {
+    auto s = std::make_unique<QsciScintilla>();
+    QFont font(kFont, kFontSize);
+    s->setFont(font);
+    if (lexer) {
+        auto* cpp = new QsciLexerCPP(s.get());
+        cpp->setDefaultFont(font);
+        cpp->setFont(font);
+        s->setLexer(cpp);
+    }
+    s->setMarginLineNumbers(0, false);
+    s->setMarginWidth(0, 34);
+    s->resize(size);
+    s->show();
+    s->setFocus();
+    PaintPending();
     return s;
 }
 
-const std::string& Text(int kind) {
-    static const std::string assembler = kvx::bench::AsmSource(kFileBytes);
-    static const std::string prose = LongLines(kFileBytes);
-    return kind == 0 ? assembler : prose;
-}
-
-// Memory the process holds now, and the most it held since the last reset, in MB.
-double StatusMB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stod(line.substr(std::string(key).size())) / 1024.0;
-    return 0;
-}
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-// Word wrap switched on: the window's rows first, then the slices (5 ms each) the widget's
-// timer would run, in a row.
-void BM_WrapOn50MB(benchmark::State& state) {
-    const std::string& text = Text(static_cast<int>(state.range(0)));
-    double first = 0, all = 0, peak = 0, rows = 0;
-    int slices = 0;
+void BM_OpenToFirstPaint_QScintilla(benchmark::State& state) {
+    const QString path = QString::fromStdString(AsmFile().string());
     for (auto _ : state) {
-        TWindow window;
-        kvx::TCustomSyntaxMemo memo(&window);
-        memo.SetWholeText(text);
-        memo.SetFirstVisibleLine(memo.Store().RowCount() / 2);
-        kvx::TWordWrap& wrap = memo.View().WordWrap();
-        wrap.SetBackground(true);
-        const double before = StatusMB("VmRSS:");
-        ResetPeak();
+        auto s = ShownScintilla(false);
         const auto t0 = Clock::now();
-        memo.SetOptions(memo.Options().Include(kvx::smoWordWrap));
-        const auto t1 = Clock::now();
-        while (wrap.RunSlice(INT_MAX, std::chrono::milliseconds(5)))
-            ++slices;
-        const auto t2 = Clock::now();
-        first += Seconds(t0, t1);
-        all += Seconds(t0, t2);
-        peak += StatusMB("VmHWM:") - before;
-        rows += memo.Store().RowCount();
-        state.SetIterationTime(Seconds(t0, t2));
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            state.SkipWithError("cannot read the file");
+        s->setText(QString::fromUtf8(f.readAll()));
+        s->viewport()->repaint();
+        state.SetIterationTime(Seconds(t0, Clock::now()));
     }
-    const double n = double(state.iterations());
-    state.counters["first_screen_ms"] = first / n * 1000;
-    state.counters["whole_ms"] = all / n * 1000;
-    state.counters["slices"] = slices / n;
-    state.counters["peak_extra_MB"] = peak / n;
-    state.counters["rows"] = rows / n;
+    state.SetLabel("no lexer: QScintilla has none for assembler");
 }
-BENCHMARK(BM_WrapOn50MB)
-    ->Arg(0)
-    ->Arg(1)
-    ->ArgName("prose")
-    ->Iterations(3)
+BENCHMARK(BM_OpenToFirstPaint_QScintilla)
     ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
-// A wrapped document whose window narrows from 120 to 100 columns, and widens again.
-void BM_ResizeWrapped50MB(benchmark::State& state) {
-    const std::string& text = Text(static_cast<int>(state.range(0)));
-    TWindow window;
-    kvx::TCustomSyntaxMemo memo(&window);
-    memo.SetWholeText(text);
-    memo.SetOptions(memo.Options().Include(kvx::smoWordWrap));
-    memo.SetFirstVisibleLine(memo.Store().RowCount() / 2);
-    kvx::TWordWrap& wrap = memo.View().WordWrap();
-    wrap.SetBackground(true);
-    double first = 0, all = 0, peak = 0;
+void BM_Keystroke_QScintilla(benchmark::State& state) {
+    auto s = ShownScintilla(true);
+    QFile f(QString::fromStdString(MillionRowC().string()));
+    if (!f.open(QIODevice::ReadOnly))
+        state.SkipWithError("cannot read the file");
+    s->setText(QString::fromUtf8(f.readAll()));
+    // Styled to the end before anything is measured, as the editor's text is.
+    s->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0L, -1L);
+    const int line = s->lines() / 2;
+    s->setCursorPosition(line, 4);
+    s->ensureLineVisible(line);
+    PaintPending();
+    TypeAndTakeBack(state, s.get());
+}
+BENCHMARK(BM_Keystroke_QScintilla)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_FullRepaint_QScintilla(benchmark::State& state) {
+    // The same window as the editor's: the same text area and rows.
+    auto probe = ShownEditor(2);
+    const QSize size = WindowFor(*probe);
+    probe.reset();
+    auto s = ShownScintilla(true, size);
+    s->setText(QString::fromStdString(kvx::bench::CSourceLines(5000)));
+    s->verticalScrollBar()->setValue(1000);
+    PaintPending();
     for (auto _ : state) {
-        window.columns = window.columns == 120 ? 100 : 120;
-        const double before = StatusMB("VmRSS:");
-        ResetPeak();
         const auto t0 = Clock::now();
-        wrap.Update();
-        const auto t1 = Clock::now();
-        while (wrap.RunSlice(INT_MAX, std::chrono::milliseconds(5))) {
-        }
-        const auto t2 = Clock::now();
-        first += Seconds(t0, t1);
-        all += Seconds(t0, t2);
-        peak += StatusMB("VmHWM:") - before;
-        state.SetIterationTime(Seconds(t0, t2));
+        s->viewport()->repaint();
+        state.SetIterationTime(Seconds(t0, Clock::now()));
     }
-    const double n = double(state.iterations());
-    state.counters["first_screen_ms"] = first / n * 1000;
-    state.counters["whole_ms"] = all / n * 1000;
-    state.counters["peak_extra_MB"] = peak / n;
 }
-BENCHMARK(BM_ResizeWrapped50MB)
-    ->Arg(0)
-    ->Arg(1)
-    ->ArgName("prose")
-    ->Iterations(4)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRepaint_QScintilla)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// Page down through a million rows: the command, then the layouts of the 50 rows the
-// window shows, which is what a paint asks of the core. Wrapped (arg 1): the same through
-// rows cut by word wrap.
-void BM_PageDown1MRows(benchmark::State& state) {
-    const bool wrapped = state.range(0) != 0;
-    static const std::string text = kvx::bench::AsmSource(1000000 * 34, {}, false);
-    TWindow window;
-    kvx::TCustomSyntaxMemo memo(&window);
-    memo.SetWholeText(wrapped ? LongLines(34 * 1000000) : text);
-    if (wrapped)
-        memo.SetOptions(memo.Options().Include(kvx::smoWordWrap));
-    const int32_t rows = memo.Store().RowCount();
-    int64_t pages = 0;
-    for (auto _ : state) {
-        memo.ExecuteCommand(kvx::caPAGEDOWN);
-        const kvx::RowIndex top = memo.View().TopRow();
-        kvx::TRowFinger f = memo.Store().RowByIndex(top);
-        for (int k = 0; k < window.rows && f.Row; ++k, f.Row = f.Row->Next())
-            benchmark::DoNotOptimize(memo.View().Layout(*f.Row).Width());
-        if (memo.Selection().Caret >= memo.TextLength() - 1000) {
-            state.PauseTiming();
-            memo.SetSelection(0, 0);
-            state.ResumeTiming();
-        }
-        ++pages;
-    }
-    state.counters["rows"] = rows;
-    state.counters["pages"] = double(pages);
-}
-BENCHMARK(BM_PageDown1MRows)->Arg(0)->Arg(1)->ArgName("wrapped")->Unit(benchmark::kMicrosecond);
-
-// Dragging the scroll bar's thumb to places all over a million rows, with the layouts of
-// the rows shown there.
-void BM_ThumbDrag1MRows(benchmark::State& state) {
-    static const std::string text = kvx::bench::AsmSource(1000000 * 34, {}, false);
-    TWindow window;
-    kvx::TCustomSyntaxMemo memo(&window);
-    memo.SetWholeText(text);
-    kvx::TMemoScroll& scroll = memo.View().Scroll();
-    const int32_t last = scroll.Vertical().LastPosition();
-    uint64_t r = 12345;
-    for (auto _ : state) {
-        r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-        scroll.VerticalRequest(kvx::srThumb, static_cast<int32_t>(r % uint64_t(last + 1)));
-        kvx::TRowFinger f = memo.Store().RowByIndex(memo.View().TopRow());
-        for (int k = 0; k < window.rows && f.Row; ++k, f.Row = f.Row->Next())
-            benchmark::DoNotOptimize(memo.View().Layout(*f.Row).Width());
-    }
-    state.counters["scale"] = scroll.ScrollScale();
-}
-BENCHMARK(BM_ThumbDrag1MRows)->Unit(benchmark::kMicrosecond);
+#endif
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     return kvx::bench::RunBenchmarks(argc, argv);
 }

@@ -1,6 +1,5 @@
 #include "MemoView.h"
 
-#include "Settings.h"
 #include "StyleResolver.h"
 #include "SyntaxEd.h"
 
@@ -78,19 +77,6 @@ void TMemoView::SetClientSize(Pixel width, Pixel height) {
     clientHeight_ = height;
     if (wider)
         wrap_.Update();
-}
-
-Pixel TMemoView::MarginWidth() const {
-    return std::clamp(memo_.Settings().Margin, 0, std::max(memo_.Platform().CharWidth(), 0));
-}
-
-Pixel TMemoView::TextLeft() const {
-    Pixel left = MarginWidth();
-    if (memo_.HasOption(smoShowGutter)) {
-        const Pixel most = clientWidth_ > 0 ? clientWidth_ / 5 : 1000;
-        left += std::clamp(memo_.Settings().Gutter, 0, std::max(most, 0));
-    }
-    return left;
 }
 
 // ---- Layout ----------------------------------------------------------------------------

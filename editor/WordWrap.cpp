@@ -47,32 +47,6 @@ TWordWrap::~TWordWrap() {
 
 // ---- Properties ------------------------------------------------------------------------
 
-int TWordWrap::WrapAtColumn() const {
-    // Settings read from a stream are not checked against the property's range.
-    return std::clamp(memo_.Settings().WrapAtColumn, 0, 65535);
-}
-
-void TWordWrap::SetWrapAtColumn(int column) {
-    if (column < 0 || column > 65535 || column == memo_.Settings().WrapAtColumn)
-        return;
-    memo_.Settings().WrapAtColumn = column;
-    memo_.Changed(chSettings);
-    memo_.Platform().InvalidateRows(0, -1);
-    Update();
-}
-
-const std::string& TWordWrap::WrapOverride() const {
-    return memo_.Settings().WrapOverride;
-}
-
-void TWordWrap::SetWrapOverride(std::string_view chars) {
-    if (chars == memo_.Settings().WrapOverride)
-        return;
-    memo_.Settings().WrapOverride.assign(chars);
-    memo_.Changed(chSettings);
-    Update();
-}
-
 void TWordWrap::SetWordBreakProc(TSM_WordBreakProc proc) {
     proc_ = std::move(proc);
     if (memo_.HasOption(smoWordWrap))
@@ -80,7 +54,8 @@ void TWordWrap::SetWordBreakProc(TSM_WordBreakProc proc) {
 }
 
 int TWordWrap::WrapWidth() const {
-    const int at = WrapAtColumn();
+    // Settings read from a stream are not checked against the property's range.
+    const int at = std::clamp(memo_.Settings().WrapAtColumn, 0, 65535);
     if (at > 0)
         return std::max(at, 20);
     const int columns = memo_.Platform().VisibleColumns();

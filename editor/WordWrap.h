@@ -31,20 +31,15 @@ class TWordWrap : private TStoreListener {
     TWordWrap(const TWordWrap&) = delete;
     TWordWrap& operator=(const TWordWrap&) = delete;
 
-    // ---- Properties (kept in the settings in use) ---------------------------------------
-    // The wrap width in columns, 0 for the window's width. Values outside 0..65535 are
-    // ignored; a change re-wraps the document while word wrap is on.
-    int WrapAtColumn() const;
-    void SetWrapAtColumn(int column);
-    // First characters of lines that are never wrapped (with smoWrapOverride).
-    const std::string& WrapOverride() const;
-    void SetWrapOverride(std::string_view chars);
+    // ---- Properties ----------------------------------------------------------------------
+    // (WrapAtColumn and WrapOverride are the control's, kept in its settings; their setters
+    // call Update.)
     // Replaces the built-in word break; an empty function brings it back. Re-wraps.
     void SetWordBreakProc(TSM_WordBreakProc proc);
     const TSM_WordBreakProc& WordBreakProc() const { return proc_; }
 
-    // W: WrapAtColumn, or the window's visible columns less 4; never below 20. A window that
-    // has no size yet counts as 80 columns wide.
+    // W: WrapAtColumn (0..65535), or the window's visible columns less 4; never below 20. A window
+    // that has no size yet counts as 80 columns wide.
     int WrapWidth() const;
     // What the cuts depend on now.
     TWrapParams CurrentParams() const;
