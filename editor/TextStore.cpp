@@ -260,6 +260,17 @@ TTextStore::TRowKeep TTextStore::TakeKeep(TLineNode* row) {
     return k;
 }
 
+void TTextStore::GiveKeep(TLineNode* row, TRowKeep& keep) {
+    row->glyph_ = keep.Glyph;
+    if (keep.HasExtras) {
+        if (keep.Extras.Object)
+            keep.Extras.Object->Row = row;
+        extras_[row] = std::move(keep.Extras);
+        row->hasExtras_ = 1;
+        keep.HasExtras = false;
+    }
+}
+
 int TTextStore::CutLength(const char* text, int remaining) const {
     const int limit = std::min(remaining, MaxRowLength);
     if (const void* cr = std::memchr(text, '\r', limit))
@@ -344,14 +355,8 @@ std::pair<TLineNode*, TLineNode*> TTextStore::Splice(TLineNode* first, int32_t o
         (p ? p->next_ : first_) = r;
         if (!firstNew) {
             firstNew = r;
+            GiveKeep(r, keep);
             r->marks_ = keep.Marks & ~rmContinuation;
-            r->glyph_ = keep.Glyph;
-            if (keep.HasExtras) {
-                if (keep.Extras.Object)
-                    keep.Extras.Object->Row = r;
-                extras_[r] = std::move(keep.Extras);
-                r->hasExtras_ = 1;
-            }
         }
         if (p && !p->EndsWithBreak())
             r->marks_ |= rmContinuation;

@@ -362,6 +362,9 @@ class TTextStore {
     void AppendRow(const char* text, int length, bool addBreak, uint32_t flags);
     void FreeRow(TLineNode* row);
     TRowKeep TakeKeep(TLineNode* row);
+    // Hands what TakeKeep took to the row that now starts where the old one did (its marks
+    // are the caller's to set).
+    void GiveKeep(TLineNode* row, TRowKeep& keep);
 
     // The token bytes that go with the text of rows being cut again, byte for byte: what the
     // highlighting wrote stays good wherever the characters are only moved to other rows.

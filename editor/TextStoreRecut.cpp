@@ -121,14 +121,8 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         (p ? p->next_ : first_) = r;
         if (!first) {
             first = r;
+            GiveKeep(r, keep);
             r->marks_ = keep.Marks;
-            r->glyph_ = keep.Glyph;
-            if (keep.HasExtras) {
-                if (keep.Extras.Object)
-                    keep.Extras.Object->Row = r;
-                extras_[r] = std::move(keep.Extras);
-                r->hasExtras_ = 1;
-            }
         } else {
             r->marks_ = rmContinuation;
         }
