@@ -109,8 +109,10 @@ void TCustomSyntaxMemo::ApplyReplace(TextOffset from, TextOffset to, const std::
     TTextStore& s = Store();
     Sel = {from, to};
     s.DeleteRange(*this);
+    // In one piece: undoing a Replace All puts back megabytes, which in 8 KB pieces would
+    // cut the rest of a long line again for every piece.
     if (!text.empty())
-        s.InsertAtCaret(*this, text.data(), static_cast<int32_t>(text.size()));
+        s.InsertWhole(*this, text.data(), static_cast<int32_t>(text.size()));
 }
 
 namespace {

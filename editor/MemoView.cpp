@@ -79,6 +79,17 @@ void TMemoView::SetClientSize(Pixel width, Pixel height) {
         wrap_.Update();
 }
 
+// The control holds the rules for both (a gutter and margin from a stream or script are
+// drawn no wider than the setters would allow); the view asks it, so that painting and
+// the mouse agree.
+Pixel TMemoView::MarginWidth() const {
+    return memo_.MarginWidth();
+}
+
+Pixel TMemoView::TextLeft() const {
+    return memo_.TextLeft();
+}
+
 // ---- Layout ----------------------------------------------------------------------------
 
 const TRowLayout& TMemoView::Layout(const TLineNode& row, ByteIndex selFrom, ByteIndex selTo) {

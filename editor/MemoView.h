@@ -88,6 +88,11 @@ class TMemoView {
     }
     Pixel ClientWidth() const { return clientWidth_; }
     Pixel ClientHeight() const { return clientHeight_; }
+    // Where the text area starts in the window: the margin strip, after the gutter when it is
+    // shown. Values from settings streams are held to what the properties accept: a margin
+    // no wider than a character, a gutter of at most a fifth of the window.
+    Pixel TextLeft() const;
+    Pixel MarginWidth() const;
 
   private:
     // The x of a display column on a row laid out as `layout`, as the text area scrolls it.

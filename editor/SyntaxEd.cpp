@@ -234,6 +234,7 @@ void TCustomSyntaxMemo::UseSettings(TSM_Settings* settings) {
         return;
     settings_ = next;
     ApplySettings();
+    RecutRows();
     ViewSettingsChanged(chSettings | chOptions | chKeyboard);
 }
 
@@ -258,15 +259,15 @@ void TCustomSyntaxMemo::ApplySettings() {
 
 void TCustomSyntaxMemo::RefreshSettings() {
     ApplySettings();
-    if (HasOption(smoWordWrap))
-        RecutRows();
+    RecutRows();
     ViewSettingsChanged(chSettings | chOptions | chKeyboard);
 }
 
 void TCustomSyntaxMemo::RecutRows() {
+    // Word wrap cuts again only when something the cuts depend on changed, and repaints
+    // what it cut.
     view_.WordWrap().Update();
     rowsSeen_ = Store().RowCount();
-    platform_->InvalidateRows(0, -1);
 }
 
 void TCustomSyntaxMemo::ViewSettingsChanged(uint32_t bits) {
@@ -355,6 +356,34 @@ void TCustomSyntaxMemo::ReplaceSelection(std::string_view text) {
         ScrollCaretIntoView();
 }
 
+void TCustomSyntaxMemo::ReplaceRange(TextOffset from, TextOffset to, std::string_view text) {
+    TNotifyScope notify(*this);
+    const TextOffset length = Store().TextLength();
+    Sel = {std::clamp(std::min(from, to), 0, length), std::clamp(std::max(from, to), 0, length)};
+    inVirtual_ = false;
+    Changed(chSelection);
+    if (text.empty() && Sel.Empty())
+        return;
+    TTextStore& s = Store();
+    const bool record = !applying_ && !replacementOpen_ && Log();
+    if (record)
+        RecordReplacementBegin();
+    try {
+        s.DeleteRange(*this);
+        if (!text.empty())
+            s.InsertWhole(*this, text.data(), static_cast<int32_t>(text.size()));
+    } catch (...) {
+        if (record)
+            RecordReplacementEnd();
+        throw;
+    }
+    if (record)
+        RecordReplacementEnd();
+    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
+    if (paintLock_ == 0)
+        ScrollCaretIntoView();
+}
+
 void TCustomSyntaxMemo::InsertStream(TStream& stream) {
     constexpr int64_t kPiece = 8192;
     std::string piece(kPiece, '\0');
@@ -406,6 +435,7 @@ void TCustomSyntaxMemo::SetTabDefault(int value) {
     if (value == Tabs.TabDefault)
         return;
     Tabs.TabDefault = settings_->TabDefault = value;
+    RecutRows();
     ViewSettingsChanged();
 }
 
@@ -424,6 +454,7 @@ std::string TCustomSyntaxMemo::TabColumnsText() const {
 void TCustomSyntaxMemo::SetTabColumnsText(std::string_view text) {
     Tabs.Columns = TTabSettings::ParseColumns(text);
     settings_->TabStops = Tabs.Columns;
+    RecutRows();
     ViewSettingsChanged();
 }
 
@@ -440,9 +471,7 @@ void TCustomSyntaxMemo::SetOptionWord(uint32_t word, bool refresh) {
     settings_->OptionWord = static_cast<int32_t>(word);
     if (changed & OptionBit(smoWordWrap))
         view_.ResetColumn();
-    // Word wrap cuts the rows again if what its cuts depend on changed.
-    if (changed & (OptionBit(smoWordWrap) | OptionBit(smoWrapOverride)))
-        RecutRows();
+    RecutRows();
     // The bar and block carets differ only in overwrite mode.
     if ((changed & OptionBit(smoBlockOverwriteCursor)) && !insertMode_)
         platform_->CaretShapeChanged(HasOption(smoBlockOverwriteCursor));

@@ -30,10 +30,12 @@ class TEdStream;
 class TSM_Settings;
 struct TGutterFont;
 
-enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
-enum TBorderStyle { bsNone, bsSingle };
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-enum TFlatScrollBarStyle { fssEncarta, fssFLAT, fssREGULAR };
+// Every int is a value of these types: values from streams and requests arrive as numbers
+// and are checked by the setters, which must be able to hold a wrong one to refuse it.
+enum TSaveFormat : int { sfTEXT, sfRTF, sfHTML, sfUNIX };
+enum TBorderStyle : int { bsNone, bsSingle };
+enum TScrollStyle : int { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TFlatScrollBarStyle : int { fssEncarta, fssFLAT, fssREGULAR };
 
 // Commands whose behaviour lives in the bookmark, printing and export code. Until one is
 // installed those commands do nothing.
@@ -95,6 +97,9 @@ class TEditorHooks {
         return false;
     }
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
+    // True when the platform writes a copy's RTF and HTML itself, when a reader asks for
+    // them (TClipboardData::Deferred), instead of the copy writing them at once.
+    virtual bool DefersRichFormats(TCustomSyntaxMemo& /*memo*/) { return false; }
     // Pixel position of an offset's character and the offset at a pixel position (-1 when
     // outside the text area); false / -1 until a widget answers them. It knows where the
     // text area lies in its window and maps the rest through View().PointOf and OffsetAt.
@@ -180,6 +185,11 @@ class TCustomSyntaxMemo : public TStoreView {
 
     // ---- Editing -----------------------------------------------------------------------
     void ReplaceSelection(std::string_view text);
+    // Replaces [from, to) by `text` as one edit and one undo step (a replacement), however
+    // long either is: the text goes in whole (TTextStore::InsertWhole), not in 8 KB pieces,
+    // and the range is taken byte for byte, never moved to character boundaries. The caret
+    // ends after the new text. Replace All puts its result in with this.
+    void ReplaceRange(TextOffset from, TextOffset to, std::string_view text);
     void DeleteSelection() { ReplaceSelection({}); }
     void InsertStream(TStream& stream);
     void IndentBlock(int count, bool allowTabs);
@@ -548,7 +558,7 @@ class TCustomSyntaxMemo : public TStoreView {
     void ApplySettings();
     // The active slot's highlighter and settings become the control's.
     void SwitchLanguage();
-    // Cuts every row again (word wrap or its column changed) and repaints.
+    // Word wrap cuts the rows again if what the cuts depend on changed.
     void RecutRows();
     // Tells the highlighter the control holds it (once), or that it no longer does.
     void HoldHighlighter(THighlighter* h);

@@ -626,6 +626,7 @@ void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count
         count = static_cast<int32_t>(std::min<size_t>(std::strlen(text), INT32_MAX));
     if (count == 0)
         return;
+    NotifyChanging();
     // Offsets are 32-bit: refuse what would not fit before anything changes.
     if (int64_t(textLength_) + count > INT32_MAX)
         throw ESyntaxMemo(0, kNotEnoughMemory);
@@ -639,6 +640,21 @@ void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count
         if (m)
             InsertPiece(view, piece_.data(), static_cast<int32_t>(m));
     }
+}
+
+void TTextStore::InsertWhole(TStoreView& view, const char* text, int32_t count) {
+    if (!text || count <= 0)
+        return;
+    if (int64_t(textLength_) + count > INT32_MAX)
+        throw ESyntaxMemo(0, kNotEnoughMemory);
+    std::string normal(static_cast<size_t>(count), '\0');
+    TTextNormalizer norm;
+    const size_t m = norm.Run(text, static_cast<size_t>(count), normal.data());
+    if (m)
+        InsertPiece(view, normal.data(), static_cast<int32_t>(m));
+    // The line buffer grew to the whole text; a store keeps it only at an ordinary size.
+    if (work_.capacity() > (size_t(1) << 20))
+        std::string().swap(work_);
 }
 
 TRowFinger TTextStore::RecutStart(const TRowFinger& at, int inRow) const {
@@ -738,6 +754,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
     const TextOffset b = std::clamp(view.Sel.End(), 0, textLength_);
     if (a == b)
         return;
+    NotifyChanging();
     const TRowFinger at = RowAt(&view, a);
     const TRowFinger e = RowAt(&view, b);
     // As for insertions, the rest of the line the deletion leaves is cut again from the
@@ -810,6 +827,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
 }
 
 void TTextStore::Clear() {
+    NotifyChanging();
     // The pool goes as a whole, so the rows need not be handed back one by one: what a row
     // owns lives in the side table.
     rowsFreed_ += static_cast<uint64_t>(rowCount_);

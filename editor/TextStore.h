@@ -207,6 +207,9 @@ class TStoreListener {
     virtual void TextInserted(TextOffset at, int32_t count) = 0;
     virtual void TextDeleted(TextOffset at, int32_t count) = 0;
     virtual void StoreEmptied() = 0;
+    // The text is about to change (an insertion, a deletion or a clear): the last moment
+    // to read it as it was.
+    virtual void TextChanging() {}
 };
 
 // Turns arbitrary bytes into storable text: TAB and bytes 32-255 stay, CR LF, LF CR and a
@@ -284,6 +287,11 @@ class TTextStore {
     // Inserts count bytes (-1: up to the terminating zero) at the view's caret, normalised;
     // the caret and anchor end after the inserted text.
     void InsertAtCaret(TStoreView& view, const char* text, int32_t count);
+    // The same as one edit however long the text is: it is normalised as a whole and the
+    // line it goes into is cut again once, where InsertAtCaret does both for every 8 KB
+    // piece. Replacing a span of megabytes (Replace All, its undo) stays linear in the
+    // text even inside a line of many megabytes.
+    void InsertWhole(TStoreView& view, const char* text, int32_t count);
     // Deletes the view's selection; the selection becomes empty at its start.
     void DeleteRange(TStoreView& view);
     // Frees all rows and resets positions: the document becomes empty.
@@ -415,6 +423,10 @@ class TTextStore {
     TUndoStack* log_ = nullptr;
     std::vector<TStoreView*> views_;
     std::vector<TStoreListener*> listeners_;
+    void NotifyChanging() {
+        for (TStoreListener* l : listeners_)
+            l->TextChanging();
+    }
     std::unordered_map<const TLineNode*, TRowExtras> extras_;
     std::string work_;  // combined row text of the edit in progress
     TTokenCarry carry_; // their token bytes, while rows are cut again

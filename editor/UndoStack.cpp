@@ -141,6 +141,13 @@ void TUndoStack::Trim() {
         const size_t n = BottomStepLength();
         if (static_cast<int64_t>(n) > cursor_ + 1)
             break;
+        // A Replace All may change text all over a document larger than the budget. As the
+        // newest step it stays, whatever its size, so that the user can always take it back;
+        // the next step recorded lets the budget have it.
+        const TUndoRecord& first = entries_.front().Record;
+        if (static_cast<int64_t>(n) == cursor_ + 1 && first.Kind == TUndoRecord::Marker &&
+            first.A == ugReplaceAll && first.B == TUndoRecord::GroupBegin)
+            break;
         for (size_t i = 0; i < n; ++i)
             DropBottom();
     }

@@ -118,7 +118,8 @@ class TUndoStack : public TStack {
     bool Modified() const { return Position() != savePoint_; }
 
     // Removes whole undo steps (a replacement bracket, or a group with all it holds) from
-    // the bottom while the byte total exceeds the budget. Waits while a group is open.
+    // the bottom while the byte total exceeds the budget. Waits while a group is open, and
+    // keeps a Replace All (group 32) that is the only step left to undo.
     void Trim();
 
   private:

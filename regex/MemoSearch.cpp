@@ -5,11 +5,6 @@
 namespace kvx {
 
 namespace {
-// Caseless plain search folds only the ASCII letters, as the skip tables do.
-inline unsigned char Fold(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? c - 32 : c;
-}
-
 bool IsOctal(char c) {
     return c >= '0' && c <= '7';
 }
@@ -20,19 +15,6 @@ int HexValue(char c) {
     return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
 }
 } // namespace
-
-std::string FormatRegExprError(const std::string& message, std::string_view pattern,
-                               int errorPosition) {
-    // The caret goes under the character before the stop; an error at the very start of
-    // the pattern has none, so the caret stays in the first column.
-    std::string out = message;
-    out += "\r\n";
-    out.append(pattern);
-    out += "\r\n";
-    out.append(static_cast<size_t>(std::max(0, errorPosition - 1)), ' ');
-    out += '^';
-    return out;
-}
 
 std::string ExpandReplaceTemplate(std::string_view templ, const TREParser& parser,
                                   std::string_view text) {
@@ -140,36 +122,49 @@ std::string_view TMemoSearch::Text() {
     return text_;
 }
 
+void TMemoSearch::TakeWordChars() {
+    TTextSearch::TWordChars words;
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        words[size_t(c)] = memo_.CharIsInWord(b) || memo_.CharStartsWord(b);
+    }
+    engine_.SetWordChars(words);
+}
+
 bool TMemoSearch::Search(std::string_view text, unsigned options, TextOffset& position) {
     return SearchFrom(memo_.Selection(), text, options, position);
 }
 
 bool TMemoSearch::SearchFrom(TSelectionRange from, std::string_view text, unsigned options,
                              TextOffset& position) {
-    error_ = TError{};
-    if (text.empty())
+    if (options & soWholeWord)
+        TakeWordChars();
+    TSelectionRange hit;
+    if (!engine_.Find(Text(), text, options, from, hit))
         return false;
-    from = {std::clamp(from.Start(), 0, memo_.TextLength()),
-            std::clamp(from.End(), 0, memo_.TextLength())};
-    const bool found = (options & soRegExpr) ? RegExprSearch(text, options, from, position)
-                                             : PlainSearch(text, options, from, position);
-    if (found)
-        memo_.SetSelection(hit_.Anchor, hit_.Caret);
-    return found;
+    hit_ = hit;
+    position = hit.Start();
+    memo_.SetSelection(hit_.Anchor, hit_.Caret);
+    return true;
+}
+
+std::string TMemoSearch::Replacement(std::string_view replacement, unsigned options) {
+    return (options & soRegExpr) ? ExpandReplaceTemplate(replacement, engine_.Parser(), Text())
+                                 : std::string(replacement);
 }
 
 bool TMemoSearch::ReplaceStep(std::string_view text, std::string_view replacement, unsigned options,
                               std::string& result, TextOffset& position) {
     if (!Search(text, options | soNoDialog, position))
         return false;
-    result = (options & soRegExpr) ? ExpandReplaceTemplate(replacement, parser_, Text())
-                                   : std::string(replacement);
+    result = Replacement(replacement, options);
     return true;
 }
 
 bool TMemoSearch::FindNext(std::string_view text, unsigned options, TextOffset& position) {
+    const std::string_view doc = Text();
+    const bool utf8 = memo_.Store().Utf8();
     if (!(options & soRegExpr) && !text.empty()) {
-        const std::string_view doc = Text();
         const TextOffset s = memo_.SelStart();
         const TextOffset e = memo_.Selection().End();
         const std::string_view selected =
@@ -177,182 +172,42 @@ bool TMemoSearch::FindNext(std::string_view text, unsigned options, TextOffset& 
         bool same = selected.size() == text.size();
         for (size_t k = 0; same && k < text.size(); ++k) {
             const unsigned char a = selected[k], b = text[k];
-            same = (options & soMatchCase) ? a == b : Fold(a) == Fold(b);
+            same = (options & soMatchCase)
+                       ? a == b
+                       : (a >= 'a' && a <= 'z' ? a - 32 : a) == (b >= 'a' && b <= 'z' ? b - 32 : b);
         }
-        // Going backwards the caret stays at the hit's start: one past it would let a
-        // one-character hit be found again on every Find Next.
-        if (same)
-            memo_.SetSelection(options & soBackward ? s : s + 1, options & soBackward ? s : s + 1);
+        // Forwards the caret goes to the next character, not the next byte, which the
+        // control would only move back to the hit's start. Backwards it stays at the
+        // hit's start: one past it would let a one-character hit be found again.
+        if (same) {
+            const TextOffset at = options & soBackward ? s : NextCharOffset(doc, s, utf8);
+            memo_.SetSelection(at, at);
+        }
     }
     bool found;
     const TSelectionRange sel = memo_.Selection();
-    if ((options & (soRegExpr | soBackward)) == soRegExpr && sel.Empty() && emptyHit_ >= 0 &&
-        sel.Caret == emptyHitCaret_ && text == emptyHitPattern_) {
-        // The caret stands on the empty match found last time ($, x*): going on from the
-        // selection's end would find it again, and Find Next would never move.
-        if (emptyHit_ >= memo_.TextLength()) {
-            error_ = TError{};
+    if ((options & (soRegExpr | soBackward)) == soRegExpr && !lastPattern_.empty() &&
+        text == lastPattern_ && sel == lastSelection_) {
+        // The selection is still the one made for the last hit: go on from where that hit
+        // really ended, and past it when it was empty ($, x*), or Find Next would never move.
+        const TextOffset from =
+            lastHit_.Empty() ? NextCharOffset(doc, lastHit_.End(), utf8) : lastHit_.End();
+        if (from > static_cast<TextOffset>(doc.size())) {
+            engine_.ClearError();
             found = false;
         } else {
-            found =
-                SearchFrom({emptyHit_ + 1, emptyHit_ + 1}, text, options | soNoDialog, position);
+            found = SearchFrom({from, from}, text, options | soNoDialog, position);
         }
     } else {
         found = Search(text, options | soNoDialog, position);
     }
-    emptyHit_ = -1;
-    if (found && (options & soRegExpr) && hit_.Empty()) {
-        emptyHit_ = hit_.Caret;
-        emptyHitCaret_ = memo_.Selection().Caret;
-        emptyHitPattern_.assign(text);
+    lastPattern_.clear();
+    if (found && (options & soRegExpr)) {
+        lastHit_ = hit_;
+        lastSelection_ = memo_.Selection();
+        lastPattern_.assign(text);
     }
     return found;
-}
-
-bool TMemoSearch::WholeWordAt(std::string_view doc, TextOffset at, size_t length) {
-    auto word = [&](unsigned char c) { return memo_.CharIsInWord(c) || memo_.CharStartsWord(c); };
-    if (at > 0 && word(static_cast<unsigned char>(doc[static_cast<size_t>(at) - 1])))
-        return false;
-    const size_t after = static_cast<size_t>(at) + length;
-    return after >= doc.size() || !word(static_cast<unsigned char>(doc[after]));
-}
-
-bool TMemoSearch::PlainSearch(std::string_view text, unsigned options, TSelectionRange sel,
-                              TextOffset& position) {
-    const std::string_view doc = Text();
-    const TextOffset length = static_cast<TextOffset>(doc.size());
-    const bool backward = options & soBackward;
-    const bool matchCase = options & soMatchCase;
-    if ((backward && sel.Start() <= 0) || (!backward && sel.End() >= length))
-        return false;
-
-    std::string upper(text);
-    for (char& c : upper)
-        c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
-    if (text != pattern_ || upper != upper_) {
-        pattern_.assign(text);
-        upper_ = upper;
-        const int32_t m = static_cast<int32_t>(text.size());
-        forwardSkip_.fill(m);
-        backwardSkip_.fill(m);
-        forwardSkipUpper_.fill(m);
-        backwardSkipUpper_.fill(m);
-        for (int32_t k = 0; k < m; ++k) {
-            forwardSkip_[static_cast<unsigned char>(pattern_[k])] = m - 1 - k;
-            forwardSkipUpper_[static_cast<unsigned char>(upper_[k])] = m - 1 - k;
-        }
-        for (int32_t k = m - 1; k >= 0; --k) {
-            backwardSkip_[static_cast<unsigned char>(pattern_[k])] = k;
-            backwardSkipUpper_[static_cast<unsigned char>(upper_[k])] = k;
-        }
-    }
-
-    const bool whole = options & soWholeWord;
-    TextOffset hit = -1;
-    if (!backward) {
-        for (TextOffset from = sel.Start();;) {
-            hit = PlainForward(doc, from, matchCase);
-            if (hit < 0 || !whole || WholeWordAt(doc, hit, text.size()))
-                break;
-            from = hit + 1;
-        }
-    } else {
-        for (TextOffset end = sel.Start();;) {
-            hit = PlainBackward(doc, end, matchCase);
-            if (hit < 0 || !whole || WholeWordAt(doc, hit, text.size()))
-                break;
-            end = hit + static_cast<TextOffset>(text.size()) - 1;
-        }
-    }
-    if (hit < 0)
-        return false;
-    position = hit;
-    hit_ = {hit, hit + static_cast<TextOffset>(text.size())};
-    return true;
-}
-
-// Bad-character search from the pattern's last character leftwards. On a mismatch the text
-// index moves on from the mismatching character by the larger of its skip and the number
-// of characters matched plus one, and comparing starts again at the pattern's end; moving
-// the window instead (from its old end) would step over hits such as "bb" in "abb".
-TextOffset TMemoSearch::PlainForward(std::string_view doc, TextOffset from, bool matchCase) {
-    const std::string& p = matchCase ? pattern_ : upper_;
-    const auto& skip = matchCase ? forwardSkip_ : forwardSkipUpper_;
-    const int64_t m = static_cast<int64_t>(p.size());
-    const int64_t n = static_cast<int64_t>(doc.size());
-    int64_t i = from + m - 1;
-    int64_t j = m - 1;
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(doc[static_cast<size_t>(i)]);
-        if (!matchCase)
-            c = Fold(c);
-        if (c == static_cast<unsigned char>(p[static_cast<size_t>(j)])) {
-            if (j == 0)
-                return static_cast<TextOffset>(i);
-            --i;
-            --j;
-            continue;
-        }
-        i += std::max<int64_t>(skip[c], m - j);
-        j = m - 1;
-    }
-    return -1;
-}
-
-// The mirror image: the last occurrence that ends at or before `end`, comparing from the
-// pattern's first character rightwards.
-TextOffset TMemoSearch::PlainBackward(std::string_view doc, TextOffset end, bool matchCase) {
-    const std::string& p = matchCase ? pattern_ : upper_;
-    const auto& skip = matchCase ? backwardSkip_ : backwardSkipUpper_;
-    const int64_t m = static_cast<int64_t>(p.size());
-    int64_t i = static_cast<int64_t>(end) - m;
-    int64_t j = 0;
-    while (i >= 0) {
-        unsigned char c = static_cast<unsigned char>(doc[static_cast<size_t>(i)]);
-        if (!matchCase)
-            c = Fold(c);
-        if (c == static_cast<unsigned char>(p[static_cast<size_t>(j)])) {
-            if (j == m - 1)
-                return static_cast<TextOffset>(i - j);
-            ++i;
-            ++j;
-            continue;
-        }
-        i -= std::max<int64_t>(skip[c], j + 1);
-        j = 0;
-    }
-    return -1;
-}
-
-bool TMemoSearch::RegExprSearch(std::string_view pattern, unsigned options, TSelectionRange sel,
-                                TextOffset& position) {
-    if (!parser_.Compile(pattern)) {
-        error_.Code = parser_.ErrorCode();
-        error_.Position = parser_.ErrorPosition();
-        error_.Message = MessageText(error_.Code);
-        return false;
-    }
-    const std::string_view doc = Text();
-    const bool backward = options & soBackward;
-    // Backwards from one before the selection: starting at its end would find the selected
-    // hit (or one after it) again.
-    const TextOffset start = backward ? sel.Start() - 1 : sel.End();
-    if (start < 0)
-        return false;
-    bool found = false;
-    try {
-        found = parser_.Exec(doc, start, !backward);
-    } catch (const ERegExpr& e) {
-        error_.Code = e.MessageId();
-        error_.Position = 0;
-        error_.Message = e.what();
-        return false;
-    }
-    if (!found)
-        return false;
-    position = parser_.MatchStart();
-    hit_ = {parser_.MatchStart(), parser_.MatchEnd()};
-    return true;
 }
 
 } // namespace kvx

@@ -7,9 +7,9 @@
 #pragma once
 
 #include "REParser.h"
+#include "TextSearch.h"
 #include "editor/SyntaxEd.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,31 +17,19 @@
 
 namespace kvx {
 
-// Option bits of a search, one byte.
-enum TSearchOption : unsigned {
-    soNoDialog = 0x08, // search at once (always set by the callers)
-    soMatchCase = 0x10,
-    soRegExpr = 0x20,
-    soWholeWord = 0x40,
-    soBackward = 0x80,
-};
-
-// The regular-expression error for a message box: the message, the pattern, and a caret
-// under the place the compiler stopped, lines ended by CR LF.
-std::string FormatRegExprError(const std::string& message, std::string_view pattern,
-                               int errorPosition);
-
 // The replacement text of a regular-expression replace: %N is the text of item N of the
 // match (entries N-1 to N of the position list), %% a per cent sign, and the backslash
 // escapes give control characters. `text` is the text that was searched.
 std::string ExpandReplaceTemplate(std::string_view templ, const TREParser& parser,
                                   std::string_view text);
 
-// Holds the parser, the skip tables of the plain search and a copy of the document text
-// that is refreshed only after the document has changed. The control, and the store it
-// showed when this was made, must outlive it.
+// Holds the search engine (parser and skip tables) and a copy of the document text that is
+// refreshed only after the document has changed. The control, and the store it showed when
+// this was made, must outlive it.
 class TMemoSearch : private TStoreListener {
   public:
+    using TError = TTextSearch::TError;
+
     explicit TMemoSearch(TCustomSyntaxMemo& memo);
     ~TMemoSearch() override;
     TMemoSearch(const TMemoSearch&) = delete;
@@ -61,10 +49,16 @@ class TMemoSearch : private TStoreListener {
     // expression, `replacement` as it is for plain text). The hit is left selected.
     bool ReplaceStep(std::string_view text, std::string_view replacement, unsigned options,
                      std::string& result, TextOffset& position);
+    // The replacement of the last hit: the template expanded for a regular expression,
+    // `replacement` as it is for plain text.
+    std::string Replacement(std::string_view replacement, unsigned options);
     // What Find and Find Next do: when the selection already holds the search text (by the
-    // search's own case rule), the caret goes one past the selection start so that the same
-    // occurrence is not found again; then Search. An empty pattern match that FindNext
-    // selected itself is stepped over the same way, one character on.
+    // search's own case rule), the caret goes to the next character after the selection
+    // start so that the same occurrence is not found again; then Search. A regular
+    // expression goes on from the exact end of the hit it selected last, as long as that
+    // selection is untouched, and from the next character after an empty one: a hit the
+    // control had to widen or shrink to whole characters, or an empty one, would otherwise
+    // be found again and again.
     bool FindNext(std::string_view text, unsigned options, TextOffset& position);
 
     // A run of searches that share one work budget (every match of a file, a Replace All):
@@ -72,7 +66,7 @@ class TMemoSearch : private TStoreListener {
     // each match starting afresh.
     class TRun {
       public:
-        explicit TRun(TMemoSearch& search) : parser_(search.parser_) { parser_.BeginRun(); }
+        explicit TRun(TMemoSearch& search) : parser_(search.Parser()) { parser_.BeginRun(); }
         ~TRun() { parser_.EndRun(); }
         TRun(const TRun&) = delete;
         TRun& operator=(const TRun&) = delete;
@@ -82,15 +76,17 @@ class TMemoSearch : private TStoreListener {
     };
     // Asked every so often while a regular-expression search works; a true answer stops it
     // with the error "Search cancelled" (the editor asks whether Escape was pressed).
-    void SetCancelCheck(std::function<bool()> check) { parser_.SetCancelCheck(std::move(check)); }
+    void SetCancelCheck(std::function<bool()> check) {
+        engine_.Parser().SetCancelCheck(std::move(check));
+    }
 
-    struct TError {
-        int Code = 0; // a message number; 0 when the last search raised no error
-        int Position = 0;
-        std::string Message;
-    };
-    const TError& Error() const { return error_; }
-    TREParser& Parser() { return parser_; }
+    const TError& Error() const { return engine_.Error(); }
+    TREParser& Parser() { return engine_.Parser(); }
+    // The search over the text, with the control's word characters set by the last search.
+    TTextSearch& Engine() { return engine_; }
+    // Gives the engine the control's word tests as they are now.
+    void TakeWordChars();
+    TCustomSyntaxMemo& Memo() { return memo_; }
     // The document text as searched last.
     std::string_view Text();
 
@@ -100,35 +96,20 @@ class TMemoSearch : private TStoreListener {
     void StoreEmptied() override { Changed(); }
     void Changed() {
         stale_ = true;
-        emptyHit_ = -1;
+        lastPattern_.clear();
     }
-
-    bool PlainSearch(std::string_view text, unsigned options, TSelectionRange sel,
-                     TextOffset& position);
-    TextOffset PlainForward(std::string_view doc, TextOffset from, bool matchCase);
-    TextOffset PlainBackward(std::string_view doc, TextOffset end, bool matchCase);
-    bool WholeWordAt(std::string_view doc, TextOffset at, size_t length);
-    bool RegExprSearch(std::string_view pattern, unsigned options, TSelectionRange sel,
-                       TextOffset& position);
 
     TCustomSyntaxMemo& memo_;
     TTextStore* listened_;
     bool stale_ = true;
     std::string text_;
-    TREParser parser_;
-    TError error_;
+    TTextSearch engine_;
     TSelectionRange hit_;
-    // An empty match of emptyHitPattern_ that FindNext selected last: where it is (-1:
-    // none) and where the control put the caret for it (a character boundary).
-    TextOffset emptyHit_ = -1;
-    TextOffset emptyHitCaret_ = -1;
-    std::string emptyHitPattern_;
-
-    // Plain search tables, rebuilt only when the pattern (or its upper-cased form) changes.
-    std::string pattern_;
-    std::string upper_;
-    std::array<int32_t, 256> forwardSkip_{}, backwardSkip_{};
-    std::array<int32_t, 256> forwardSkipUpper_{}, backwardSkipUpper_{};
+    // The regular-expression hit FindNext selected last (lastPattern_ empty: none), and the
+    // selection the control made of it.
+    TSelectionRange lastHit_;
+    TSelectionRange lastSelection_;
+    std::string lastPattern_;
 };
 
 } // namespace kvx

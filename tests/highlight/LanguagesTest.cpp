@@ -381,7 +381,7 @@ TEST(Languages, IncrementalEqualsFull) {
                                     1000 + static_cast<uint32_t>(c.Language));
         SCOPED_TRACE("highlighted a little at a time");
         test::IncrementalEqualsFull(Language(c.Language), text, c.Pieces, 4000,
-                                    2000 + static_cast<uint32_t>(c.Language), true);
+                                    2000 + static_cast<uint32_t>(c.Language), false, true);
     }
 }
 
@@ -404,7 +404,7 @@ TEST(Languages, IncrementalEqualsFullInLinesOfManyRows) {
             SCOPED_TRACE("language " + std::to_string(c.Language) + (wrap ? ", wrapped" : "") +
                          (deferred ? ", deferred" : ""));
             test::IncrementalEqualsFull(Language(c.Language), text, c.Pieces, 600,
-                                        3000 + static_cast<uint32_t>(c.Language), deferred, wrap);
+                                        3000 + static_cast<uint32_t>(c.Language), wrap, deferred);
         }
     }
 }

@@ -252,3 +252,29 @@ TEST(MemoSearch, ReplaceStepAndTemplate) {
     for (const Case& c : cases)
         EXPECT_EQ(ExpandReplaceTemplate(c.Template, re, "ab"), c.Expect) << c.Template;
 }
+
+// In a UTF-8 document the control keeps selections on character boundaries. Find Next must
+// still move on: past a hit that starts with a multi-byte character, and past a hit of a
+// pattern that matches single bytes of one.
+TEST(MemoSearch, FindNextMovesOnInsideMultiByteCharacters) {
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText("\xc3\xa9t\xc3\xa9 \xc3\xa9");
+    TMemoSearch search(memo);
+    TextOffset pos = -1;
+    memo.SetSelection(0, 0);
+    std::vector<TextOffset> hits;
+    while (search.FindNext("\xc3\xa9", kFwd, pos) && hits.size() < 10)
+        hits.push_back(pos);
+    EXPECT_EQ(hits, (std::vector<TextOffset>{0, 3, 6}));
+    memo.SetSelection(0, 0);
+    hits.clear();
+    while (search.FindNext(".", kFwd | soRegExpr, pos) && hits.size() < 20)
+        hits.push_back(pos);
+    EXPECT_EQ(hits, (std::vector<TextOffset>{0, 1, 2, 3, 4, 5, 6, 7}));
+    // An empty match steps a whole character on.
+    memo.SetSelection(0, 0);
+    hits.clear();
+    while (search.FindNext("x*", kFwd | soRegExpr, pos) && hits.size() < 20)
+        hits.push_back(pos);
+    EXPECT_EQ(hits, (std::vector<TextOffset>{0, 2, 3, 5, 6, 8}));
+}

@@ -330,7 +330,12 @@ class TModelRun {
     // Where the rows must start: as loading cuts lines, or as word wrap does.
     std::vector<TextOffset> RowStarts() const { return RowStartsOf(text_); }
     std::vector<TextOffset> RowStartsOf(std::string_view text) const;
-    std::string CheckRows() { return CheckStore(memo_.Store(), wrapOn_); }
+    // The rows are checked once the re-wrap that a widget leaves to its background slices
+    // has come to its end.
+    std::string CheckRows() {
+        memo_.View().WordWrap().Finish();
+        return CheckStore(memo_.Store(), wrapOn_);
+    }
     std::vector<TextOffset> StoreRowStarts();
     TRow RowOf(const std::vector<TextOffset>& rows, TextOffset p) const;
     TRow RowAtIndex(const std::vector<TextOffset>& rows, int32_t k) const;
