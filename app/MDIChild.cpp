@@ -9,7 +9,9 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStyle>
+#include <QTimer>
 
 namespace kvx {
 
@@ -27,6 +29,24 @@ TMDIChild::TMDIChild(TMainForm& owner) : owner_(owner) {
     SM->Memo().SaveFormat = sfUNIX;
     connect(SM, &TSyntaxMemo::Changed, this,
             [this](unsigned bits) { owner_.UpdateStatusBar(this, bits); });
+    // Files dropped from the desktop open as documents; their names are not typed in.
+    SM->Memo().SetOptions(SM->Memo().Options().Include(smoProcessDroppedFiles));
+    SM->Memo().OnDataDrop = [](TCustomSyntaxMemo&, TSourceTypes& types) {
+        if (types & stFiles)
+            types &= ~TSourceTypes(stRawData);
+    };
+    SM->Memo().OnFilesDropped = [this](TCustomSyntaxMemo&, std::vector<std::string>& files,
+                                       TDropPoint) {
+        QStringList names;
+        for (const std::string& f : files)
+            names << QString::fromStdString(f);
+        // Opened after the drop has ended: a question about a file must not run inside it.
+        QPointer<TMainForm> owner(&owner_);
+        QTimer::singleShot(0, &owner_, [owner, names] {
+            if (owner)
+                owner->OpenFiles(names);
+        });
+    };
 }
 
 TMDIChild::~TMDIChild() {
@@ -79,6 +99,7 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    owner_.ChildClosing(*this);
     QMdiSubWindow::closeEvent(event);
 }
 

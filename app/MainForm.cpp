@@ -7,6 +7,7 @@
 #include "MDIChild.h"
 #include "ResultsPanel.h"
 #include "RunMenu.h"
+#include "SearchCommands.h"
 #include "ToolRunner.h"
 #include "app/core/ShellStrings.h"
 #include "editor/view/SyntaxMemo.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMdiArea>
@@ -60,13 +62,40 @@ constexpr const char* kDocumentCommands[] = {
     "Font2",
 };
 
-// The search dialogs are not part of this window yet: their commands stay disabled until
-// they are, rather than pretending to search. This is the one place that says so.
-constexpr bool kSearchDialogsAvailable = false;
-// Nor is printing from the document window.
-constexpr bool kPrintAvailable = false;
-
 } // namespace
+
+// The window as the search dialogs see it: the current document, opening a file for a
+// hit, the results panel.
+class TMainSearchHost : public TSearchHost {
+  public:
+    explicit TMainSearchHost(TMainForm& form) : form_(form) {}
+    TSyntaxMemo* ActiveEditor() override {
+        TMDIChild* child = form_.ActiveChild();
+        return child ? child->SM : nullptr;
+    }
+    TSyntaxMemo* OpenDocument(const QString& file) override {
+        const QString name = QFileInfo(file).absoluteFilePath();
+        TMDIChild* child = form_.FindChild(name);
+        if (!child)
+            child = form_.OpenDocument(name);
+        if (!child)
+            return nullptr;
+        form_.mdi_->setActiveSubWindow(child);
+        return child->SM;
+    }
+    TResultsPanel* ShowResultsPanel() override {
+        form_.ShowResultsDock();
+        return form_.results_;
+    }
+    QWidget* DialogParent() override { return &form_; }
+    QString ActiveFileName() override {
+        TMDIChild* child = form_.ActiveChild();
+        return child && !child->IsUnnamed() ? child->FileName() : QString();
+    }
+
+  private:
+    TMainForm& form_;
+};
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), dialogs_(TShellDialogs::Native()) {
     setObjectName(QStringLiteral("MainForm"));
@@ -84,6 +113,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), dialogs_(TShellDial
     CreateToolBar();
     CreateStatusBar();
     CreateResultsPanel();
+    searchHost_ = std::make_unique<TMainSearchHost>(*this);
+    search_ = new TSearchCommands(*searchHost_, {}, this);
+    connect(search_, &TSearchCommands::helpRequested, this, &TMainForm::ShowHelp);
+    connect(Action("Find1"), &QAction::triggered, search_, [this] { search_->Find(); });
+    connect(Action("Repla1"), &QAction::triggered, search_, [this] { search_->Replace(); });
+    connect(Action("FindNext1"), &QAction::triggered, search_, [this] { search_->FindNext(); });
+    connect(Action("FindinFiles1"), &QAction::triggered, search_,
+            [this] { search_->FindInFiles(); });
 
     ascii_ = new Tascii(this);
     ascii_->hide();
@@ -101,6 +138,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), dialogs_(TShellDial
 }
 
 TMainForm::~TMainForm() {
+    // The search dialogs go before the documents and the window they ask about.
+    delete search_;
+    search_ = nullptr;
     // A window closed without its close event (the program ends otherwise) still keeps
     // what the user set.
     if (restored_ && !settingsSaved_)
@@ -151,7 +191,7 @@ void TMainForm::CreateMenus() {
     AddAction(fileMenu_, "PrintSetup1", "Printer Setup", {}, "Printer Setup",
               &TMainForm::PrintSetup1Click);
     AddAction(fileMenu_, "Print1", "Print", QKeySequence(Qt::CTRL | Qt::Key_P),
-              "Print Current File", nullptr);
+              "Print Current File", &TMainForm::PrintItemClick);
     fileMenu_->addSeparator();
     AddAction(fileMenu_, "FileExitItem", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X),
               "Exit the application", &TMainForm::FileExitItemClick);
@@ -184,7 +224,7 @@ void TMainForm::CreateMenus() {
     AddAction(searchMenu_, "FindNext1", "Find Next", QKeySequence(Qt::CTRL | Qt::Key_L),
               "Find Next", nullptr);
     searchMenu_->addSeparator();
-    AddAction(searchMenu_, "FindinFiles1", "Find in Files", {}, "Grep", nullptr)->setEnabled(false);
+    AddAction(searchMenu_, "FindinFiles1", "Find in Files", {}, "Grep", nullptr);
     searchMenu_->addSeparator();
     AddAction(searchMenu_, "Goto1", "Goto", QKeySequence(Qt::CTRL | Qt::Key_G), "Goto Line N",
               &TMainForm::Goto1Click);
@@ -388,12 +428,12 @@ void TMainForm::UpdateMenuItems() {
     const bool any = !Children().isEmpty();
     for (const char* name : kDocumentCommands)
         Action(name)->setEnabled(any);
-    Action("Print1")->setEnabled(any && kPrintAvailable);
+    Action("Print1")->setEnabled(any);
     for (const char* name : {"Find1", "Repla1", "FindNext1"})
-        Action(name)->setEnabled(any && kSearchDialogsAvailable);
+        Action(name)->setEnabled(any);
     for (const char* name : {"SaveBtn", "CutBtn", "CopyBtn", "PasteBtn"})
         findChild<QToolButton*>(Text(name))->setEnabled(any);
-    findChild<QToolButton*>(QStringLiteral("FndBtn"))->setEnabled(any && kSearchDialogsAvailable);
+    findChild<QToolButton*>(QStringLiteral("FndBtn"))->setEnabled(any);
     if (!any) {
         Action("Undo1")->setEnabled(false);
         Action("Redo1")->setEnabled(false);
@@ -445,6 +485,8 @@ void TMainForm::SubWindowActivated(QMdiSubWindow*) {
     TMDIChild* child = ActiveChild();
     if (child)
         parser_->setCurrentIndex(child->SM->ActiveParser() - 1);
+    if (search_)
+        search_->ActiveEditorChanged();
     UpdateMenuItems();
     UpdateStatusBar(child, ~0u);
 }

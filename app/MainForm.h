@@ -16,6 +16,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -29,6 +30,8 @@ class QToolButton;
 namespace kvx {
 
 class TAboutBox;
+class TMainSearchHost;
+class TSearchCommands;
 class TMDIChild;
 class TResultsPanel;
 class TToolRunner;
@@ -51,6 +54,9 @@ class TMainForm : public QMainWindow {
     // Restores placement, font size and recent files from kvxl.ini and shows the window
     // in the stored state (maximized the first time).
     void ShowRestored();
+    // Opens the regular files among `names` (dropped on an editor), or activates their
+    // windows when they are open already.
+    void OpenFiles(const QStringList& names);
     // Opens the first argument when it names a regular file; the others are ignored.
     void OpenCommandLine(const QStringList& arguments);
 
@@ -72,6 +78,10 @@ class TMainForm : public QMainWindow {
     bool SaveChildAs(TMDIChild& child);
     // The question before a modified document closes; false keeps it open.
     bool QueryCloseChild(TMDIChild& child);
+    // A document window is closing for good: nothing may use its editor afterwards.
+    void ChildClosing(TMDIChild& child);
+    // The docked results panel, shown along the bottom.
+    void ShowResultsDock();
 
     // ---- Commands that tests and other windows call -----------------------------------
     // Opens `file` (or the window that already shows it) and selects `length` characters
@@ -93,6 +103,7 @@ class TMainForm : public QMainWindow {
     QMenu* RunMenu() const { return runMenu_; }
     const TToolTable& Tools() const { return tools_; }
     TResultsPanel* ResultsPanel() const { return results_; }
+    TSearchCommands* SearchCommands() const { return search_; }
     QDockWidget* ResultsDock() const { return resultsDock_; }
     TToolRunner* ToolRunner() const { return runner_; }
     Tascii* AsciiTable() const { return ascii_; }
@@ -149,6 +160,8 @@ class TMainForm : public QMainWindow {
     void ASCIITable1Click();
     void HelpAboutItemClick();
     void ContextHelp();
+    void PrintItemClick();
+
     void ParserChange(int index);
     void FSizeChange();
     void RunTool(int tool);
@@ -184,6 +197,10 @@ class TMainForm : public QMainWindow {
     QDockWidget* resultsDock_ = nullptr;
     TResultsPanel* results_ = nullptr;
     TToolRunner* runner_ = nullptr;
+    // What the find and replace dialogs and Find in Files ask of the window.
+    friend class TMainSearchHost;
+    std::unique_ptr<TMainSearchHost> searchHost_;
+    TSearchCommands* search_ = nullptr;
     Tascii* ascii_ = nullptr;
     QList<QAction*> windowListActions_;
 

@@ -8,11 +8,13 @@
 #include "MDIChild.h"
 #include "OptDlg.h"
 #include "ResultsPanel.h"
+#include "SearchCommands.h"
 #include "ToolRunner.h"
 #include "app/core/LoadCheck.h"
 #include "app/core/ShellPaths.h"
 #include "app/core/ShellStrings.h"
 #include "editor/EdConsts.h"
+#include "editor/view/MemoPrinter.h"
 #include "editor/view/SyntaxMemo.h"
 
 #include <QApplication>
@@ -141,6 +143,19 @@ void TMainForm::FileOpenItemClick() {
         OpenDocument(QFileInfo(name).absoluteFilePath());
 }
 
+void TMainForm::OpenFiles(const QStringList& names) {
+    for (const QString& name : names) {
+        const QString path = QFileInfo(name).absoluteFilePath();
+        // A folder or a device dropped by mistake is not a document.
+        if (!IsRegularFile(QFile::encodeName(path).toStdString()))
+            continue;
+        if (TMDIChild* open = FindChild(path))
+            mdi_->setActiveSubWindow(open);
+        else
+            OpenDocument(path);
+    }
+}
+
 void TMainForm::OpenCommandLine(const QStringList& arguments) {
     // Only a regular file: a FIFO or a device named here would block the start for good.
     if (!arguments.isEmpty() && IsRegularFile(QFile::encodeName(arguments[0]).toStdString()))
@@ -251,9 +266,20 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::PrintSetup1Click() {
-    static QPrinter printer;
-    QPrintDialog dialog(&printer, this);
+    // The printer chosen here is the one Print prints on.
+    QPrintDialog dialog(&SharedPrinter(), this);
     dialogs_.Exec(dialog);
+}
+
+void TMainForm::PrintItemClick() {
+    TMDIChild* child = ActiveChild();
+    if (!child)
+        return;
+    try {
+        child->SM->Print();
+    } catch (const std::exception& e) {
+        dialogs_.ShowError(this, QString::fromUtf8(e.what()));
+    }
 }
 
 // ---- Editing --------------------------------------------------------------------------------
@@ -493,13 +519,8 @@ bool TMainForm::JumpTo(const QString& file, int line, int column, int length) {
     if (!child)
         return false;
     mdi_->setActiveSubWindow(child);
-    OnActive(*this, child, [&](TCustomSyntaxMemo& m) {
-        m.SetCaretPos(std::max(column, 1), std::max(line, 1));
-        if (length > 0) {
-            const TextOffset at = m.SelStart();
-            m.SetSelection(at, std::min(at + length, m.TextLength()));
-        }
-    });
+    // Tools and Find in Files count columns in characters, a TAB as one.
+    OnActive(*this, child, [&](TCustomSyntaxMemo& m) { SelectPlace(m, line, column, length); });
     child->SM->setFocus();
     return true;
 }
@@ -522,12 +543,21 @@ void TMainForm::RunTool(int tool) {
     TMDIChild* child = ActiveChild();
     if (!child || !tools_.IsEnabled(tool))
         return;
-    if (!resultsDock_->isVisible()) {
-        // A strip along the bottom: the documents keep most of the window.
-        resultsDock_->show();
-        resizeDocks({resultsDock_}, {std::max(height() / 4, 120)}, Qt::Vertical);
-    }
+    ShowResultsDock();
     runner_->Run(tools_[tool], *child);
+}
+
+void TMainForm::ShowResultsDock() {
+    if (resultsDock_->isVisible())
+        return;
+    // A strip along the bottom: the documents keep most of the window.
+    resultsDock_->show();
+    resizeDocks({resultsDock_}, {std::max(height() / 4, 120)}, Qt::Vertical);
+}
+
+void TMainForm::ChildClosing(TMDIChild& child) {
+    if (search_)
+        search_->DocumentClosing(child.SM);
 }
 
 void TMainForm::Options1Click() {

@@ -466,6 +466,11 @@ void TSyntaxMemo::focusInEvent(QFocusEvent* e) {
 void TSyntaxMemo::focusOutEvent(QFocusEvent* e) {
     QAbstractScrollArea::focusOutEvent(e);
     blink_.stop();
+    // Another window took the mouse along with the focus: its release will not come here.
+    if (e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason) {
+        autoScroll_.stop();
+        Guard([&] { memo_->View().Mouse().Cancel(); });
+    }
     viewport()->update();
 }
 

@@ -154,13 +154,8 @@ void TSyntaxMemo::wheelEvent(QWheelEvent* e) {
 
 void TSyntaxMemo::AutoScroll() {
     Guard([&] {
-        TMemoMouse& mouse = memo_->View().Mouse();
-        if (!(QApplication::mouseButtons() & Qt::LeftButton) && !mouse.DropActive()) {
-            // The release went elsewhere (another window took the mouse).
-            mouse.Cancel();
-        } else if (mouse.AutoScrollStep()) {
+        if (memo_->View().Mouse().AutoScrollStep())
             memo_->ChangeNotification();
-        }
     });
     if (!memo_->View().Mouse().AutoScrolling())
         autoScroll_.stop();

@@ -419,7 +419,12 @@ TEST(MainForm, CommandsAreEnabledByTheRulesOfTheMenuTable) {
         {"CopyItem", false, false},
         {"Delete1", false, false},
         {"SelectAll1", false, true},
-        {"FindinFiles1", false, false},
+        {"Print1", false, true},
+        {"Find1", false, true},
+        {"Repla1", false, true},
+        {"FindNext1", false, true},
+        // Find in Files searches folders, not documents.
+        {"FindinFiles1", true, true},
         {"Goto1", true, true},
         {"Font1", false, true},
         {"Font2", false, true},

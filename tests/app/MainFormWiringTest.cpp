@@ -5,8 +5,10 @@
 #include "app/AboutBox.h"
 #include "app/AsciiTable.h"
 #include "app/CalcDlg.h"
+#include "app/EdReplDlg.h"
 #include "app/OptDlg.h"
 #include "app/ResultsPanel.h"
+#include "app/SearchCommands.h"
 #include "app/ToolRunner.h"
 #include "app/core/IniFile.h"
 #include "app/core/Placement.h"
@@ -258,6 +260,41 @@ TEST(MainFormTools, CalculatorAsciiTableAboutAndHelp) {
         EXPECT_NE(page.find(anchor), std::string::npos) << anchor;
     EXPECT_EQ(page.find("@KEYS@"), std::string::npos);
     EXPECT_NE(page.find("<kbd>Ctrl+Home</kbd>"), std::string::npos);
+}
+
+TEST(MainFormSearch, FindNextAndTheReplaceDialogFollowTheDocuments) {
+    TShell s;
+    s.Show();
+    TSearchCommands* search = s.Form->SearchCommands();
+    ASSERT_NE(search, nullptr);
+    std::vector<QString> told;
+    search->Prompts.Inform = [&](QWidget*, const QString& text) { told.push_back(text); };
+
+    s.Trigger("FileNewItem");
+    s.Type(QStringLiteral("abc x abc"));
+    TCustomSyntaxMemo& memo = s.Active()->SM->Memo();
+    memo.SetSelection(0, 0);
+    search->State().Text = "abc";
+    s.Trigger("FindNext1");
+    EXPECT_EQ(memo.Selection().Start(), 0);
+    EXPECT_EQ(memo.Selection().End(), 3);
+    s.Trigger("FindNext1");
+    EXPECT_EQ(memo.Selection().Start(), 6);
+    s.Trigger("FindNext1");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], QStringLiteral("\"abc\" not found"));
+
+    // The replace dialog acts on the current document and lets go of it when it closes.
+    s.Trigger("Repla1");
+    ASSERT_TRUE(search->ReplaceDialog()->isVisible());
+    EXPECT_EQ(search->ReplaceDialog()->Editor(), s.Active()->SM);
+    s.SaveAnswers.push_back(QMessageBox::No);
+    s.Trigger("FileCloseItem");
+    EXPECT_TRUE(s.Form->Children().isEmpty());
+    EXPECT_EQ(search->ReplaceDialog()->Editor(), nullptr);
+    EXPECT_FALSE(s.Form->Action("FindNext1")->isEnabled());
+    EXPECT_TRUE(s.Form->Action("FindinFiles1")->isEnabled());
+    search->ReplaceDialog()->close();
 }
 
 } // namespace

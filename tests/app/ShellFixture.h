@@ -36,6 +36,8 @@ class TShell {
   public:
     TempDir Dir;
     ScopedEnv Config{"XDG_CONFIG_HOME", Dir / "config"};
+    // The search histories are written when the dialogs close.
+    ScopedEnv Data{"XDG_DATA_HOME", Dir / "data"};
     std::unique_ptr<TMainForm> Form;
 
     std::deque<QString> OpenNames, SaveNames;

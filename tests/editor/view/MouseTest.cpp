@@ -92,6 +92,50 @@ TEST_F(Mouse, ClicksDragsAndMultipleClicks) {
     EXPECT_EQ(Selected(), "third\r");
 }
 
+TEST_F(Mouse, ADragPastTheBottomScrollsAndSelectsOn) {
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "row " + std::to_string(i) + "\r";
+    Memo().SetWholeText(text);
+    Memo().ChangeNotification();
+    time_ += 2000;
+    Send(QEvent::MouseButtonPress, Cell(1, 0));
+    // Held below the window: the timer scrolls on while the button stays down.
+    Send(QEvent::MouseMove, QPoint(Cell(0, 2).x(), widget.viewport()->height() + 40));
+    for (int i = 0; i < 200 && Memo().View().TopRow() < 10; ++i)
+        QTest::qWait(10);
+    const RowIndex top = Memo().View().TopRow();
+    EXPECT_GE(top, 10);
+    EXPECT_EQ(widget.verticalScrollBar()->value(), top);
+    Send(QEvent::MouseButtonRelease, QPoint(Cell(0, 2).x(), widget.viewport()->height() + 40));
+    // The selection runs from the press to the row under the pointer, below the window.
+    EXPECT_EQ(Memo().Selection().Start(), 6);
+    EXPECT_GT(Memo().Selection().End(), TextOffset(6 * (top + 5)));
+    // Released: no more scrolling.
+    QTest::qWait(120);
+    EXPECT_EQ(Memo().View().TopRow(), top);
+}
+
+TEST_F(Mouse, TheScrollBarMovesAMillionRows) {
+    std::string text;
+    text.reserve(8 * 1000000);
+    for (int i = 0; i < 1000000; ++i)
+        text += "r" + std::to_string(i % 100000) + "\r";
+    Memo().SetWholeText(text);
+    Memo().ChangeNotification();
+    QScrollBar* bar = widget.verticalScrollBar();
+    EXPECT_GE(bar->maximum(), 999000);
+    // Dragging the thumb to the middle shows the rows there, painted.
+    bar->setSliderPosition(500000);
+    QApplication::processEvents();
+    EXPECT_EQ(Memo().View().TopRow(), 500000);
+    Render();
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    QApplication::processEvents();
+    EXPECT_EQ(Memo().View().TopRow(), bar->maximum());
+    EXPECT_GT(Memo().View().TopRow(), 999000);
+}
+
 TEST_F(Mouse, TheWheelScrollsAndCtrlIsLeftToTheApplication) {
     std::string text;
     for (int i = 0; i < 200; ++i)
