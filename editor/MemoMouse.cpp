@@ -22,11 +22,11 @@ int64_t FloorDiv(int64_t a, int64_t b) {
 // ---- Where the pointer is ----------------------------------------------------------------
 
 Pixel TMemoMouse::TextLeft() const {
-    return memo_.View().TextLeft();
+    return memo_.TextLeft();
 }
 
 Pixel TMemoMouse::MarginWidth() const {
-    return memo_.View().MarginWidth();
+    return memo_.MarginWidth();
 }
 
 TMemoMouse::TRowAt TMemoMouse::RowUnder(Pixel y) {
@@ -83,7 +83,7 @@ TMemoMouse::TMarginLine TMemoMouse::MarginLineAt(Pixel x, Pixel y) {
         return mlNone;
     if (memo_.HasOption(smoShowRMargin) && column == memo_.Settings().RightMargin)
         return mlRight;
-    const int wrapAt = memo_.View().WordWrap().WrapAtColumn();
+    const int wrapAt = memo_.WrapAtColumn();
     if (memo_.HasOption(smoWordWrap) && memo_.HasOption(smoShowWrapColumn) && wrapAt >= 1 &&
         column == wrapAt)
         return mlWrap;
@@ -322,15 +322,10 @@ void TMemoMouse::MouseUp(Pixel x, Pixel y, TShiftState /*shift*/) {
     if (marginDrag_) {
         Follow();
         marginDrag_ = ghostShown_ = false;
-        if (draggingRightMargin_) {
-            if (memo_.Settings().RightMargin != dragColumn_) {
-                memo_.Settings().RightMargin = dragColumn_;
-                memo_.Changed(chSettings);
-                memo_.Platform().InvalidateRows(0, -1);
-            }
-        } else {
-            memo_.View().WordWrap().SetWrapAtColumn(dragColumn_);
-        }
+        if (draggingRightMargin_)
+            memo_.SetRightMargin(dragColumn_);
+        else
+            memo_.SetWrapAtColumn(dragColumn_);
     }
     UpdatePointer(x, y);
 }
@@ -428,16 +423,15 @@ bool TMemoMouse::AutoScrolling() const {
     const TMemoView& view = memo_.View();
     const Pixel height = view.ClientHeight();
     const Pixel width = view.ClientWidth();
-    return y_ < 0 || (height > 0 && y_ > height) || x_ < view.TextLeft() - view.MarginWidth() ||
+    return y_ < 0 || (height > 0 && y_ > height) || x_ < TextLeft() - MarginWidth() ||
            (width > 0 && x_ > width);
 }
 
 Pixel TMemoMouse::GhostLineX() const {
     if (!marginDrag_ || !ghostShown_)
         return -1;
-    TMemoView& view = memo_.View();
-    return view.TextLeft() +
-           (dragColumn_ - view.FirstColumn()) * std::max(memo_.Platform().CharWidth(), 1);
+    return TextLeft() +
+           (dragColumn_ - memo_.View().FirstColumn()) * std::max(memo_.Platform().CharWidth(), 1);
 }
 
 // ---- The pointer ------------------------------------------------------------------------

@@ -1,6 +1,5 @@
 #include "MemoView.h"
 
-#include "Settings.h"
 #include "StyleResolver.h"
 #include "SyntaxEd.h"
 

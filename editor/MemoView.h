@@ -71,6 +71,7 @@ class TMemoView {
 
     // ---- Word wrap, scrolling and the mouse ----------------------------------------------
     TWordWrap& WordWrap() { return wrap_; }
+    const TWordWrap& WordWrap() const { return wrap_; }
     TMemoScroll& Scroll() { return scroll_; }
     TMemoMouse& Mouse() { return mouse_; }
 

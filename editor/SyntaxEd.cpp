@@ -272,6 +272,10 @@ void TCustomSyntaxMemo::RecutRows() {
 
 void TCustomSyntaxMemo::ViewSettingsChanged(uint32_t bits) {
     view_.ForgetLayouts();
+    // Tab stops and the wrap column decide where wrapped rows end; nothing is cut again
+    // unless what the cuts depend on changed.
+    view_.WordWrap().Update();
+    rowsSeen_ = Store().RowCount();
     Changed(bits);
     platform_->InvalidateRows(0, -1);
 }
@@ -287,10 +291,16 @@ void TCustomSyntaxMemo::StoreTextChanged(TextOffset offset, int32_t delta) {
     const TCaretRow at = Locate(offset);
     const RowIndex rows = Store().RowCount();
     if (rows == rowsSeen_ && at.Row) {
+        // Only the line's rows in the window need painting: a line of megabytes has hundreds
+        // of thousands of rows, too many to walk on every keystroke.
+        const RowIndex top = view_.TopRow();
+        const RowIndex bottom = top + std::max(platform_->VisibleRows(), 1);
         RowIndex first = at.Index, last = at.Index;
-        for (const TLineNode* r = at.Row; r->IsContinuation() && r->Prev(); r = r->Prev())
+        for (const TLineNode* r = at.Row; r->IsContinuation() && r->Prev() && first > top;
+             r = r->Prev())
             --first;
-        for (const TLineNode* r = at.Row; !r->EndsWithBreak() && r->Next(); r = r->Next())
+        for (const TLineNode* r = at.Row; !r->EndsWithBreak() && r->Next() && last < bottom;
+             r = r->Next())
             ++last;
         platform_->InvalidateRows(first, last);
     } else {

@@ -539,6 +539,7 @@ class TCustomSyntaxMemo : public TStoreView {
     void RewrapAfterEdit(TLineNode* first, TLineNode* last) override {
         view_.WordWrap().RewrapAfterEdit(first, last);
     }
+    bool CutsRows() const override { return view_.WordWrap().CutsRows(); }
     int VisibleRowCount() const override { return platform_->VisibleRows(); }
     // Another control's document went away: show our own again.
     void StoreDestroyed() override { AttachTextStore(nullptr); }

@@ -260,6 +260,17 @@ TTextStore::TRowKeep TTextStore::TakeKeep(TLineNode* row) {
     return k;
 }
 
+void TTextStore::GiveKeep(TLineNode* row, TRowKeep& keep) {
+    row->glyph_ = keep.Glyph;
+    if (keep.HasExtras) {
+        if (keep.Extras.Object)
+            keep.Extras.Object->Row = row;
+        extras_[row] = std::move(keep.Extras);
+        row->hasExtras_ = 1;
+        keep.HasExtras = false;
+    }
+}
+
 int TTextStore::CutLength(const char* text, int remaining) const {
     const int limit = std::min(remaining, MaxRowLength);
     if (const void* cr = std::memchr(text, '\r', limit))
@@ -344,14 +355,8 @@ std::pair<TLineNode*, TLineNode*> TTextStore::Splice(TLineNode* first, int32_t o
         (p ? p->next_ : first_) = r;
         if (!firstNew) {
             firstNew = r;
+            GiveKeep(r, keep);
             r->marks_ = keep.Marks & ~rmContinuation;
-            r->glyph_ = keep.Glyph;
-            if (keep.HasExtras) {
-                if (keep.Extras.Object)
-                    keep.Extras.Object->Row = r;
-                extras_[r] = std::move(keep.Extras);
-                r->hasExtras_ = 1;
-            }
         }
         if (p && !p->EndsWithBreak())
             r->marks_ |= rmContinuation;
@@ -688,7 +693,7 @@ void TTextStore::InsertPiece(TStoreView& view, const char* s, int32_t n) {
         // leave a long line in ever shorter rows.
         const TRowFinger from = RecutStart(pos, k);
         int32_t rows = 1 + (pos.Index - from.Index);
-        TLineNode* last = LineEnd(row, rows);
+        TLineNode* last = view.CutsRows() ? row : LineEnd(row, rows);
         // One ordinary character inside a row that has room, and that no other row of its
         // line depends on, only rebuilds that row.
         const bool single = n == 1 && s[0] != '\r' && k < len && len < MaxRowLength &&
@@ -756,7 +761,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
     // first row it touches.
     const TRowFinger s = RecutStart(at, a - at.Offset);
     int32_t rows = std::min(e.Index, rowCount_ - 1) - s.Index + 1;
-    TLineNode* last = LineEnd(e.Row, rows);
+    TLineNode* last = view.CutsRows() ? e.Row : LineEnd(e.Row, rows);
     // The kept head: the row before when the re-cut starts there, then the deleted range's
     // first row up to the range.
     work_.clear();
@@ -802,19 +807,22 @@ void TTextStore::DeleteRange(TStoreView& view) {
         shift(v->Sel.Caret);
     }
     view.Sel = {a, a};
+    TRowFinger next;
     if (made.first) {
         NoteRescan(made.first, s.Offset, s.Index);
     } else {
         // Whole rows went: the row that now follows the cut keeps its text, but what came
         // before it changed, so its highlighting must be checked.
-        const TRowFinger r = RowAt(&view, a);
-        r.Row->AddRowFlags(rfRescan);
-        NoteRescan(r.Row, r.Offset, std::min(r.Index, rowCount_ - 1));
+        next = RowAt(&view, a);
+        next.Row->AddRowFlags(rfRescan);
+        NoteRescan(next.Row, next.Offset, std::min(next.Index, rowCount_ - 1));
     }
     for (TStoreListener* l : listeners_)
         l->TextDeleted(a, k);
     if (made.first)
         view.RewrapAfterEdit(made.first, made.second);
+    else if (view.CutsRows())
+        view.RewrapAfterEdit(next.Row, next.Row); // its line may have been joined to another
     view.StoreTextChanged(a, -k);
 }
 

@@ -172,6 +172,9 @@ class TStoreView {
     virtual int VisibleRowCount() const { return 0; }
     // With word wrap on, the view re-cuts the rows an edit touched.
     virtual void RewrapAfterEdit(TLineNode* /*first*/, TLineNode* /*last*/) {}
+    // Whether the view cuts the lines an edit touches itself (word wrap): the store then
+    // leaves the rows after the edited ones as they are, for the view to cut.
+    virtual bool CutsRows() const { return false; }
     // The store this view shows is being destroyed by its owner.
     virtual void StoreDestroyed() { AttachStore(nullptr); }
 
@@ -314,9 +317,10 @@ class TTextStore {
         int32_t RowDelta = 0; // rows gained (or lost, when negative)
         bool Changed = false;
     };
-    // Cuts the rows from `from` to the end of its logical line again, into rows of the given
-    // byte lengths (word wrap decides them). Nothing changes when the rows are cut so already,
-    // or when the lengths are not a cut of the rows' text: they must add up to it, each be
+    // Cuts the rows from `from` on again, into rows of the given byte lengths (word wrap
+    // decides them): as many rows as the lengths add up to, to the end of `from`'s logical
+    // line at most. Nothing changes when the rows are cut so already, or when the lengths are
+    // not a cut of the rows' text: they must add up to it (ending where a row ends), each be
     // 1..MaxRowLength and, in a UTF-8 document, end where a character ends. The characters
     // are not touched, so their token bytes go with them (a new row cut from any old row
     // that had none is left for the highlighting to rescan). The first new row keeps `from`'s
@@ -366,6 +370,9 @@ class TTextStore {
     void AppendRow(const char* text, int length, bool addBreak, uint32_t flags);
     void FreeRow(TLineNode* row);
     TRowKeep TakeKeep(TLineNode* row);
+    // Hands what TakeKeep took to the row that now starts where the old one did (its marks
+    // are the caller's to set).
+    void GiveKeep(TLineNode* row, TRowKeep& keep);
 
     // The token bytes that go with the text of rows being cut again, byte for byte: what the
     // highlighting wrote stays good wherever the characters are only moved to other rows.

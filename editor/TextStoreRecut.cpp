@@ -1,7 +1,7 @@
 // Cutting the rows of a logical line again without changing its text: what word wrap does
-// to every line when the window narrows, and to an edited line after the store has cut it
-// at the row cap. Kept apart from the editing primitives in TextStore.cpp, which replace
-// text; this only moves the places where rows end.
+// to every line when the window narrows, and to the rows around an edit. Kept apart from the
+// editing primitives in TextStore.cpp, which replace text; this only moves the places where rows
+// end.
 #include "Encoding.h"
 #include "TextStore.h"
 
@@ -16,6 +16,9 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         return out;
     // The rows to replace, and whether they are cut as asked already (the usual case when a
     // whole document is wrapped again: most lines do not change).
+    int64_t want = 0;
+    for (const int32_t n : lengths)
+        want += n;
     int32_t oldCount = 0;
     int64_t oldLen = 0;
     bool same = true;
@@ -25,7 +28,7 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         ++oldCount;
         oldLen += r->length_;
         last = r;
-        if (r->EndsWithBreak() || !r->next_)
+        if (oldLen >= want || r->EndsWithBreak() || !r->next_)
             break;
     }
     TLineNode* const after = last->next_;
@@ -90,13 +93,13 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
             flags |= rfHighBytes;
         if (std::memchr(text, '\t', size_t(n)))
             flags |= rfHasTab;
-        const bool lineEnd = k + 1 == lengths.size();
+        const bool lastRow = k + 1 == lengths.size(); // it ends where the old last row did
         const bool carried = carry_.Carried(at, n, fresh);
         if (carried) {
             // The characters are the same, so their token bytes still hold. Where a row now
             // ends the highlighting never saw the states; it must not take the row's end for
             // a place to stop until it has scanned past it once.
-            flags |= lineEnd ? endFlags : rfBoundEnd;
+            flags |= lastRow ? endFlags : rfBoundEnd;
             for (const TPending& q : pending)
                 if (q.Start < at + n && q.End > at)
                     flags |= q.Flags;
@@ -118,14 +121,8 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
         (p ? p->next_ : first_) = r;
         if (!first) {
             first = r;
+            GiveKeep(r, keep);
             r->marks_ = keep.Marks;
-            r->glyph_ = keep.Glyph;
-            if (keep.HasExtras) {
-                if (keep.Extras.Object)
-                    keep.Extras.Object->Row = r;
-                extras_[r] = std::move(keep.Extras);
-                r->hasExtras_ = 1;
-            }
         } else {
             r->marks_ = rmContinuation;
         }
@@ -148,11 +145,11 @@ TTextStore::TRecut TTextStore::RecutRows(const TRowFinger& from, std::span<const
 
     // A finger on a replaced row goes to the new row that holds its offset; one after them
     // keeps its offset and moves by the rows gained.
-    const TextOffset lineEnd = static_cast<TextOffset>(from.Offset + oldLen);
+    const TextOffset end = static_cast<TextOffset>(from.Offset + oldLen);
     auto fix = [&](TRowFinger& f) {
         if (!f.Row || f.Offset < from.Offset)
             return;
-        if (f.Offset >= lineEnd) {
+        if (f.Offset >= end) {
             f.Index += out.RowDelta;
             return;
         }

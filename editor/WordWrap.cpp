@@ -47,32 +47,6 @@ TWordWrap::~TWordWrap() {
 
 // ---- Properties ------------------------------------------------------------------------
 
-int TWordWrap::WrapAtColumn() const {
-    // Settings read from a stream are not checked against the property's range.
-    return std::clamp(memo_.Settings().WrapAtColumn, 0, 65535);
-}
-
-void TWordWrap::SetWrapAtColumn(int column) {
-    if (column < 0 || column > 65535 || column == memo_.Settings().WrapAtColumn)
-        return;
-    memo_.Settings().WrapAtColumn = column;
-    memo_.Changed(chSettings);
-    memo_.Platform().InvalidateRows(0, -1);
-    Update();
-}
-
-const std::string& TWordWrap::WrapOverride() const {
-    return memo_.Settings().WrapOverride;
-}
-
-void TWordWrap::SetWrapOverride(std::string_view chars) {
-    if (chars == memo_.Settings().WrapOverride)
-        return;
-    memo_.Settings().WrapOverride.assign(chars);
-    memo_.Changed(chSettings);
-    Update();
-}
-
 void TWordWrap::SetWordBreakProc(TSM_WordBreakProc proc) {
     proc_ = std::move(proc);
     if (memo_.HasOption(smoWordWrap))
@@ -80,7 +54,8 @@ void TWordWrap::SetWordBreakProc(TSM_WordBreakProc proc) {
 }
 
 int TWordWrap::WrapWidth() const {
-    const int at = WrapAtColumn();
+    // Settings read from a stream are not checked against the property's range.
+    const int at = std::clamp(memo_.Settings().WrapAtColumn, 0, 65535);
     if (at > 0)
         return std::max(at, 20);
     const int columns = memo_.Platform().VisibleColumns();
@@ -157,6 +132,49 @@ TRowFinger TWordWrap::RecutFrom(const TRowFinger& from, TWrapRule& rule, unsigne
     return cut.Next;
 }
 
+TRowFinger TWordWrap::RecutUntilSettled(const TRowFinger& from, TWrapRule& rule, bool wrap,
+                                        TextOffset settled, bool* changed) {
+    // The line is joined a few rows at a time, as the cuts need it: no cut looks further
+    // than kCutLookahead bytes ahead, and after a keystroke the cuts usually fall where they
+    // fell before within a row or two. The rest of a line of megabytes is never read.
+    joined_.clear();
+    lengths_.clear();
+    starts_.clear();
+    const TLineNode* tail = from.Row; // the next row to join
+    TextOffset tailAt = from.Offset;
+    bool lineEnd = false;
+    size_t pos = 0;
+    size_t start = 0; // the first joined row that does not start behind the cut
+    while (pos < joined_.size() || !lineEnd) {
+        while (!lineEnd && joined_.size() - pos < size_t(TWrapRule::kCutLookahead)) {
+            starts_.push_back(tailAt);
+            joined_.append(tail->Text(), static_cast<size_t>(tail->Length()));
+            tailAt += tail->Length();
+            lineEnd = tail->EndsWithBreak() || !tail->Next();
+            tail = tail->Next();
+        }
+        const int c = rule.NextRow(std::string_view(joined_).substr(pos), wrap);
+        lengths_.push_back(c);
+        pos += static_cast<size_t>(c);
+        const TextOffset at = from.Offset + static_cast<TextOffset>(pos);
+        while (start < starts_.size() && starts_[start] < at)
+            ++start;
+        if (at >= settled && start < starts_.size() && starts_[start] == at)
+            break; // the rows from here on are cut as they would be now
+    }
+    const TTextStore::TRecut cut = memo_.Store().RecutRows(from, lengths_);
+    if (changed)
+        *changed = cut.Changed;
+    return cut.Next;
+}
+
+bool TWordWrap::CutsRows() const {
+    // A word-break hook may look anywhere in the line, and where some lines are never
+    // wrapped an edit of a line's first character changes how all of it is cut: then the
+    // store cuts the rest of the edited line at the row cap and it is cut again whole.
+    return memo_.HasOption(smoWordWrap) && applied_.Wrap && !proc_ && !applied_.Override;
+}
+
 void TWordWrap::RewrapAfterEdit(TLineNode* first, TLineNode* last) {
     if (!memo_.HasOption(smoWordWrap) || !first || !last)
         return;
@@ -181,10 +199,14 @@ void TWordWrap::RewrapAfterEdit(TLineNode* first, TLineNode* last) {
     unsigned char lead = 0;
     if (applied_.Override)
         lead = static_cast<unsigned char>(LineStart(f).Row->At(0));
+    // The store left the rows after the edited ones as they were when it knew we cut them.
+    const bool settle = CutsRows();
     RowIndex repaintFrom = -1;
     while (f.Row && f.Offset < lastEnd) {
         bool changed = false;
-        const TRowFinger next = RecutFrom(f, rule, lead, &changed);
+        const TRowFinger next =
+            settle ? RecutUntilSettled(f, rule, rule.Wraps(lead), lastEnd, &changed)
+                   : RecutFrom(f, rule, lead, &changed);
         if (changed && repaintFrom < 0)
             repaintFrom = f.Index;
         f = next;

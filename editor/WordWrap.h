@@ -31,20 +31,15 @@ class TWordWrap : private TStoreListener {
     TWordWrap(const TWordWrap&) = delete;
     TWordWrap& operator=(const TWordWrap&) = delete;
 
-    // ---- Properties (kept in the settings in use) ---------------------------------------
-    // The wrap width in columns, 0 for the window's width. Values outside 0..65535 are
-    // ignored; a change re-wraps the document while word wrap is on.
-    int WrapAtColumn() const;
-    void SetWrapAtColumn(int column);
-    // First characters of lines that are never wrapped (with smoWrapOverride).
-    const std::string& WrapOverride() const;
-    void SetWrapOverride(std::string_view chars);
+    // ---- Properties ----------------------------------------------------------------------
+    // (WrapAtColumn and WrapOverride are the control's, kept in its settings; their setters
+    // call Update.)
     // Replaces the built-in word break; an empty function brings it back. Re-wraps.
     void SetWordBreakProc(TSM_WordBreakProc proc);
     const TSM_WordBreakProc& WordBreakProc() const { return proc_; }
 
-    // W: WrapAtColumn, or the window's visible columns less 4; never below 20. A window that
-    // has no size yet counts as 80 columns wide.
+    // W: WrapAtColumn (0..65535), or the window's visible columns less 4; never below 20. A window
+    // that has no size yet counts as 80 columns wide.
     int WrapWidth() const;
     // What the cuts depend on now.
     TWrapParams CurrentParams() const;
@@ -60,6 +55,9 @@ class TWordWrap : private TStoreListener {
     // The store's hook after an edit: with word wrap on, the logical lines from `first`'s to
     // `last`'s are cut again (a whole document at once goes the way of a re-wrap).
     void RewrapAfterEdit(TLineNode* first, TLineNode* last);
+    // Whether the rows are word-wrap cuts, so that an edit's rows are cut again here and
+    // the store need not cut the rest of the edited line at the row cap first.
+    bool CutsRows() const;
 
     // ---- Background slices --------------------------------------------------------------
     // On: a whole-document re-wrap does the rows the window shows and leaves the rest to
@@ -86,6 +84,10 @@ class TWordWrap : private TStoreListener {
     // after them, and in `changed` whether any row changed.
     TRowFinger RecutFrom(const TRowFinger& from, TWrapRule& rule, unsigned char lead,
                          bool* changed = nullptr);
+    // The same, row by row, stopping at the first cut at or after `settled` that falls where
+    // a row already starts: the rows from there on are cut as this rule cuts them.
+    TRowFinger RecutUntilSettled(const TRowFinger& from, TWrapRule& rule, bool wrap,
+                                 TextOffset settled, bool* changed);
     // The logical line's first row, from any of its rows.
     static TRowFinger LineStart(TRowFinger f);
     void Listen(bool on);
@@ -107,6 +109,7 @@ class TWordWrap : private TStoreListener {
     TTextStore* listening_ = nullptr;
     std::string joined_;
     std::vector<int32_t> lengths_;
+    std::vector<TextOffset> starts_; // where the joined rows started
 };
 
 } // namespace kvx

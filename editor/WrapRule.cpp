@@ -104,21 +104,26 @@ int TWrapRule::CharStartAtOrBefore(std::string_view s, int i) const {
 
 void TWrapRule::Cut(std::string_view line, unsigned char lineStart, std::vector<int32_t>& lengths) {
     lengths.clear();
-    const bool wrap = params_.Wrap && !(params_.Override && params_.OverrideChars[lineStart]);
+    const bool wrap = Wraps(lineStart);
     for (size_t pos = 0; pos < line.size();) {
-        const std::string_view rest = line.substr(pos);
-        int c;
-        if (wrap) {
-            c = RowLength(rest);
-        } else {
-            // Lines that are not wrapped are cut at the row cap alone.
-            c = static_cast<int>(std::min<size_t>(rest.size(), MaxRowLength));
-            if (c < static_cast<int>(rest.size()))
-                c = std::max(CharStartAtOrBefore(rest, c), 1);
-        }
+        const int c = NextRow(line.substr(pos), wrap);
         lengths.push_back(c);
         pos += static_cast<size_t>(c);
     }
+}
+
+bool TWrapRule::Wraps(unsigned char lineStart) const {
+    return params_.Wrap && !(params_.Override && params_.OverrideChars[lineStart]);
+}
+
+int TWrapRule::NextRow(std::string_view rest, bool wrap) {
+    if (wrap)
+        return RowLength(rest);
+    // Lines that are not wrapped are cut at the row cap alone.
+    int c = static_cast<int>(std::min<size_t>(rest.size(), MaxRowLength));
+    if (c < static_cast<int>(rest.size()))
+        c = std::max(CharStartAtOrBefore(rest, c), 1);
+    return c;
 }
 
 int TWrapRule::RowLength(std::string_view rest) {

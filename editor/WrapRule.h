@@ -63,6 +63,13 @@ class TWrapRule {
     // is the first byte of the whole line (whether it is a line that is never wrapped).
     void Cut(std::string_view line, unsigned char lineStart, std::vector<int32_t>& lengths);
 
+    // Whether a line whose first byte is `lineStart` is wrapped (or only cut at the row cap).
+    bool Wraps(unsigned char lineStart) const;
+    // The byte length of one row of a line, starting at rest[0] where a cut falls. `rest`
+    // runs to the line's end, or at least kCutLookahead bytes into it: no cut looks further.
+    int NextRow(std::string_view rest, bool wrap);
+    static constexpr int kCutLookahead = MaxRowLength + 8;
+
   private:
     // The row starting at rest[0]: how many bytes it takes.
     int RowLength(std::string_view rest);

@@ -194,7 +194,7 @@ TEST_F(MemoMouse, TheGutterReportsLinesOrSelectsRows) {
     mouse.MouseUp(10, Y(1), 0);
     EXPECT_EQ(Sel(), (TSelectionRange{2, 2})); // the caret stays
     // With word wrap, a continuation row reports its line's first row.
-    memo.View().WordWrap().SetWrapAtColumn(20);
+    memo.SetWrapAtColumn(20);
     Option(smoWordWrap, true);
     ASSERT_TRUE(memo.Store().RowByIndex(2).Row->IsContinuation());
     mouse.MouseDown(10, Y(3), 0, 1, now += 1000);
@@ -240,7 +240,7 @@ TEST_F(MemoMouse, MarginLinesAreDraggedToAColumn) {
 
     // The wrap column, with word wrap on: dragging it re-wraps.
     memo.Settings().RightMargin = 80;
-    memo.View().WordWrap().SetWrapAtColumn(60);
+    memo.SetWrapAtColumn(60);
     Option(smoWordWrap, true);
     EXPECT_EQ(memo.Store().RowByIndex(1).Row->Length(), 60);
     mouse.MouseDown(kLeft + 60 * 8 + 2, Y(5), 0, 1, now += 1000);
@@ -248,7 +248,7 @@ TEST_F(MemoMouse, MarginLinesAreDraggedToAColumn) {
     EXPECT_FALSE(mouse.DraggingRightMargin());
     mouse.MouseMove(kLeft + 50 * 8, Y(5), 0);
     mouse.MouseUp(kLeft + 50 * 8, Y(5), 0);
-    EXPECT_EQ(memo.View().WordWrap().WrapAtColumn(), 50);
+    EXPECT_EQ(memo.WrapAtColumn(), 50);
     EXPECT_EQ(memo.Store().RowByIndex(1).Row->Length(), 50);
     // Without smoShowWrapColumn there is no line to take hold of.
     Option(smoShowWrapColumn, false);
@@ -366,7 +366,7 @@ TEST_F(MemoMouse, HyperlinksShowTheirPointerAndReportTheirText) {
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_EQ(clicks[0], std::make_pair(std::string("http://example.org/a"), 9));
     // A hyperlink run goes on across rows that carry the same token.
-    memo.View().WordWrap().SetWrapAtColumn(20);
+    memo.SetWrapAtColumn(20);
     Option(smoWordWrap, true);
     ASSERT_EQ(memo.Store().RowByIndex(1).Offset, 4);
     mark(1, 0, 20, 9);

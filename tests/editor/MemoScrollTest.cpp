@@ -93,7 +93,7 @@ TEST_F(MemoScroll, TheHorizontalBarFollowsTheLongestRowUnlessWrapKeepsRowsInside
     memo.SetSelection(140, 140);
     EXPECT_EQ(view.FirstColumn(), 0);
     // A fixed wrap column wider than the window does need the bar.
-    memo.View().WordWrap().SetWrapAtColumn(120);
+    memo.SetWrapAtColumn(120);
     EXPECT_GT(scroll.Horizontal().Max, 0);
 
     // Without a horizontal bar it shows nothing and scroll-to leaves the column.

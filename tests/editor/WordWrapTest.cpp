@@ -84,7 +84,7 @@ class WordWrap : public ::testing::Test {
             if (c >= 0)
                 m.tabStops.push_back(c);
         if (memo.HasOption(smoWrapOverride))
-            m.overrideChars = wrap.WrapOverride();
+            m.overrideChars = memo.WrapOverride();
         return m;
     }
     // The rows as the model cuts the control's text, and the store's promises.
@@ -106,10 +106,10 @@ class WordWrap : public ::testing::Test {
 
 TEST_F(WordWrap, CutsAsTheRuleSays) {
     // WrapAtColumn below the minimum wraps at 20; 0 means the window's width less four.
-    wrap.SetWrapAtColumn(10);
+    memo.SetWrapAtColumn(10);
     EXPECT_EQ(wrap.WrapWidth(), 20);
-    wrap.SetWrapAtColumn(70000); // outside the property's range: ignored
-    EXPECT_EQ(wrap.WrapAtColumn(), 10);
+    memo.SetWrapAtColumn(70000); // outside the property's range: ignored
+    EXPECT_EQ(memo.WrapAtColumn(), 10);
     memo.SetWholeText("aaaa bbbb cccc dddd eeee\r" + std::string(30, 'x'));
     EXPECT_EQ(Rows(), (std::vector<int>{25, 30})); // not wrapped yet
     Wrap(true);
@@ -137,7 +137,7 @@ TEST_F(WordWrap, CutsAsTheRuleSays) {
     memo.SetOptions(memo.Options().Include(smoWrapOverride));
     EXPECT_EQ(Rows(), (std::vector<int>{2047, 954, 36, 2047, 954}));
     ExpectModelRows("override");
-    wrap.SetWrapOverride(":");
+    memo.SetWrapOverride(":");
     EXPECT_EQ(Rows().size(), 150u + 1u + 150u);
     ExpectModelRows("override changed");
 
@@ -230,7 +230,7 @@ TEST_F(WordWrap, EditsAtRandomWidthsCutAsTheModel) {
             const TSelectionRange sel = memo.Selection();
             switch (below(4)) {
             case 0:
-                wrap.SetWrapAtColumn(below(3) == 0 ? 0 : 15 + below(100));
+                memo.SetWrapAtColumn(below(3) == 0 ? 0 : 15 + below(100));
                 break;
             case 1:
                 platform.visibleColumns = 10 + below(120);
@@ -276,9 +276,49 @@ TEST_F(WordWrap, EditsAtRandomWidthsCutAsTheModel) {
     ExpectModelRows("undone");
 }
 
+// An edit in a wrapped line of thousands of rows cuts the rows around it again, not the
+// rest of the line: a little further on the cuts fall where they fell before. The
+// rows must still be those the model cuts, through a word longer than the row cap, a break
+// typed and deleted, and the deletion of exactly one row.
+TEST_F(WordWrap, AnEditInALongLineCutsAFewRows) {
+    std::string text;
+    for (int i = 0; text.size() < 300000; ++i)
+        text += i % 997 == 5 ? std::string(5000, 'w') + " " : "word" + std::to_string(i) + " ";
+    memo.SetWholeText(text);
+    Wrap(true);
+    ExpectModelRows("wrapped");
+    const int32_t rows = memo.Store().RowCount();
+    ASSERT_GT(rows, 3000);
+    TTextStore& s = memo.Store();
+    auto edit = [&](TextOffset a, TextOffset b, const char* with, const char* what) {
+        const uint64_t freed = s.RowsFreed();
+        memo.SetSelection(a, b);
+        memo.ReplaceSelection(with);
+        ExpectModelRows(what);
+        return s.RowsFreed() - freed;
+    };
+    const TextOffset middle = s.RowByIndex(rows / 2).Offset + 3;
+    EXPECT_LE(edit(middle, middle, "x", "a key"), 6u);
+    EXPECT_LE(edit(middle, middle + 1, "", "a deletion"), 6u);
+    // A line that starts anew is cut from its start, and its cuts meet the old ones later.
+    EXPECT_LE(edit(middle, middle, "\r", "a break"), 60u);
+    EXPECT_LE(edit(middle, middle + 1, "", "the break deleted"), 60u);
+    // One whole row, and a paste of a dozen rows.
+    const TRowFinger row = s.RowByIndex(rows / 3);
+    EXPECT_LE(edit(row.Offset, row.Offset + row.Row->Length(), "", "a row"), 6u);
+    EXPECT_LE(edit(middle, middle, text.substr(0, 900).c_str(), "a paste"), 60u);
+    // Inside the long word, which is cut at the row cap.
+    const TextOffset word = static_cast<TextOffset>(memo.Text().find("wwww") + 2500);
+    edit(word, word, "y", "inside a long word");
+    edit(word - 2600, word - 2600, " ", "before a long word");
+    while (memo.CanUndo() && !HasFailure())
+        memo.Undo();
+    ExpectModelRows("undone");
+}
+
 TEST_F(WordWrap, AWordBreakHookDecidesWhereRowsEnd) {
     memo.SetWholeText("alpha,beta,gamma,delta,epsilon,zeta,eta,theta,iota\rkappa lambda");
-    wrap.SetWrapAtColumn(20);
+    memo.SetWrapAtColumn(20);
     Wrap(true);
     EXPECT_EQ(Rows(), (std::vector<int>{20, 20, 11, 12})); // no blanks: cut at the width
     // Rows end after the last comma before the limit, unless a "!" anywhere in the rest of
@@ -347,7 +387,7 @@ TEST_F(WordWrap, AProportionalFontIsMeasured) {
         text += "\r";
     }
     memo.SetWholeText(text);
-    wrap.SetWrapAtColumn(24);
+    memo.SetWrapAtColumn(24);
     Wrap(true);
     test::TWrapModel m = Model();
     m.widthOf = width;
@@ -384,7 +424,7 @@ TEST_F(WordWrap, ResizingRewrapsOnlyWhenTheWidthChanges) {
     EXPECT_GT(memo.Store().RowsFreed(), freed);
     ExpectModelRows("30 columns");
     // A fixed WrapAtColumn is not moved by the window.
-    wrap.SetWrapAtColumn(50);
+    memo.SetWrapAtColumn(50);
     const uint64_t at50 = memo.Store().RowsFreed();
     platform.visibleColumns = 100;
     wrap.Update();

@@ -387,9 +387,12 @@ TEST(Languages, IncrementalEqualsFull) {
 
 // Lines of many rows: an edit cuts the rest of its line into rows again, and the rows whose
 // characters only moved keep their token bytes; the passes that follow must still come to
-// what a full pass writes. Also with word wrap cutting the lines again after the store.
+// what a full pass writes. Also with word wrap cutting the lines, and highlighted a little
+// at a time.
 TEST(Languages, IncrementalEqualsFullInLinesOfManyRows) {
-    for (const bool wrap : {false, true}) {
+    for (const int mode : {0, 1, 2}) {
+        const bool wrap = mode == 1;
+        const bool deferred = mode == 2;
         for (const TEditCase& c : EditCases()) {
             // About 9 KB in two lines of four or five rows each.
             std::string text;
@@ -398,9 +401,10 @@ TEST(Languages, IncrementalEqualsFullInLinesOfManyRows) {
             for (size_t i = 0; i < text.size(); ++i)
                 if (text[i] == '\r' && i != text.size() / 2)
                     text[i] = ' ';
-            SCOPED_TRACE("language " + std::to_string(c.Language) + (wrap ? ", wrapped" : ""));
+            SCOPED_TRACE("language " + std::to_string(c.Language) + (wrap ? ", wrapped" : "") +
+                         (deferred ? ", deferred" : ""));
             test::IncrementalEqualsFull(Language(c.Language), text, c.Pieces, 600,
-                                        2000 + static_cast<uint32_t>(c.Language), wrap);
+                                        3000 + static_cast<uint32_t>(c.Language), wrap, deferred);
         }
     }
 }

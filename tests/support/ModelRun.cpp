@@ -893,7 +893,7 @@ void TModelRun::Load() {
     if (cfg_.wrap) {
         // On before the text comes, so the loaded rows are wrapped too.
         wrapAt_ = rnd_.Between(20, 120);
-        memo_.View().WordWrap().SetWrapAtColumn(wrapAt_);
+        memo_.SetWrapAtColumn(wrapAt_);
         memo_.SetOptions(memo_.Options().Include(smoWordWrap));
         wrapOn_ = true;
     }
@@ -1652,7 +1652,7 @@ void TModelRun::OpRewrap() {
     if (k < 6) {
         wrapAt_ = rnd_.Between(10, 150);
         Note("WrapAtColumn " + std::to_string(wrapAt_));
-        memo.View().WordWrap().SetWrapAtColumn(wrapAt_);
+        memo.SetWrapAtColumn(wrapAt_);
     } else if (k < 8) {
         overrideOn_ = !overrideOn_;
         Note(overrideOn_ ? "smoWrapOverride on" : "smoWrapOverride off");
