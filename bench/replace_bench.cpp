@@ -26,7 +26,9 @@ namespace {
 
 using kvx::bench::Clock;
 using kvx::bench::kMB;
+using kvx::bench::ResetPeak;
 using kvx::bench::Seconds;
+using kvx::bench::StatusBytes;
 constexpr size_t kSourceBytes = size_t(50) * 1000 * 1000;
 
 const std::string& Source() {
@@ -36,22 +38,6 @@ const std::string& Source() {
         return kvx::bench::AsmSource(kSourceBytes, style);
     }();
     return text;
-}
-
-// A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); -1 when it cannot be read.
-int64_t StatusBytes(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t len = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, len, field) == 0 && line.size() > len && line[len] == ':')
-            return std::stoll(line.substr(len + 1)) * 1024;
-    return -1;
-}
-
-// The kernel's peak resident size starts again from the present size (Linux 4.0 and on).
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 struct TDocument {
