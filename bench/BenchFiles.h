@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <system_error>
+#include <time.h>
 #include <unistd.h>
 
 namespace kvx::bench {
@@ -21,6 +23,28 @@ constexpr double kMB = 1000.0 * 1000.0;
 
 inline double Seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
+}
+
+// CPU seconds of the calling thread, of the whole process, and of the child processes
+// waited for: on a machine shared with other work they say what wall-clock times cannot.
+inline double CpuSeconds(clockid_t clock) {
+    timespec ts{};
+    ::clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+inline double ThreadCpuSeconds() {
+    return CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+}
+inline double ProcessCpuSeconds() {
+    return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+}
+inline double ChildrenCpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_CHILDREN, &u);
+    const auto s = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return s(u.ru_utime) + s(u.ru_stime);
 }
 
 // A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); -1 when it cannot be read.

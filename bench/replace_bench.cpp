@@ -58,6 +58,7 @@ void ReplaceAndUndo(benchmark::State& state, const char* pattern, const char* re
     if (highlight)
         kvx::LoadLanguage(parser, 1);
     double replaceS = 0, undoS = 0, highlightS = 0, peak = 0, base = 0;
+    double replaceCpu = 0, undoCpu = 0;
     int64_t count = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -76,18 +77,24 @@ void ReplaceAndUndo(benchmark::State& state, const char* pattern, const char* re
         request.Pattern = pattern;
         request.Replacement = replacement;
         request.Options = options;
+        const double c0 = kvx::bench::ThreadCpuSeconds();
         const auto t0 = Clock::now();
         const kvx::TReplaceAllResult result = kvx::ReplaceAll(doc->Search, request);
         const auto t1 = Clock::now();
+        const double c1 = kvx::bench::ThreadCpuSeconds();
         doc->Memo.ChangeNotification();
         const auto t2 = Clock::now();
+        const double c2 = kvx::bench::ThreadCpuSeconds();
         doc->Memo.Undo();
         const auto t3 = Clock::now();
+        const double c3 = kvx::bench::ThreadCpuSeconds();
 
         state.PauseTiming();
         replaceS += Seconds(t0, t1);
         highlightS += Seconds(t1, t2);
         undoS += Seconds(t2, t3);
+        replaceCpu += c1 - c0;
+        undoCpu += c3 - c2;
         peak = static_cast<double>(StatusBytes("VmHWM"));
         count = result.Count;
         const bool ok = result.Error.Code == 0 && doc->Memo.TextLength() == length &&
@@ -105,6 +112,8 @@ void ReplaceAndUndo(benchmark::State& state, const char* pattern, const char* re
     if (highlight)
         state.counters["highlight_ms"] = highlightS / n * 1e3;
     state.counters["undo_ms"] = undoS / n * 1e3;
+    state.counters["replace_cpu_ms"] = replaceCpu / n * 1e3;
+    state.counters["undo_cpu_ms"] = undoCpu / n * 1e3;
     state.counters["peak_rss_MB"] = peak / kMB;
     state.counters["peak_growth_MB"] = (peak - base) / kMB;
 }
