@@ -20,10 +20,5 @@ if [[ -x "$root/build/app/kovex" ]]; then
     exec "$root/build/app/kovex" "${args[@]}"
 fi
 
-echo "The editor window is not built yet; showing what the document core makes of the file instead."
-# kvx stats takes one file at a time; report each file given.
-status=0
-for file in "${args[@]}"; do
-    "$root/build/tools/kvx" stats "$file" || status=$?
-done
-exit "$status"
+# Until the main window exists, the editor widget shows the file alone in a plain window.
+exec "$root/build/editor/view/kovex-view" "${args[@]}"

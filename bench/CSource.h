@@ -53,4 +53,16 @@ inline std::string CSource(size_t bytes, bool breaks = true) {
     return s;
 }
 
+// Exactly `lines` whole lines of that C, each ended by a line feed.
+inline std::string CSourceLines(size_t lines) {
+    std::string text = CSource(lines * 40);
+    text.resize(text.rfind('\n') + 1);
+    size_t have = 0;
+    for (const char c : text)
+        have += c == '\n';
+    while (have > lines)
+        text.resize(text.rfind('\n', text.size() - 2) + 1), --have;
+    return text;
+}
+
 } // namespace kvx::bench

@@ -41,7 +41,8 @@ const fs::path& SourceFile(int language) {
         kvx::bench::TAsmStyle style;
         style.Break = "\n";
         std::ofstream(f, std::ios::binary)
-            << (language == 1 ? kvx::bench::AsmSource(kFileBytes, style) : CSource(kFileBytes));
+            << (language == 1 ? kvx::bench::AsmSource(kFileBytes, style)
+                              : kvx::bench::CSource(kFileBytes));
     }
     return f;
 }
@@ -120,14 +121,7 @@ void BM_KeystrokeMillionRows(benchmark::State& state) {
     static kvx::TCustomSyntaxMemo memo;
     if (memo.Store().RowCount() == 0) {
         kvx::LoadLanguage(parser, 2);
-        std::string text = CSource(size_t(40) * 1000 * 1000);
-        text.resize(text.rfind('\n') + 1);
-        size_t lines = 0;
-        for (const char c : text)
-            lines += c == '\n';
-        while (lines > 1000000)
-            text.resize(text.rfind('\n', text.size() - 2) + 1), --lines;
-        memo.SetWholeText(text);
+        memo.SetWholeText(kvx::bench::CSourceLines(1000000));
         memo.SetHighlighter(&parser);
         memo.ChangeNotification();
     }
@@ -140,7 +134,7 @@ BENCHMARK(BM_KeystrokeMillionRows)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond
 void BM_SingleLineFile(benchmark::State& state) {
     static const fs::path file = [] {
         fs::path f = Folder() / "oneline.c";
-        std::ofstream(f, std::ios::binary) << CSource(size_t(20) * 1000 * 1000, false);
+        std::ofstream(f, std::ios::binary) << kvx::bench::CSource(size_t(20) * 1000 * 1000, false);
         return f;
     }();
     kvx::TSyntaxMemoParser parser;
@@ -164,7 +158,7 @@ void BM_SingleLineKeystroke(benchmark::State& state) {
     static kvx::TCustomSyntaxMemo memo;
     if (memo.Store().RowCount() == 0) {
         kvx::LoadLanguage(parser, 2);
-        memo.SetWholeText(CSource(size_t(20) * 1000 * 1000, false));
+        memo.SetWholeText(kvx::bench::CSource(size_t(20) * 1000 * 1000, false));
         memo.SetHighlighter(&parser);
         memo.ChangeNotification();
     }

@@ -245,6 +245,10 @@ enum TChangeBit : uint32_t {
     chInsertMode = 32,
     chOptions = 64,
     chKeyboard = 128,
+    // The window's border or scroll bars are to look different.
+    chFrame = 256,
+    // The active language changed.
+    chLanguage = 512,
 };
 
 // How line breaks are counted and written when text leaves the control.

@@ -22,6 +22,7 @@ class THeadlessPlatform : public TEditorPlatform {
     bool FixedPitch() override { return true; }
     int VisibleRows() override { return 0; }
     int VisibleColumns() override { return 0; }
+    Pixel ClientWidth() override { return 0; }
     void MeasureWidths(std::string_view utf8, uint8_t fontStyle,
                        std::span<Pixel> rightEdges) override;
     int32_t SystemColorValue(int index) override;

@@ -12,18 +12,18 @@ namespace kvx {
 // ---- Keys ------------------------------------------------------------------------------
 
 TKeyboardActionContoller& TCustomSyntaxMemo::KeyMap() {
-    return *keyMap_;
+    return keyMap_ ? *keyMap_ : settings_->KeyMap();
 }
 
 void TCustomSyntaxMemo::SetKeyMap(TKeyboardActionContoller* map) {
-    keyMap_ = map ? map : &ownSettings_->KeyMap();
+    keyMap_ = map;
     RebuildShiftExtendKeys();
     Changed(chKeyboard);
 }
 
 void TCustomSyntaxMemo::RebuildShiftExtendKeys() {
     shiftExtend_.reset();
-    for (const TKeyStore::TBinding& b : keyMap_->Keys().Bindings())
+    for (const TKeyStore::TBinding& b : KeyMap().Keys().Bindings())
         if ((b.Command >= caLEFT && b.Command <= caDOCEND) || b.Command == caBACKSPACE)
             shiftExtend_.set(b.First & 0xFF);
 }
@@ -38,17 +38,20 @@ bool TCustomSyntaxMemo::KeyDown(uint8_t key, TShiftState shift) {
     TNotifyScope notify(*this);
     // Templates may swallow the key; auto-correct replaces the word and lets it go on,
     // unless a list says otherwise.
-    if (templates_ && templates_->KeyDown(*this, key, shift))
+    TKeyMacros* templates = templates_ ? templates_ : &settings_->Templates();
+    TKeyMacros* autoReplace = autoReplace_ ? autoReplace_ : &settings_->AutoReplace();
+    if (templates->KeyDown(*this, key, shift))
         return true;
-    if (autoReplace_ && autoReplace_->KeyDown(*this, key, shift))
+    if (autoReplace->KeyDown(*this, key, shift))
         return true;
     const bool extend = shift & ssShift;
     if (shiftExtend_[key])
         shift &= static_cast<TShiftState>(~ssShift);
     int32_t command = -1;
     // A sequence that starts or ends with this key is keyboard activity the status bar shows.
-    const bool pending = keyMap_->Keys().SequencePending();
-    const TKeyStore::TKeyResult result = keyMap_->Keys().Key(MakeShortcut(key, shift), command);
+    TKeyStore& keys = KeyMap().Keys();
+    const bool pending = keys.SequencePending();
+    const TKeyStore::TKeyResult result = keys.Key(MakeShortcut(key, shift), command);
     if (pending || result == TKeyStore::TKeyResult::Prefix)
         Changed(chKeyboard);
     switch (result) {

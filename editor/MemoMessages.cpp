@@ -30,8 +30,8 @@
 //  768, 769, 770 (cut, copy, paste); 772 (undo, as 199)                     1 (772: as 199)
 //
 // The own requests take a flag word first: smfSet (bit 0) sets, otherwise the value is
-// returned; smfNoRepaint (bit 1) is honoured by 3072 only, since the other setters of the
-// control have no variant that leaves the repaint to the caller.
+// returned; smfNoRepaint (bit 1) is honoured by 3072 and 3073 only, since the other setters
+// of the control have no variant that leaves the repaint to the caller.
 //
 // 3072  flags                               TSelectionRange*                1 / 0 for null
 // 3073  flags                               option word (set)               1 / OptionWord()
@@ -487,7 +487,7 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
             if (!set)
                 return OptionWord();
             changes = true;
-            SetOptionWord(static_cast<uint32_t>(lParam));
+            SetOptionWord(static_cast<uint32_t>(lParam), (flags & smfNoRepaint) == 0);
             return 1;
         case smmSETTINGSCHANGED:
             changes = true;

@@ -44,6 +44,8 @@ class TEditorPlatform {
     // Whole rows and columns the text area shows.
     virtual int VisibleRows() = 0;
     virtual int VisibleColumns() = 0;
+    // The width of the window's client area (gutter, margin and text); 0 while it has none.
+    virtual Pixel ClientWidth() = 0;
     // Measures one run of display text (TABs already turned into spaces) drawn in
     // `fontStyle` (bold 1, italic 2, underline 4, strike-out 8). A character starts at every
     // byte that is not a UTF-8 continuation byte (10xxxxxx); `rightEdges` has one entry per

@@ -493,9 +493,9 @@ void Write(TCustomSyntaxMemo& memo, TRichFormat format, TextOffset from, TextOff
     to = std::clamp(to, 0, length);
     if (from > to)
         std::swap(from, to);
-    // Rows the highlighting has not reached yet would come out in style 0.
-    if (THighlighter* h = memo.Highlighter(); h && memo.RescanFrom().Row)
-        h->Rehighlight(memo);
+    // Rows the highlighting has not reached yet (an edit not yet scanned, or background
+    // highlighting still on its way) would come out in style 0.
+    memo.HighlightTo(to);
     const TSource src(memo, from, to);
     if (format == TRichFormat::Rtf)
         Export<TRtfWriter>(src, o);

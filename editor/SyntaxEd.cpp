@@ -28,11 +28,25 @@ TCustomSyntaxMemo::TCustomSyntaxMemo(TEditorPlatform* platform)
     ownSettings_->SelTextColor = platform_->SystemColorValue(scxHighlightText);
     ownSettings_->SelTextBack = platform_->SystemColorValue(scxHighlight);
     settings_ = ownSettings_.get();
-    SetKeyMap(nullptr);
+    ApplySettings();
+    marks_.OnChange = [this](const TRangeMark& m) {
+        if (OnMarkChange)
+            OnMarkChange(*this, m.Handle);
+    };
+    marks_.OnFree = [this](const TRangeMark& m) {
+        if (OnMarkFree)
+            OnMarkFree(*this, m.Handle);
+    };
 }
 
 TCustomSyntaxMemo::~TCustomSyntaxMemo() {
     SetHighlighter(nullptr);
+    for (THighlighter*& p : parsers_) {
+        THighlighter* h = p;
+        p = nullptr;
+        ReleaseHighlighter(h);
+    }
+    marks_.OnChange = marks_.OnFree = nullptr;
     // The lines object may still hold paint locks that it releases through this control.
     lines_.reset();
     ShowStore(nullptr);
@@ -45,18 +59,25 @@ TSyntaxMemoStrings& TCustomSyntaxMemo::Lines() {
 }
 
 void TCustomSyntaxMemo::ShowStore(TTextStore* store) {
-    if (TStoreView::Store())
+    if (TStoreView::Store()) {
         Store().NamedPositions().ReleaseOnFree(this);
+        Store().RemoveListener(&marks_);
+        // Marks are places in the document shown so far; they go with it.
+        marks_.Clear();
+    }
     AttachStore(store);
-    if (store)
+    if (store) {
         store->NamedPositions().SetOnFree(this, [this](const std::string& name) {
             if (OnCustomBookmarkFree)
                 OnCustomBookmarkFree(*this, name);
         });
+        store->AddListener(&marks_);
+    }
 }
 
 void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
     ShowStore(store ? store : ownStore_.get());
+    rowsSeen_ = Store().RowCount();
     inVirtual_ = false;
     virtualColumn_ = preferredColumn_ = 0;
     view_.ResetColumn();
@@ -200,15 +221,45 @@ void TCustomSyntaxMemo::UseSettings(TSM_Settings* settings) {
     if (next == settings_)
         return;
     settings_ = next;
-    Changed(chSettings);
-    platform_->InvalidateRows(0, -1);
+    ApplySettings();
+    ViewSettingsChanged(chSettings | chOptions | chKeyboard);
+}
+
+void TCustomSyntaxMemo::ApplySettings() {
+    TSM_Settings& s = *settings_;
+    optionWord_ = static_cast<uint32_t>(s.OptionWord);
+    // Settings come from scripts and stored forms as well as from the setters; values the
+    // setters would refuse are taken as their nearest sound ones, so that no tab width of
+    // 0 divides and no stop far out blows up a row.
+    Tabs.TabDefault = std::clamp(s.TabDefault, 1, int(TSM_Settings::kMaxTabDefault));
+    Tabs.Columns = TTabSettings::MakeEmpty();
+    int32_t previous = 0;
+    for (size_t i = 0; i < s.TabStops.size(); ++i) {
+        const int32_t stop = s.TabStops[i];
+        if (stop <= previous || stop > TSM_Settings::kMaxTabColumn)
+            break;
+        Tabs.Columns[i] = previous = stop;
+    }
+    indentStep_ = std::clamp(int(s.IndentStep), 1, 19);
+    RebuildShiftExtendKeys();
 }
 
 void TCustomSyntaxMemo::RefreshSettings() {
-    RebuildShiftExtendKeys();
+    ApplySettings();
     if (HasOption(smoWordWrap))
-        Store().RewrapRange(nullptr, nullptr);
-    Changed(chSettings);
+        RecutRows();
+    ViewSettingsChanged(chSettings | chOptions | chKeyboard);
+}
+
+void TCustomSyntaxMemo::RecutRows() {
+    Store().RewrapRange(nullptr, nullptr);
+    rowsSeen_ = Store().RowCount();
+    platform_->InvalidateRows(0, -1);
+}
+
+void TCustomSyntaxMemo::ViewSettingsChanged(uint32_t bits) {
+    view_.ForgetLayouts();
+    Changed(bits);
     platform_->InvalidateRows(0, -1);
 }
 
@@ -216,8 +267,23 @@ void TCustomSyntaxMemo::RefreshSettings() {
 
 void TCustomSyntaxMemo::StoreTextChanged(TextOffset offset, int32_t delta) {
     Changed(chText);
-    // Rows from the change on may have moved; the view repaints those it shows.
-    platform_->InvalidateRows(Locate(offset).Index, -1);
+    if (highlighter_)
+        highlighter_->TextChanged(*this, offset, delta);
+    // Rows from the change on may have moved, unless no row came or went: then only the rows
+    // of the edited line changed (a long line's rows pass text to each other).
+    const TCaretRow at = Locate(offset);
+    const RowIndex rows = Store().RowCount();
+    if (rows == rowsSeen_ && at.Row) {
+        RowIndex first = at.Index, last = at.Index;
+        for (const TLineNode* r = at.Row; r->IsContinuation() && r->Prev(); r = r->Prev())
+            --first;
+        for (const TLineNode* r = at.Row; !r->EndsWithBreak() && r->Next(); r = r->Next())
+            ++last;
+        platform_->InvalidateRows(first, last);
+    } else {
+        platform_->InvalidateRows(at.Index, -1);
+    }
+    rowsSeen_ = rows;
     if (!OnTextChange)
         return;
     if (!applying_)
@@ -337,13 +403,12 @@ void TCustomSyntaxMemo::Clear() {
 // ---- Properties ------------------------------------------------------------------------
 
 void TCustomSyntaxMemo::SetTabDefault(int value) {
-    if (value < 1)
+    if (value < 1 || value > TSM_Settings::kMaxTabDefault)
         throw ESyntaxMemo(msgIllegalTabDefault);
     if (value == Tabs.TabDefault)
         return;
-    Tabs.TabDefault = value;
-    Changed(chSettings);
-    platform_->InvalidateRows(0, -1);
+    Tabs.TabDefault = settings_->TabDefault = value;
+    ViewSettingsChanged();
 }
 
 std::string TCustomSyntaxMemo::TabColumnsText() const {
@@ -360,26 +425,31 @@ std::string TCustomSyntaxMemo::TabColumnsText() const {
 
 void TCustomSyntaxMemo::SetTabColumnsText(std::string_view text) {
     Tabs.Columns = TTabSettings::ParseColumns(text);
-    Changed(chSettings);
-    platform_->InvalidateRows(0, -1);
+    settings_->TabStops = Tabs.Columns;
+    ViewSettingsChanged();
 }
 
 void TCustomSyntaxMemo::SetIndentStep(int value) {
     if (value >= 1 && value <= 19)
-        indentStep_ = value;
+        indentStep_ = settings_->IndentStep = value;
 }
 
-void TCustomSyntaxMemo::SetOptionWord(uint32_t word) {
+void TCustomSyntaxMemo::SetOptionWord(uint32_t word, bool refresh) {
     if (word == optionWord_)
         return;
-    const bool wrapChanged = (word ^ optionWord_) & OptionBit(smoWordWrap);
+    const uint32_t changed = word ^ optionWord_;
     optionWord_ = word;
-    if (wrapChanged) {
+    settings_->OptionWord = static_cast<int32_t>(word);
+    if (changed & OptionBit(smoWordWrap)) {
         view_.ResetColumn();
-        Store().RewrapRange(nullptr, nullptr);
+        RecutRows();
     }
+    // The bar and block carets differ only in overwrite mode.
+    if ((changed & OptionBit(smoBlockOverwriteCursor)) && !insertMode_)
+        platform_->CaretShapeChanged(HasOption(smoBlockOverwriteCursor));
     Changed(chOptions);
-    platform_->InvalidateRows(0, -1);
+    if (refresh)
+        ViewSettingsChanged(chOptions);
 }
 
 bool TCustomSyntaxMemo::CaretAfterEOLActive() const {
@@ -407,15 +477,34 @@ void TCustomSyntaxMemo::UnlockPaint() {
     }
 }
 
+TextOffset THighlighter::HighlightedTo(TCustomSyntaxMemo& memo) {
+    return memo.TextLength();
+}
+
+bool TCustomSyntaxMemo::Holds(THighlighter* h) const {
+    return h &&
+           (h == highlighter_ || std::find(parsers_.begin(), parsers_.end(), h) != parsers_.end());
+}
+
+void TCustomSyntaxMemo::HoldHighlighter(THighlighter* h) {
+    if (h)
+        h->Attach(*this);
+}
+
+void TCustomSyntaxMemo::ReleaseHighlighter(THighlighter* h) {
+    if (h && !Holds(h))
+        h->Detach(*this);
+}
+
 void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
     if (highlighter_ == highlighter)
         return;
     THighlighter* old = highlighter_;
     highlighter_ = highlighter;
-    if (old)
-        old->Detach(*this);
+    ReleaseHighlighter(old);
     if (highlighter_) {
-        highlighter_->Attach(*this);
+        HoldHighlighter(highlighter_);
+        highlighter_->SetDeferred(*this, deferHighlighting_);
         // Whatever token bytes the rows hold were written by another highlighter, or by none:
         // the next pass starts at the top (a text is loaded, and its notification done,
         // before its language is chosen).
@@ -424,6 +513,57 @@ void TCustomSyntaxMemo::SetHighlighter(THighlighter* highlighter) {
             first->AddRowFlags(rfScanStart);
         }
     }
+}
+
+void TCustomSyntaxMemo::HighlighterGone(THighlighter* highlighter) {
+    if (!highlighter)
+        return;
+    bool active = false;
+    for (int slot = 0; slot < kParserSlots; ++slot) {
+        if (parsers_[size_t(slot)] == highlighter) {
+            parsers_[size_t(slot)] = nullptr;
+            active |= slot + 1 == activeParser_;
+        }
+    }
+    if (highlighter_ == highlighter)
+        highlighter_ = nullptr;
+    if (active)
+        UseSettings(nullptr);
+}
+
+// ---- Highlighting large documents ------------------------------------------------------
+
+void TCustomSyntaxMemo::SetDeferredHighlighting(bool on) {
+    if (on == deferHighlighting_)
+        return;
+    deferHighlighting_ = on;
+    if (highlighter_) {
+        highlighter_->SetDeferred(*this, on);
+        // Without deferral every row must be right at once.
+        if (!on)
+            RescanWholeDocument();
+    }
+}
+
+void TCustomSyntaxMemo::HighlightTo(TextOffset end) {
+    if (!highlighter_)
+        return;
+    // An edit whose pass has not run yet changed what the rows above `end` hold.
+    if (HighlightDue())
+        highlighter_->Rehighlight(*this);
+    highlighter_->HighlightTo(*this, std::min(end, TextLength()));
+}
+
+bool TCustomSyntaxMemo::HighlightSlice(const THighlightBudget& budget) {
+    if (!highlighter_)
+        return false;
+    if (HighlightDue())
+        highlighter_->Rehighlight(*this);
+    return highlighter_->HighlightSlice(*this, budget);
+}
+
+TextOffset TCustomSyntaxMemo::HighlightedTo() {
+    return highlighter_ ? highlighter_->HighlightedTo(*this) : TextLength();
 }
 
 void TCustomSyntaxMemo::RescanWholeDocument() {

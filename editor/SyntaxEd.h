@@ -8,9 +8,11 @@
 #include "HeadlessPlatform.h"
 #include "MemoView.h"
 #include "Platform.h"
+#include "RangeMarks.h"
 #include "TextStore.h"
 #include "UndoStack.h"
 
+#include <array>
 #include <bitset>
 #include <exception>
 #include <functional>
@@ -26,8 +28,12 @@ class TSyntaxMemoStrings;
 class TKeyboardActionContoller;
 class TEdStream;
 class TSM_Settings;
+struct TGutterFont;
 
 enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
+enum TBorderStyle { bsNone, bsSingle };
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TFlatScrollBarStyle { fssEncarta, fssFLAT, fssREGULAR };
 
 // Commands whose behaviour lives in the bookmark, printing and export code. Until one is
 // installed those commands do nothing.
@@ -41,15 +47,43 @@ class TKeyMacros {
 
 class TCodeTemplates;
 
+// How much one slice of background highlighting may do: rows, wall-clock time, or both
+// (0: no limit of that kind).
+struct THighlightBudget {
+    int Rows = 0;
+    int Microseconds = 0;
+};
+
 // What colours the text: it writes each row's token bytes from the rescan-from row on,
 // until they come out as they were. The control calls it from its change notification.
 class THighlighter {
   public:
     virtual ~THighlighter() = default;
     virtual void Rehighlight(TCustomSyntaxMemo& memo) = 0;
-    // The control takes this highlighter; it goes away or takes another: forget it.
+    // The control holds this highlighter (as its language or in a language slot); it lets
+    // go of it: forget the control.
     virtual void Attach(TCustomSyntaxMemo& memo) = 0;
     virtual void Detach(TCustomSyntaxMemo& memo) = 0;
+    // The settings that come with the language (a parser's), which the control uses while
+    // the highlighter is its language; null: the control keeps its own.
+    virtual TSM_Settings* LanguageSettings() { return nullptr; }
+
+    // A document too large to highlight before it is shown is highlighted from the top a
+    // little at a time. With deferral on, the pass after an edit goes no further than the
+    // highlighting has got; the rows beyond are done by HighlightTo, before they are shown,
+    // and by slices from the event loop. Turning it on (again) starts from the top.
+    virtual void SetDeferred(TCustomSyntaxMemo& /*memo*/, bool /*on*/) {}
+    // Makes the token bytes before `end` those a full pass writes.
+    virtual void HighlightTo(TCustomSyntaxMemo& /*memo*/, TextOffset /*end*/) {}
+    // Goes on highlighting within the budget; true while text remains to be highlighted.
+    virtual bool HighlightSlice(TCustomSyntaxMemo& /*memo*/, const THighlightBudget& /*budget*/) {
+        return false;
+    }
+    // The bytes before this offset hold their final token values.
+    virtual TextOffset HighlightedTo(TCustomSyntaxMemo& memo);
+    // `delta` bytes were inserted (delta > 0) or deleted at `offset` of the control's text.
+    virtual void TextChanged(TCustomSyntaxMemo& /*memo*/, TextOffset /*offset*/,
+                             int32_t /*delta*/) {}
 };
 
 class TEditorHooks {
@@ -204,9 +238,10 @@ class TCustomSyntaxMemo : public TStoreView {
     TSyntaxMemoStrings& Lines();
 
     // ---- Settings ------------------------------------------------------------------------
-    // The settings in use: the control's own, or the ones handed to UseSettings (a
-    // language's). The style resolver reads them; the editing properties (options, tabs,
-    // indent step, key map) are still the control's own fields.
+    // The settings in use: the control's own, or the ones handed to UseSettings (the active
+    // language's). The options, tab stops, indent step, margins, colours, font, key map,
+    // templates and auto-correct list the control works with are theirs: the properties
+    // below read and write them, so switching the language switches all of it.
     TSM_Settings& Settings() { return *settings_; }
     const TSM_Settings& Settings() const { return *settings_; }
     // Null goes back to the control's own settings. The settings must outlive their use
@@ -215,18 +250,31 @@ class TCustomSyntaxMemo : public TStoreView {
     // The settings the control made for itself, with the desktop's selection colours.
     TSM_Settings& OwnSettings() { return *ownSettings_; }
 
+    // ---- Languages -----------------------------------------------------------------------
+    // Six slots for highlighters (a document window's parsers), of which the active one
+    // colours the text and lends the control its settings; an empty active slot leaves the
+    // control with its own settings and no highlighting. Slot numbers outside 1 to 6 raise
+    // ESyntaxMemo "Parser index out of range". A highlighter that is destroyed leaves every
+    // slot it held.
+    static constexpr int kParserSlots = 6;
+    THighlighter* Parser(int slot) const;
+    void SetParser(int slot, THighlighter* parser);
+    int ActiveParser() const { return activeParser_; }
+    void SetActiveParser(int slot);
+    // A highlighter is going away: the control lets go of it wherever it holds it.
+    void HighlighterGone(THighlighter* highlighter);
+
     // ---- Keys ----------------------------------------------------------------------------
     // A key pressed (virtual key code and modifiers). Keys of the key map run their command
     // (Shift extends the selection for the movement keys) and the first key of a sequence
     // waits for the second; true when the key was used, so that it is not also typed.
     bool KeyDown(uint8_t key, TShiftState shift);
-    // The key map in use: one set with SetKeyMap, or the default map of the control's own
-    // settings.
+    // The key map in use: one set with SetKeyMap, or the map of the settings in use.
     TKeyboardActionContoller& KeyMap();
-    // Null goes back to the control's own map. The map must outlive its use here.
+    // Null goes back to the map of the settings in use. The map must outlive its use here.
     void SetKeyMap(TKeyboardActionContoller* map);
-    // Word lists offered each key first, templates before auto-correct (null: none). They
-    // must outlive their use here.
+    // Word lists offered each key first, templates before auto-correct, in place of those
+    // of the settings in use (null: the settings' list). They must outlive their use here.
     void SetKeyMacros(TKeyMacros* templates, TKeyMacros* autoReplace) {
         templates_ = templates;
         autoReplace_ = autoReplace;
@@ -290,7 +338,9 @@ class TCustomSyntaxMemo : public TStoreView {
     int IndentStep() const { return indentStep_; }
     void SetIndentStep(int value);
     uint32_t OptionWord() const { return optionWord_; }
-    void SetOptionWord(uint32_t word);
+    // Request 3073 as a setter: a change of the word-wrap bit scrolls back to column 0 and
+    // re-cuts the rows; unless `refresh` is false, the view is repainted.
+    void SetOptionWord(uint32_t word, bool refresh = true);
     TSyntaxMemoOptions Options() const { return TSyntaxMemoOptions::FromWord(optionWord_); }
     void SetOptions(TSyntaxMemoOptions options) { SetOptionWord(options.ToWord(optionWord_)); }
     bool HasOption(TSyntaxMemoOption o) const { return optionWord_ & OptionBit(o); }
@@ -308,11 +358,116 @@ class TCustomSyntaxMemo : public TStoreView {
     DisplayColumn FirstColumn() const { return view_.FirstColumn(); }
     void SetFirstColumn(DisplayColumn column) { view_.SetFirstColumn(column); }
 
+    // ---- View properties ------------------------------------------------------------------
+    // Most live in the settings in use; the setters ignore a value equal to the current
+    // one, silently refuse an invalid one, and repaint the whole view when they take one.
+    //
+    // Gutter width: 0, or at least 34 and at most a fifth of the client width (the share
+    // counted in whole percent); only while the window has a width.
+    int Gutter() const;
+    void SetGutter(int value);
+    // The strip between the gutter and the text: 0 up to CharWidth.
+    int Margin() const;
+    void SetMargin(int value);
+    int32_t GutterColor() const;
+    void SetGutterColor(int32_t value);
+    int32_t MarginColor() const;
+    void SetMarginColor(int32_t value);
+    // The column of the right-margin line.
+    int RightMargin() const;
+    void SetRightMargin(int value);
+    int32_t SelTextColor() const;
+    void SetSelTextColor(int32_t value);
+    int32_t SelTextBack() const;
+    void SetSelTextBack(int32_t value);
+    // Text colour, background and font style (bold 1, italic 2, underline 4, strike-out 8)
+    // of style 0, the default style.
+    int32_t def_TextColor() const;
+    void SetDef_TextColor(int32_t value);
+    int32_t def_BackColor() const;
+    void SetDef_BackColor(int32_t value);
+    uint8_t def_FontStyle() const;
+    void SetDef_FontStyle(uint8_t value);
+    // The font: name and point size (1 to 200), kept in the settings in use.
+    std::string FontName() const;
+    int FontSize() const;
+    void SetFont(const std::string& name, int size);
+    // The font of the gutter's line numbers.
+    const TGutterFont& GutterFont() const;
+    void SetGutterFont(const TGutterFont& font);
+    // Word wrap as an option bit, the wrap column (0: the window's width, up to 65535) and
+    // the characters that keep a line from wrapping.
+    bool WordWrap() const { return HasOption(smoWordWrap); }
+    void SetWordWrap(bool on);
+    int WrapAtColumn() const;
+    void SetWrapAtColumn(int value);
+    std::string WrapOverride() const;
+    void SetWrapOverride(const std::string& value);
+
+    // The control's own look, the same whatever the language.
+    bool HideSelection() const { return hideSelection_; }
+    void SetHideSelection(bool on);
+    bool ShowFocusLine() const { return showFocusLine_; }
+    void SetShowFocusLine(bool on);
+    // The pointer over hyperlink text, as the widget numbers its pointer shapes (0: the
+    // default one).
+    int HyperCursor() const { return hyperCursor_; }
+    void SetHyperCursor(int value);
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle value);
+    TScrollStyle ScrollBars() const { return scrollBars_; }
+    void SetScrollBars(TScrollStyle value);
+    bool FlatScrollBars() const { return flatScrollBars_; }
+    void SetFlatScrollBars(bool on);
+    TFlatScrollBarStyle FlatScrollBarStyle() const { return flatScrollBarStyle_; }
+    void SetFlatScrollBarStyle(TFlatScrollBarStyle value);
+
+    // Where things lie across the view, in pixels, as painting and hit-testing use them:
+    // the gutter as drawn (0 when hidden; a stored width that does not fit the window is
+    // cut to a fifth of it), the margin strip (at most CharWidth), and the left edge of
+    // the text.
+    Pixel GutterWidth() const;
+    Pixel MarginWidth() const;
+    Pixel TextLeft() const { return GutterWidth() + MarginWidth(); }
+    // The settings' view numbers changed: repaint everything and forget measured rows.
+    void ViewSettingsChanged(uint32_t bits = chSettings);
+
+    // ---- Range marks ----------------------------------------------------------------------
+    // Marks over stretches of the text, drawn under it; see RangeMarks.h. Each operation
+    // repaints the view.
+    const TRangeMarks& Marks() const { return marks_; }
+    uint32_t AddMark(TextOffset start, int32_t length, int32_t user);
+    // The first mark touching [from, to], ends included.
+    bool FindMark(TextOffset from, TextOffset to, TRangeMark& mark) const;
+    bool MoveMarkStart(uint32_t handle, TextOffset start);
+    bool MoveMarkEnd(uint32_t handle, TextOffset end);
+    bool DeleteMark(uint32_t handle);
+    // A mark's range changed with an edit; a mark went with deleted text (or with the
+    // document).
+    std::function<void(TCustomSyntaxMemo&, uint32_t handle)> OnMarkChange;
+    std::function<void(TCustomSyntaxMemo&, uint32_t handle)> OnMarkFree;
+
+    // ---- Highlighting large documents ---------------------------------------------------
+    // Off (as created), every highlighting pass reaches as far as the text changed: the
+    // first one goes over the whole document. On, a document is highlighted from the top
+    // a little at a time: the view asks for the rows it shows (HighlightTo) and the rest is
+    // done in slices; see THighlighter.
+    void SetDeferredHighlighting(bool on);
+    bool DeferredHighlighting() const { return deferHighlighting_; }
+    // Makes the token bytes before `end` final (an edit not yet highlighted is first).
+    void HighlightTo(TextOffset end);
+    // One slice of background highlighting; true while text remains to be highlighted.
+    bool HighlightSlice(const THighlightBudget& budget);
+    // The bytes before this offset hold their final token values (the text's length when
+    // nothing is left to do).
+    TextOffset HighlightedTo();
+
     // ---- Requests by number -------------------------------------------------------------
     // The standard edit-control requests and the control's own (3072 on); pointers travel
     // in the arguments as integers. Unknown requests return 0.
     intptr_t Perform(uint32_t msg, intptr_t wParam = 0, intptr_t lParam = 0);
-    // Re-reads settings that affect layout and painting (request 3090).
+    // Request 3090: takes the settings in use afresh (options, tab stops, indent step, key
+    // map, font), re-cuts the rows when word wrap is on and repaints.
     void RefreshSettings();
 
     TCharTest fn_CharStartsWord;
@@ -385,6 +540,19 @@ class TCustomSyntaxMemo : public TStoreView {
     // Shows `store` (null: none), taking over the freed-name callback of its positions.
     void ShowStore(TTextStore* store);
     void RebuildShiftExtendKeys();
+    // Takes what the control keeps of the settings in use: option word, tab stops, indent
+    // step and key map.
+    void ApplySettings();
+    // The active slot's highlighter and settings become the control's.
+    void SwitchLanguage();
+    // Cuts every row again (word wrap or its column changed) and repaints.
+    void RecutRows();
+    // Tells the highlighter the control holds it (once), or that it no longer does.
+    void HoldHighlighter(THighlighter* h);
+    void ReleaseHighlighter(THighlighter* h);
+    bool Holds(THighlighter* h) const;
+    // A setter's common end: repaint everything, tell the application.
+    template <class T, class U> void SetViewValue(T& field, U value, uint32_t bits = chSettings);
     static void CheckBookmarkIndex(int index);
     // The first row carrying bookmark bit `index`, with its offset and index.
     TRowFinger FindBookmark(int index);
@@ -445,6 +613,20 @@ class TCustomSyntaxMemo : public TStoreView {
     TEditorPlatform* platform_;
     TEditorHooks* hooks_ = nullptr;
     THighlighter* highlighter_ = nullptr;
+    std::array<THighlighter*, kParserSlots> parsers_{};
+    int activeParser_ = 1;
+    bool deferHighlighting_ = false;
+    // Rows the document had after the last change this control saw: an edit that leaves the
+    // count alone moves no row below the line it changed.
+    RowIndex rowsSeen_ = 0;
+    TRangeMarks marks_;
+    bool hideSelection_ = true;
+    bool showFocusLine_ = false;
+    int hyperCursor_ = 0;
+    TBorderStyle borderStyle_ = bsSingle;
+    TScrollStyle scrollBars_ = ssBoth;
+    bool flatScrollBars_ = false;
+    TFlatScrollBarStyle flatScrollBarStyle_ = fssFLAT;
     std::unique_ptr<TTextStore> ownStore_;
     std::unique_ptr<TSyntaxMemoStrings> lines_;
     std::unique_ptr<TSM_Settings> ownSettings_;

@@ -1,12 +1,15 @@
 // The highlighting pass: after an edit, the scanner's tokens are written into the rows' token
 // bytes from the nearest anchor before the first changed row until the rows come out as they
-// were.
+// were. A document too large to highlight before it is shown is highlighted from the top in
+// slices instead, the rows on screen first; a pass after an edit then stops where the slices
+// have got to.
 #include "SynParse.h"
 #include "editor/EdStream.h"
 #include "editor/RowCursor.h"
 #include "editor/SyntaxEd.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace kvx {
@@ -171,15 +174,130 @@ bool TSyntaxMemoParser::ChangesNoState(uint8_t value) const {
 }
 
 void TSyntaxMemoParser::Rehighlight(TCustomSyntaxMemo& memo) {
-    Pass(memo, false);
+    TDeferred* d = DeferredFor(memo);
+    if (!d)
+        return Pass(memo, TPassPlan{});
+    CheckDeferred(*d, memo);
+    // Rows from where the highlighting has got on are the background's: an edit there
+    // leaves nothing to do now.
+    const TRowFinger& from = memo.RescanFrom();
+    if (!from.Row || from.Offset >= d->Done)
+        return memo.ForgetRescan();
+    TPassPlan plan;
+    plan.Deferred = d;
+    plan.StopAt = d->Done;
+    Pass(memo, plan);
 }
 
 void TSyntaxMemoParser::HighlightAll(TCustomSyntaxMemo& memo) {
-    Pass(memo, true);
+    TDeferred* d = DeferredFor(memo);
+    if (d)
+        CheckDeferred(*d, memo);
+    TPassPlan plan;
+    plan.Whole = true;
+    plan.Deferred = d;
+    Pass(memo, plan);
 }
 
-void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
+// ---- Deferred highlighting -------------------------------------------------------------
+
+TSyntaxMemoParser::TDeferred* TSyntaxMemoParser::DeferredFor(const TCustomSyntaxMemo& memo) {
+    for (TDeferred& d : deferred_)
+        if (d.Memo == &memo)
+            return &d;
+    return nullptr;
+}
+
+void TSyntaxMemoParser::CheckDeferred(TDeferred& d, TCustomSyntaxMemo& memo) {
+    if (d.Store == &memo.Store() && d.Length == memo.TextLength())
+        return;
+    d.Store = &memo.Store();
+    d.Length = memo.TextLength();
+    d.Done = 0;
+    d.Resumable = false;
+}
+
+void TSyntaxMemoParser::SetDeferred(TCustomSyntaxMemo& memo, bool on) {
+    std::erase_if(deferred_, [&](const TDeferred& d) { return d.Memo == &memo; });
+    if (!on)
+        return;
+    TDeferred d;
+    d.Memo = &memo;
+    d.Store = &memo.Store();
+    d.Length = memo.TextLength();
+    deferred_.push_back(std::move(d));
+}
+
+void TSyntaxMemoParser::TextChanged(TCustomSyntaxMemo& memo, TextOffset offset, int32_t delta) {
+    TDeferred* d = DeferredFor(memo);
+    if (!d)
+        return;
+    if (d->Store != &memo.Store() || int64_t(d->Length) + delta != memo.TextLength()) {
+        CheckDeferred(*d, memo);
+        return;
+    }
+    d->Length = memo.TextLength();
+    // Text inserted or deleted before Done moves it; the pass after the edit rewrites the
+    // rows from the edit on and, unless they settle first, takes over from Done. Text
+    // inserted at or after Done leaves the states at Done as they were.
+    if (delta > 0) {
+        if (offset < d->Done)
+            d->Done += delta;
+    } else if (delta < 0) {
+        const TextOffset end = offset - delta;
+        if (end <= d->Done) {
+            d->Done += delta;
+        } else if (offset < d->Done) {
+            d->Done = offset;
+            d->Resumable = false;
+        }
+    }
+}
+
+void TSyntaxMemoParser::HighlightTo(TCustomSyntaxMemo& memo, TextOffset end) {
+    TDeferred* d = DeferredFor(memo);
+    if (!d)
+        return;
+    CheckDeferred(*d, memo);
+    end = std::min(end, memo.TextLength());
+    if (end <= d->Done)
+        return;
+    TPassPlan plan;
+    plan.Deferred = d;
+    plan.Resume = true;
+    plan.StopAt = end;
+    Pass(memo, plan);
+}
+
+bool TSyntaxMemoParser::HighlightSlice(TCustomSyntaxMemo& memo, const THighlightBudget& budget) {
+    TDeferred* d = DeferredFor(memo);
+    if (!d)
+        return false;
+    CheckDeferred(*d, memo);
+    if (d->Done >= memo.TextLength())
+        return false;
+    TPassPlan plan;
+    plan.Deferred = d;
+    plan.Resume = true;
+    plan.StopAt = memo.TextLength();
+    plan.Budget = budget;
+    Pass(memo, plan);
+    return d->Done < memo.TextLength();
+}
+
+TextOffset TSyntaxMemoParser::HighlightedTo(TCustomSyntaxMemo& memo) {
+    TDeferred* d = DeferredFor(memo);
+    if (!d)
+        return memo.TextLength();
+    CheckDeferred(*d, memo);
+    return d->Done;
+}
+
+// ---- The pass --------------------------------------------------------------------------
+
+void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, const TPassPlan& plan) {
     TTextStore& store = memo.Store();
+    TDeferred* const d = plan.Deferred;
     // A handler asked for a pass while one runs: the running pass, or the next change
     // notification, takes care of it.
     if (guard_.Running || !store.FirstRow())
@@ -199,16 +317,28 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
         if (!store.FirstRow())
             return;
     }
-    const TRowFinger from =
-        whole || !memo.RescanFrom().Row ? TRowFinger{store.FirstRow(), 0, 0} : memo.RescanFrom();
+    // Where the pass starts: the top, the rescan-from row, or where deferred highlighting
+    // got to; then back to the nearest anchor above, unless the states there are kept.
+    TRowFinger from{store.FirstRow(), 0, 0};
+    if (plan.Resume)
+        from = store.RowAt(nullptr, d->Done);
+    else if (!plan.Whole && memo.RescanFrom().Row)
+        from = memo.RescanFrom();
     TRowFinger at{store.FirstRow(), 0, 0};
     int32_t index = 0;
     uint8_t value = 0;
     bool clean = false;
-    if (!whole && FindRestart(from, at, index, value, clean) && !clean)
+    if (plan.Resume && d->Resumable) {
+        at = from;
+        index = d->Done - from.Offset;
+        EnterStates(d->Current);
+        scan_.Stack = d->Stack;
+        scan_.Untracked = d->Untracked;
+    } else if (!plan.Whole && FindRestart(from, at, index, value, clean) && !clean) {
         Restart(value);
-    else
+    } else {
         EnterStates(Tables.StartStates);
+    }
 
     // Only `match` functions read the document through a stream.
     std::optional<TEdStream> stream;
@@ -219,15 +349,23 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
 
     TRowCursor in(at, store.TextLength());
     in.SetPos(at.Offset + index);
-    // The pass may stop only below every row edited since the last one.
+    // The pass after an edit may stop only below every row edited since the last one, and
+    // a deferred one goes on to its stopping place whatever the rows hold.
+    const bool settles = !plan.Whole && !plan.Resume;
     const TRowFinger& edited = memo.RescanLastEdited();
     const int32_t lastEdited = edited.Row ? std::max(from.Index, edited.Index) : from.Index;
+    using TClock = std::chrono::steady_clock;
+    const bool timed = d && plan.Budget.Microseconds > 0;
+    const TClock::time_point deadline =
+        timed ? TClock::now() + std::chrono::microseconds(plan.Budget.Microseconds)
+              : TClock::time_point{};
     TRowWriter rows(at);
     TextOffset firstEnd = at.Offset + at.Row->Length();
     int32_t firstChanged = -1;
     int32_t lastChanged = -1;
     bool stop = false;
     bool cutShort = false;
+    bool spent = false;
     while (!stop && !in.AtEnd()) {
         const TextOffset start = in.Pos();
         const bool inContainer = scan_.ContainerMode;
@@ -284,25 +422,49 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, bool whole) {
             // A row that came out as it was ends the pass, unless the states at its end,
             // now or when it was last scanned, are ones whose effect the token bytes do not
             // show, or the next row has never been scanned (an edit freed its bytes).
-            stop = !whole && !changed && rowIndex >= lastEdited && !bound && !wasBound &&
+            stop = settles && !changed && rowIndex >= lastEdited && !bound && !wasBound &&
                    next->Styles();
             rows.FinishFirst();
             firstEnd = rows.First().Offset + rows.First().Row->Length();
             if (stop)
                 break;
+            // The clock is read every few rows: reading it costs more than a short row.
+            if (timed && RowsScanned % 16 == 0 && TClock::now() >= deadline)
+                spent = true;
         }
+        // A deferred pass ends at a token boundary outside a container, where the states
+        // alone say how to go on.
+        if (d && !stop && !scan_.ContainerMode && !in.AtEnd() &&
+            (in.Pos() >= plan.StopAt || spent ||
+             (plan.Budget.Rows > 0 && RowsScanned >= plan.Budget.Rows))) {
+            d->Done = in.Pos();
+            d->Resumable = true;
+            d->Current = scan_.Current;
+            d->Stack = scan_.Stack;
+            d->Untracked = scan_.Untracked;
+            break;
+        }
+    }
+    if (d && !cutShort && in.AtEnd()) {
+        d->Done = store.TextLength();
+        d->Resumable = false;
     }
     scan_.Busy = false;
     guard_ = {};
-    if (!cutShort) {
-        // Everything from the rescan-from row on is done; a later edit records its own row.
-        memo.ForgetRescan();
-    } else if (store.FirstRow()) {
+    if (cutShort) {
         // Where the handler's edit went is not known any more (a notification it ran may
         // have forgotten it), and after a recompile every row is stale: the next
-        // notification highlights the whole document. Handlers that edit during a pass
-        // are rare enough for that.
-        memo.RescanWholeDocument();
+        // notification highlights the whole document, and deferred highlighting starts
+        // again from the top. Handlers that edit during a pass are rare enough for that.
+        if (store.FirstRow())
+            memo.RescanWholeDocument();
+        if (TDeferred* again = DeferredFor(memo)) {
+            again->Done = 0;
+            again->Resumable = false;
+        }
+    } else if (!plan.Resume) {
+        // Everything from the rescan-from row on is done; a later edit records its own row.
+        memo.ForgetRescan();
     }
     if (memo.OnTokenSeen) {
         int none = -2;

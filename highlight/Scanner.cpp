@@ -644,14 +644,15 @@ void TSyntaxMemoParser::Attach(TCustomSyntaxMemo& editor) {
 
 void TSyntaxMemoParser::Detach(TCustomSyntaxMemo& editor) {
     std::erase(editors_, &editor);
+    std::erase_if(deferred_, [&](const TDeferred& d) { return d.Memo == &editor; });
 }
 
 void TSyntaxMemoParser::DetachAll() {
     const std::vector<TCustomSyntaxMemo*> editors = editors_;
     editors_.clear();
+    deferred_.clear();
     for (TCustomSyntaxMemo* e : editors)
-        if (e->Highlighter() == this)
-            e->SetHighlighter(nullptr);
+        e->HighlighterGone(this);
 }
 
 } // namespace kvx

@@ -135,6 +135,16 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
     void Detach(TCustomSyntaxMemo& memo) override;
     // Rows the last pass wrote.
     int32_t RowsScanned = 0;
+    TSM_Settings* LanguageSettings() override { return settings_.get(); }
+
+    // Highlighting a large document a little at a time (see THighlighter). Each editor with
+    // deferral on keeps how far its text is highlighted and, where a pass stopped, the
+    // scanner's states, so that the next slice goes on exactly there.
+    void SetDeferred(TCustomSyntaxMemo& memo, bool on) override;
+    void HighlightTo(TCustomSyntaxMemo& memo, TextOffset end) override;
+    bool HighlightSlice(TCustomSyntaxMemo& memo, const THighlightBudget& budget) override;
+    TextOffset HighlightedTo(TCustomSyntaxMemo& memo) override;
+    void TextChanged(TCustomSyntaxMemo& memo, TextOffset offset, int32_t delta) override;
 
   private:
     // Pushed state sets kept at most; deeper pushes are counted, not kept.
@@ -203,7 +213,37 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
         scan_.FailedFrom = from;
         scan_.FailedAt = at;
     }
-    void Pass(TCustomSyntaxMemo& memo, bool whole);
+    // How far deferred highlighting of one editor's text has got.
+    struct TDeferred {
+        TCustomSyntaxMemo* Memo = nullptr;
+        // The text as last heard of: a change not told through TextChanged (another view
+        // of the same store, another store) makes everything stale.
+        const TTextStore* Store = nullptr;
+        TextOffset Length = 0;
+        // The bytes before Done hold the token values a full pass gives them.
+        TextOffset Done = 0;
+        // The scanner's states at Done are kept; otherwise the next pass restarts at an
+        // anchor above.
+        bool Resumable = false;
+        TSet256 Current;
+        std::vector<TSet256> Stack;
+        int64_t Untracked = 0;
+    };
+    // What a pass is to do: the pass after an edit (from the rescan-from row until the rows
+    // settle), one over the whole text, or, for deferred highlighting, one that goes on from
+    // where the highlighting got to. Deferred passes stop at the first token boundary at or
+    // past StopAt, or when the budget is spent.
+    struct TPassPlan {
+        bool Whole = false;
+        TDeferred* Deferred = nullptr;
+        bool Resume = false;
+        TextOffset StopAt = 0;
+        THighlightBudget Budget;
+    };
+    TDeferred* DeferredFor(const TCustomSyntaxMemo& memo);
+    // Forgets what the record knew when the text changed behind its back.
+    static void CheckDeferred(TDeferred& d, TCustomSyntaxMemo& memo);
+    void Pass(TCustomSyntaxMemo& memo, const TPassPlan& plan);
     void DetachAll();
 
     // A scan holds rows of the document and entries of the tables while it calls event
@@ -225,6 +265,7 @@ class TSyntaxMemoParser : public TSM_Base, public THighlighter {
     TScanGuard guard_;
     uint64_t tablesVersion_ = 0; // counts every reset or replacement of the tables
     std::vector<TCustomSyntaxMemo*> editors_;
+    std::vector<TDeferred> deferred_;
 
     std::unique_ptr<TSyntaxKeywords> keywords_;
     std::unique_ptr<TSM_Settings> settings_;

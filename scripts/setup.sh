@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpcre2-dev
     clang libclang-rt-14-dev
+    libqscintilla2-qt6-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
     unrtf
 )

@@ -373,6 +373,9 @@ TEST(Languages, IncrementalEqualsFull) {
         SCOPED_TRACE("language " + std::to_string(c.Language));
         test::IncrementalEqualsFull(Language(c.Language), text, pieces, 10000,
                                     1000 + static_cast<uint32_t>(c.Language));
+        SCOPED_TRACE("highlighted a little at a time");
+        test::IncrementalEqualsFull(Language(c.Language), text, pieces, 4000,
+                                    2000 + static_cast<uint32_t>(c.Language), true);
     }
 }
 

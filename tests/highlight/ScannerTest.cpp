@@ -412,8 +412,12 @@ TEST(Scanner, IncrementalEqualsFull) {
     std::string text;
     for (int i = 0; i < 60; ++i)
         text += "if (x" + std::to_string(i) + ") \"s\" // c\r";
-    test::IncrementalEqualsFull(
-        p, text, {"/*", "*/", "//", "\r", "\"", "<%", "%>", "(", ")", "if", "x", " "}, 10000, 7);
+    const std::vector<std::string> pieces = {"/*", "*/", "//", "\r", "\"", "<%",
+                                             "%>", "(",  ")",  "if", "x",  " "};
+    test::IncrementalEqualsFull(p, text, pieces, 10000, 7);
+    // The same highlighted a little at a time, the rows on screen first: the bytes shown
+    // are always those of a full pass.
+    test::IncrementalEqualsFull(p, text, pieces, 6000, 8, true);
 }
 
 TEST(Scanner, FailedBodiesAreNotTriedAgainButTokensStayTheSame) {

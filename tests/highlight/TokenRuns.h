@@ -63,18 +63,24 @@ inline std::string Highlighted(TSyntaxMemoParser& p, std::string_view text) {
 // Applies `edits` random edits to `text` in an editor highlighted by `p`, each followed by
 // the change notification, and checks after each that the token bytes equal those of a
 // fresh full highlight of the same text. `pieces` are what gets typed or pasted.
+//
+// With `deferred`, the editor highlights a little at a time: between the edits come
+// requests for the bytes up to random places (as the view makes before painting) and
+// background slices of a few rows. After every step the bytes highlighted so far must
+// equal the full pass's, and every few steps the whole text is asked for and compared.
 inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
-                                  const std::vector<std::string>& pieces, int edits,
-                                  uint32_t seed) {
+                                  const std::vector<std::string>& pieces, int edits, uint32_t seed,
+                                  bool deferred = false) {
     TCustomSyntaxMemo memo;
     memo.SetWholeText(text);
     memo.SetHighlighter(&p);
+    memo.SetDeferredHighlighting(deferred);
     memo.ChangeNotification();
     std::mt19937 rng(seed);
     for (int step = 0; step < edits; ++step) {
         const TextOffset len = memo.TextLength();
         const TextOffset at = len ? static_cast<TextOffset>(rng() % (len + 1)) : 0;
-        const int kind = static_cast<int>(rng() % 10);
+        const int kind = static_cast<int>(rng() % (deferred ? 14 : 10));
         std::string edit;
         if (kind < 6 || len == 0) { // type or paste a piece
             const std::string& piece = pieces[rng() % pieces.size()];
@@ -86,16 +92,33 @@ inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
             memo.SetSelection(at, std::min(len, at + n));
             memo.ReplaceSelection("");
             edit = "delete " + std::to_string(n) + " at " + std::to_string(at);
-        } else { // undo the last step
+        } else if (kind < 10) { // undo the last step
             memo.ExecuteCommand(caUNDO);
             edit = "undo";
+        } else if (kind < 12) { // the view shows rows down to a place
+            memo.HighlightTo(at);
+            edit = "highlight to " + std::to_string(at);
+        } else { // a background slice
+            const int rows = 1 + static_cast<int>(rng() % 4);
+            memo.HighlightSlice({rows, 0});
+            edit = "slice of " + std::to_string(rows) + " rows";
         }
-        memo.ChangeNotification();
+        if (kind < 10)
+            memo.ChangeNotification();
+        const bool whole = deferred && step % 16 == 15;
+        if (whole) {
+            memo.HighlightTo(memo.TextLength());
+            edit += ", then the whole text";
+        }
         TCustomSyntaxMemo full;
         full.SetWholeText(memo.Text());
         p.HighlightAll(full);
-        const std::string a = AllBytes(memo);
-        const std::string b = AllBytes(full);
+        const TextOffset done = memo.HighlightedTo();
+        if (done < 0 || done > memo.TextLength() || (whole && done != memo.TextLength()))
+            FAIL() << "step " << step << " (seed " << seed << "), " << edit << ": highlighted to "
+                   << done << " of " << memo.TextLength();
+        const std::string a = AllBytes(memo).substr(0, static_cast<size_t>(done));
+        const std::string b = AllBytes(full).substr(0, static_cast<size_t>(done));
         if (a != b) {
             size_t k = 0;
             while (k < a.size() && k < b.size() && a[k] == b[k])

@@ -27,6 +27,7 @@ class TFakePlatform : public TEditorPlatform {
     bool FixedPitch() override { return fixedPitch; }
     int VisibleRows() override { return visibleRows; }
     int VisibleColumns() override { return visibleColumns; }
+    Pixel ClientWidth() override { return clientWidth; }
     void MeasureWidths(std::string_view utf8, uint8_t fontStyle,
                        std::span<Pixel> rightEdges) override {
         ++measures;
@@ -92,6 +93,7 @@ class TFakePlatform : public TEditorPlatform {
     bool fixedPitch = true;
     int visibleRows = 20;
     int visibleColumns = 80;
+    int clientWidth = 640;
     // Width of one character (its UTF-8 bytes) in a font style; null: the grid.
     std::function<Pixel(std::string_view, uint8_t)> widthOf;
     std::function<int32_t(int)> systemColors;
