@@ -16,9 +16,4 @@ if ((${#args[@]} == 0)); then
     args=("$root/samples/hello.asm")
 fi
 
-if [[ -x "$root/build/app/kovex" ]]; then
-    exec "$root/build/app/kovex" "${args[@]}"
-fi
-
-# Until the main window exists, the editor widget shows the file alone in a plain window.
-exec "$root/build/editor/view/kovex-view" "${args[@]}"
+exec "$root/build/app/kovex" "${args[@]}"

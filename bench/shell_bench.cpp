@@ -1,17 +1,28 @@
 // The results panel and the tool runner at volume: a hundred thousand lines appended to
 // the panel and painted; the reader of places in tool output; and a tool that prints a
 // hundred thousand compiler-style lines, run through the runner into the panel until it
-// ends (this program is that tool, when started with --emit N).
+// ends (this program is that tool, when started with --emit N); and Replace All of a literal
+// through the replace dialog in the editor widget over 50 MB of assembler (about 1.6
+// million hits), with the progress box it brings up, and the undo of it.
 //
 //     bench_shell                      all of them (offscreen)
 
+#include "AsmSource.h"
+
+#include "app/EdReplDlg.h"
 #include "app/ResultsPanel.h"
 #include "app/ToolRunner.h"
 #include "app/core/JumpTarget.h"
+#include "editor/Stream.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QListView>
+#include <QProgressDialog>
+#include <QPushButton>
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -102,6 +114,53 @@ void RunToolIntoPanel(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * kLines);
 }
 BENCHMARK(RunToolIntoPanel)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+void ReplaceAllThroughTheDialog(benchmark::State& state) {
+    kvx::bench::TAsmStyle style;
+    style.Break = "\r\n";
+    const std::string source = kvx::bench::AsmSource(size_t(50) * 1000 * 1000, style);
+    const std::string history = "/tmp/kvx-bench-frepl-" + std::to_string(getpid()) + ".dat";
+    kvx::TEdPersistent store(history);
+    const kvx::TSearchState search{"step", 0};
+    const kvx::TSearchPrompts prompts = kvx::TSearchPrompts::Boxes();
+    double undoMs = 0;
+    int progressBoxes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        kvx::TSyntaxMemo editor;
+        editor.resize(800, 600);
+        kvx::TMemoryStream in(source);
+        editor.Memo().LoadFromStream(in);
+        editor.SetLanguage(1);
+        editor.show();
+        QApplication::processEvents();
+        kvx::TEdReplDlg dlg(store, search, prompts);
+        kvx::TMemoSearch memoSearch(editor.Memo());
+        dlg.SearchOf = [&](kvx::TSyntaxMemo*) { return &memoSearch; };
+        dlg.OnProgressShown = [&](QProgressDialog&) { ++progressBoxes; };
+        dlg.Open(&editor);
+        dlg.ReplHistoryBox()->setEditText("stage");
+        state.ResumeTiming();
+        dlg.ReplaceAllButton()->click();
+        QApplication::processEvents();
+        state.PauseTiming();
+        if (editor.Memo().Text().find("step") != std::string::npos)
+            state.SkipWithError("Replace All left hits behind");
+        QElapsedTimer undo;
+        undo.start();
+        editor.Memo().Undo();
+        QApplication::processEvents();
+        undoMs += undo.nsecsElapsed() / 1e6;
+        if (editor.Memo().Text().find("stage") != std::string::npos)
+            state.SkipWithError("the undo did not restore the text");
+        dlg.close();
+        state.ResumeTiming();
+    }
+    std::remove(history.c_str());
+    state.counters["undo_ms"] = undoMs / double(state.iterations());
+    state.counters["progress_boxes"] = progressBoxes;
+}
+BENCHMARK(ReplaceAllThroughTheDialog)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace
 

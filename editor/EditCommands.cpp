@@ -388,7 +388,14 @@ void TCustomSyntaxMemo::CopyToClipboard() {
     TClipboardData data;
     if (ClipCopyFormats & smTEXT)
         data.Text = ForeignText(Sel);
-    AddRichFormats(*this, data);
+    const uint8_t rich = ClipCopyFormats & (smRTF | smHTML);
+    if (rich && hooks_ && hooks_->DefersRichFormats(*this)) {
+        data.Deferred = rich;
+        data.From = Sel.Start();
+        data.To = Sel.End();
+    } else {
+        AddRichFormats(*this, data);
+    }
     platform_->SetClipboard(data);
 }
 

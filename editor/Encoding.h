@@ -36,6 +36,22 @@ constexpr bool IsUtf8Continuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
+// Whether byte i of `s` starts a character. A continuation byte belongs to the character
+// before it only when a lead byte close enough before it announces it; stray continuation
+// bytes count as characters of their own, so that text that is not valid UTF-8 still moves
+// one byte at a time. Looks back at most three bytes, never before s[0].
+constexpr bool Utf8IsCharStart(const char* s, int i) {
+    if (!IsUtf8Continuation(static_cast<unsigned char>(s[i])))
+        return true;
+    for (int k = 1; k <= 3 && i - k >= 0; ++k) {
+        const auto p = static_cast<unsigned char>(s[i - k]);
+        if (IsUtf8Continuation(p))
+            continue;
+        return Utf8SequenceLength(p) <= k;
+    }
+    return true;
+}
+
 // True when the bytes form valid UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).
 bool IsValidUtf8(std::string_view text);

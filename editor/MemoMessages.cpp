@@ -42,6 +42,8 @@
 // 3080  flags                               new Modified (set)              see below / Modified()
 // 3081  flags                               row (set)                       1 / first row shown
 // 3082  flags                               column (set)                    1 / FirstColumn()
+//       (both clamped to the rows and the longest row, and only where the control has the
+//       scroll bar for them)
 // 3083, 3084  -                             -                               1; 0 without hooks
 // 3085  wfCRLF or 0                         char* buffer or 0               bytes of selection
 // 3086  -                                   -                               CanRedo()
@@ -427,13 +429,13 @@ intptr_t TCustomSyntaxMemo::Perform(uint32_t msg, intptr_t wParam, intptr_t lPar
             if (!set)
                 return FirstVisibleLine();
             changes = true;
-            SetFirstVisibleLine(ToInt32(lParam));
+            View().Scroll().ScrollTo(FirstColumn(), ToInt32(lParam));
             return 1;
         case smmFIRSTCOLUMN:
             if (!set)
                 return FirstColumn();
             changes = true;
-            SetFirstColumn(ToInt32(lParam));
+            View().Scroll().ScrollTo(ToInt32(lParam), FirstVisibleLine());
             return 1;
         case emPOSFROMCHAR:
             return PositionFromChar(*this, wParam);

@@ -69,10 +69,8 @@ void TCustomSyntaxMemo::SwitchLanguage() {
     // and a pass may not stop early where an old row happens to match.
     if (highlighter_)
         RescanWholeDocument();
-    if (rewrap && HasOption(smoWordWrap)) {
+    if (rewrap && HasOption(smoWordWrap))
         view_.ResetColumn();
-        RecutRows();
-    }
     RefreshSettings();
     Changed(chLanguage);
     if (commandDepth_ == 0)
@@ -191,8 +189,8 @@ void TCustomSyntaxMemo::SetFont(const std::string& name, int size) {
         return;
     settings_->FontName = name;
     settings_->FontSize = size;
-    if (HasOption(smoWordWrap))
-        RecutRows();
+    // The rows are cut again when the window has taken the new font and its widths
+    // (TMemoView::FontChanged).
     ViewSettingsChanged(chSettings | chView);
 }
 
@@ -220,8 +218,7 @@ void TCustomSyntaxMemo::SetWrapAtColumn(int value) {
     if (value < 0 || value > kMaxWrapColumn || value == settings_->WrapAtColumn)
         return;
     settings_->WrapAtColumn = value;
-    if (HasOption(smoWordWrap))
-        RecutRows();
+    RecutRows();
     ViewSettingsChanged();
 }
 
@@ -233,8 +230,7 @@ void TCustomSyntaxMemo::SetWrapOverride(const std::string& value) {
     if (value == settings_->WrapOverride)
         return;
     settings_->WrapOverride = value;
-    if (HasOption(smoWordWrap) && HasOption(smoWrapOverride))
-        RecutRows();
+    RecutRows();
     ViewSettingsChanged();
 }
 

@@ -1,5 +1,6 @@
 #include "MemoView.h"
 
+#include "Settings.h"
 #include "StyleResolver.h"
 #include "SyntaxEd.h"
 
@@ -47,7 +48,9 @@ void TMemoView::ScrollCaretIntoView() {
         top = at.Index - visible + 1;
     SetTopRow(top);
     const int columns = platform.VisibleColumns();
-    if (columns > 0) {
+    if (scroll_.RowsFitWindow()) {
+        SetFirstColumn(0);
+    } else if (columns > 0) {
         const DisplayColumn col = memo_.InVirtualSpace() ? memo_.VirtualColumn()
                                   : at.Row
                                       ? memo_.Store().ColumnOfIndex(at.Row, at.InRow, memo_.Tabs)
@@ -65,6 +68,27 @@ void TMemoView::Reset() {
     memo_.Top = {};
     memo_.TopLine = 0;
     firstColumn_ = 0;
+}
+
+// ---- The window --------------------------------------------------------------------------
+
+void TMemoView::SetClientSize(Pixel width, Pixel height) {
+    const bool wider = width != clientWidth_;
+    clientWidth_ = width;
+    clientHeight_ = height;
+    if (wider)
+        wrap_.Update();
+}
+
+// The control holds the rules for both (a gutter and margin from a stream or script are
+// drawn no wider than the setters would allow); the view asks it, so that painting and
+// the mouse agree.
+Pixel TMemoView::MarginWidth() const {
+    return memo_.MarginWidth();
+}
+
+Pixel TMemoView::TextLeft() const {
+    return memo_.TextLeft();
 }
 
 // ---- Layout ----------------------------------------------------------------------------

@@ -6,7 +6,10 @@
 
 #include "EdConsts.h"
 #include "EdTypes.h"
+#include "MemoMouse.h"
+#include "MemoScroll.h"
 #include "RowLayout.h"
+#include "WordWrap.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +22,8 @@ class TLineNode;
 
 class TMemoView {
   public:
-    explicit TMemoView(TCustomSyntaxMemo& memo) : memo_(memo) {}
+    explicit TMemoView(TCustomSyntaxMemo& memo)
+        : memo_(memo), wrap_(memo), scroll_(memo), mouse_(memo) {}
     TMemoView(const TMemoView&) = delete;
     TMemoView& operator=(const TMemoView&) = delete;
 
@@ -65,6 +69,30 @@ class TMemoView {
     // last the last line; left of the text its start, right of it its end.
     TextOffset OffsetAt(Pixel x, Pixel y);
 
+    // ---- Word wrap, scrolling and the mouse ----------------------------------------------
+    TWordWrap& WordWrap() { return wrap_; }
+    TMemoScroll& Scroll() { return scroll_; }
+    TMemoMouse& Mouse() { return mouse_; }
+
+    // ---- The window ----------------------------------------------------------------------
+    // The size of the window's client area in pixels, as the widget last reported it (0
+    // before it did). The widget reports it after every resize, once the platform answers
+    // the new VisibleRows and VisibleColumns: a new width re-wraps the document when it
+    // wraps at the window's width.
+    void SetClientSize(Pixel width, Pixel height);
+    // The font changed: layouts are measured again, and wrapped rows cut again.
+    void FontChanged() {
+        ForgetLayouts();
+        wrap_.FontChanged();
+    }
+    Pixel ClientWidth() const { return clientWidth_; }
+    Pixel ClientHeight() const { return clientHeight_; }
+    // Where the text area starts in the window: the margin strip, after the gutter when it is
+    // shown. Values from settings streams are held to what the properties accept: a margin
+    // no wider than a character, a gutter of at most a fifth of the window.
+    Pixel TextLeft() const;
+    Pixel MarginWidth() const;
+
   private:
     // The x of a display column on a row laid out as `layout`, as the text area scrolls it.
     Pixel ScrollX(const TRowLayout& layout) const;
@@ -93,6 +121,11 @@ class TMemoView {
     std::array<TKept, 4> kept_;
     size_t nextKept_ = 0;
     uint64_t generation_ = 1; // raised by ForgetLayouts
+    Pixel clientWidth_ = 0;
+    Pixel clientHeight_ = 0;
+    TWordWrap wrap_;
+    TMemoScroll scroll_;
+    TMemoMouse mouse_;
 };
 
 } // namespace kvx

@@ -20,6 +20,12 @@ struct TClipboardData {
     std::string Text; // UTF-8 with LF line breaks
     std::string Rtf;
     std::string Html; // a whole HTML document, UTF-8
+    // Rich formats (smRTF, smHTML) a platform writes itself when a reader asks for them,
+    // from [From, To) of the control that copied; Rtf and Html are then left empty. A large
+    // selection is copied at once that way, and only the formats someone pastes are written.
+    uint8_t Deferred = 0;
+    TextOffset From = 0;
+    TextOffset To = 0;
 };
 
 class TEditorPlatform {

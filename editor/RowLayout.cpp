@@ -158,4 +158,10 @@ ByteIndex TRowLayout::ByteAtX(Pixel x) const {
     return it->Byte;
 }
 
+ByteIndex TRowLayout::ByteBeforeX(Pixel x) const {
+    const auto it = std::upper_bound(chars_.begin(), chars_.end(), x,
+                                     [](Pixel px, const TChar& c) { return px < c.X; });
+    return it == chars_.begin() ? 0 : std::prev(it)->Byte;
+}
+
 } // namespace kvx

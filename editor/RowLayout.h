@@ -85,6 +85,10 @@ class TRowLayout {
     // The character boundary nearest to x (a tie goes left); 0 left of the row, Length()
     // right of it.
     ByteIndex ByteAtX(Pixel x) const;
+    // The last character boundary at or left of x: the end of the longest start of the row
+    // that is at most x wide, and the character under x when that is not Length(). 0 for a
+    // negative x.
+    ByteIndex ByteBeforeX(Pixel x) const;
 
   private:
     struct TChar {

@@ -82,6 +82,7 @@ void TCustomSyntaxMemo::AttachTextStore(TTextStore* store) {
     virtualColumn_ = preferredColumn_ = 0;
     view_.ResetColumn();
     replacementOpen_ = false;
+    view_.WordWrap().StoreChanged();
     platform_->InvalidateRows(0, -1);
 }
 
@@ -161,6 +162,17 @@ void TCustomSyntaxMemo::PlaceSelection(TextOffset anchor, TextOffset caret, bool
     }
 }
 
+void TCustomSyntaxMemo::SetCaretAtColumn(TextOffset offset, DisplayColumn column) {
+    SetSelection(offset, offset);
+    if (!CaretAfterEOLActive() || Store().CharAt(Sel.Caret) != '\r' ||
+        column <= ColumnOf(Sel.Caret))
+        return;
+    inVirtual_ = true;
+    virtualColumn_ = std::min(column, MaxRowLength);
+    Changed(chSelection);
+    ScrollCaretIntoView();
+}
+
 int32_t TCustomSyntaxMemo::SelLength() {
     const int32_t plain = Sel.End() - Sel.Start();
     if (SelLineStyle == lsLF || plain == 0)
@@ -222,6 +234,7 @@ void TCustomSyntaxMemo::UseSettings(TSM_Settings* settings) {
         return;
     settings_ = next;
     ApplySettings();
+    RecutRows();
     ViewSettingsChanged(chSettings | chOptions | chKeyboard);
 }
 
@@ -246,15 +259,15 @@ void TCustomSyntaxMemo::ApplySettings() {
 
 void TCustomSyntaxMemo::RefreshSettings() {
     ApplySettings();
-    if (HasOption(smoWordWrap))
-        RecutRows();
+    RecutRows();
     ViewSettingsChanged(chSettings | chOptions | chKeyboard);
 }
 
 void TCustomSyntaxMemo::RecutRows() {
-    Store().RewrapRange(nullptr, nullptr);
+    // Word wrap cuts again only when something the cuts depend on changed, and repaints
+    // what it cut.
+    view_.WordWrap().Update();
     rowsSeen_ = Store().RowCount();
-    platform_->InvalidateRows(0, -1);
 }
 
 void TCustomSyntaxMemo::ViewSettingsChanged(uint32_t bits) {
@@ -408,6 +421,7 @@ void TCustomSyntaxMemo::SetTabDefault(int value) {
     if (value == Tabs.TabDefault)
         return;
     Tabs.TabDefault = settings_->TabDefault = value;
+    RecutRows();
     ViewSettingsChanged();
 }
 
@@ -426,6 +440,7 @@ std::string TCustomSyntaxMemo::TabColumnsText() const {
 void TCustomSyntaxMemo::SetTabColumnsText(std::string_view text) {
     Tabs.Columns = TTabSettings::ParseColumns(text);
     settings_->TabStops = Tabs.Columns;
+    RecutRows();
     ViewSettingsChanged();
 }
 
@@ -440,10 +455,9 @@ void TCustomSyntaxMemo::SetOptionWord(uint32_t word, bool refresh) {
     const uint32_t changed = word ^ optionWord_;
     optionWord_ = word;
     settings_->OptionWord = static_cast<int32_t>(word);
-    if (changed & OptionBit(smoWordWrap)) {
+    if (changed & OptionBit(smoWordWrap))
         view_.ResetColumn();
-        RecutRows();
-    }
+    RecutRows();
     // The bar and block carets differ only in overwrite mode.
     if ((changed & OptionBit(smoBlockOverwriteCursor)) && !insertMode_)
         platform_->CaretShapeChanged(HasOption(smoBlockOverwriteCursor));

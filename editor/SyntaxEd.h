@@ -30,10 +30,12 @@ class TEdStream;
 class TSM_Settings;
 struct TGutterFont;
 
-enum TSaveFormat { sfTEXT, sfRTF, sfHTML, sfUNIX };
-enum TBorderStyle { bsNone, bsSingle };
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-enum TFlatScrollBarStyle { fssEncarta, fssFLAT, fssREGULAR };
+// Every int is a value of these types: values from streams and requests arrive as numbers
+// and are checked by the setters, which must be able to hold a wrong one to refuse it.
+enum TSaveFormat : int { sfTEXT, sfRTF, sfHTML, sfUNIX };
+enum TBorderStyle : int { bsNone, bsSingle };
+enum TScrollStyle : int { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TFlatScrollBarStyle : int { fssEncarta, fssFLAT, fssREGULAR };
 
 // Commands whose behaviour lives in the bookmark, printing and export code. Until one is
 // installed those commands do nothing.
@@ -95,6 +97,9 @@ class TEditorHooks {
         return false;
     }
     virtual void PrintSelection(TCustomSyntaxMemo& /*memo*/) {}
+    // True when the platform writes a copy's RTF and HTML itself, when a reader asks for
+    // them (TClipboardData::Deferred), instead of the copy writing them at once.
+    virtual bool DefersRichFormats(TCustomSyntaxMemo& /*memo*/) { return false; }
     // Pixel position of an offset's character and the offset at a pixel position (-1 when
     // outside the text area); false / -1 until a widget answers them. It knows where the
     // text area lies in its window and maps the rest through View().PointOf and OffsetAt.
@@ -162,6 +167,10 @@ class TCustomSyntaxMemo : public TStoreView {
         inVirtual_ = false;
         PlaceSelection(anchor, caret, noRepaint);
     }
+    // The caret alone at `offset`. When that is just before a line break and the caret may
+    // stand past a line's end (CaretAfterEOLActive), a `column` beyond the line's end puts it
+    // there, in virtual space, as a click past the end of a line does.
+    void SetCaretAtColumn(TextOffset offset, DisplayColumn column);
     TextOffset SelStart() const { return Sel.Start(); }
     void SetSelStart(TextOffset value) { SetSelection(value, value); }
     int32_t SelLength();
@@ -527,6 +536,9 @@ class TCustomSyntaxMemo : public TStoreView {
 
   protected:
     void StoreTextChanged(TextOffset offset, int32_t delta) override;
+    void RewrapAfterEdit(TLineNode* first, TLineNode* last) override {
+        view_.WordWrap().RewrapAfterEdit(first, last);
+    }
     int VisibleRowCount() const override { return platform_->VisibleRows(); }
     // Another control's document went away: show our own again.
     void StoreDestroyed() override { AttachTextStore(nullptr); }
@@ -545,7 +557,7 @@ class TCustomSyntaxMemo : public TStoreView {
     void ApplySettings();
     // The active slot's highlighter and settings become the control's.
     void SwitchLanguage();
-    // Cuts every row again (word wrap or its column changed) and repaints.
+    // Word wrap cuts the rows again if what the cuts depend on changed.
     void RecutRows();
     // Tells the highlighter the control holds it (once), or that it no longer does.
     void HoldHighlighter(THighlighter* h);

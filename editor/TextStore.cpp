@@ -22,21 +22,6 @@ bool IsContinuationByte(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
-// A continuation byte belongs to the character before it only when a lead byte close enough
-// before it announces it; stray continuation bytes count as characters of their own so that
-// text that is not valid UTF-8 still moves one byte at a time.
-bool Utf8IsStart(const char* s, int i) {
-    if (!IsContinuationByte(static_cast<unsigned char>(s[i])))
-        return true;
-    for (int k = 1; k <= 3 && i - k >= 0; ++k) {
-        const auto p = static_cast<unsigned char>(s[i - k]);
-        if (IsContinuationByte(p))
-            continue;
-        return Utf8SequenceLength(p) <= k;
-    }
-    return true;
-}
-
 // Walks characters forward: true when byte i starts a character, given the state left by
 // the bytes before it.
 struct TUtf8Walker {
@@ -290,15 +275,45 @@ int TTextStore::CutLength(const char* text, int remaining) const {
         return limit;
     int c = limit;
     if (utf8_)
-        while (c > 1 && !Utf8IsStart(text, c))
+        while (c > 1 && !Utf8IsCharStart(text, c))
             --c;
     return c;
+}
+
+void TTextStore::TTokenCarry::Clear() {
+    Bytes.clear();
+    Fresh.clear();
+    EndFlags = 0;
+}
+
+void TTextStore::TTokenCarry::Skip(size_t count) {
+    if (count == 0)
+        return;
+    const auto at = static_cast<int64_t>(Bytes.size());
+    if (!Fresh.empty() && Fresh.back().second == at)
+        Fresh.back().second += static_cast<int64_t>(count);
+    else
+        Fresh.emplace_back(at, at + static_cast<int64_t>(count));
+    Bytes.append(count, '\0');
+}
+
+void TTextStore::TTokenCarry::Take(const TLineNode* row, int from) {
+    if (const uint8_t* bytes = row->Styles())
+        Bytes.append(reinterpret_cast<const char*>(bytes) + from, size_t(row->length_ - from));
+    else
+        Skip(size_t(row->length_ - from));
+}
+
+bool TTextStore::TTokenCarry::Carried(int64_t at, int64_t count, size_t& fresh) const {
+    while (fresh < Fresh.size() && Fresh[fresh].second <= at)
+        ++fresh;
+    return fresh == Fresh.size() || Fresh[fresh].first >= at + count;
 }
 
 std::pair<TLineNode*, TLineNode*> TTextStore::Splice(TLineNode* first, int32_t oldCount,
                                                      TextOffset offset, int32_t index,
                                                      std::string_view text, TRowKeep keep,
-                                                     uint32_t flags) {
+                                                     uint32_t flags, const TTokenCarry* carry) {
     TLineNode* prev = first ? first->prev_ : last_;
     TLineNode* after = first;
     int64_t oldLen = 0;
@@ -312,10 +327,26 @@ std::pair<TLineNode*, TLineNode*> TTextStore::Splice(TLineNode* first, int32_t o
     TLineNode* firstNew = nullptr;
     TLineNode* p = prev;
     int32_t newCount = 0;
+    size_t fresh = 0;
+    TRowFinger lastFresh; // the last row cut from a stretch without token bytes
     for (size_t pos = 0; pos < text.size();) {
         const int c = CutLength(text.data() + pos,
                                 static_cast<int>(std::min<size_t>(text.size() - pos, INT_MAX)));
         TLineNode* r = NewRow(text.data() + pos, c, flags);
+        if (carry && carry->Carried(int64_t(pos), c, fresh)) {
+            // The row's characters were only moved: their bytes hold. Where the row now ends
+            // the highlighting never saw the states, so it must not take that end for a
+            // place to stop until it has scanned past it once; the line's last row ends
+            // where it did. The first row is where the next pass starts.
+            const bool lineEnd = pos + size_t(c) == text.size();
+            r->SetRowFlags((r->flags_ & ~(rfRescan | rfBoundEnd | rfCleanEnd)) |
+                           (lineEnd ? carry->EndFlags : rfBoundEnd) |
+                           (firstNew ? 0 : flags & rfRescan));
+            r->hasStyles_ = 1;
+            std::memcpy(r->StyleBytes(), carry->Bytes.data() + pos, size_t(c));
+        } else if (carry) {
+            lastFresh = {r, offset + static_cast<TextOffset>(pos), index + newCount};
+        }
         r->prev_ = p;
         (p ? p->next_ : first_) = r;
         if (!firstNew) {
@@ -375,6 +406,11 @@ std::pair<TLineNode*, TLineNode*> TTextStore::Splice(TLineNode* first, int32_t o
         fix(v->Rescan);
         fix(v->RescanLast);
     }
+    // The next pass may stop at the first row that comes out as it was, so it must know to
+    // go on to the last row that has no bytes (one of an edit made before the last pass ran,
+    // further down the line).
+    if (lastFresh.Row)
+        NoteRescan(lastFresh.Row, lastFresh.Offset, lastFresh.Index);
     if (rowCount_ == 0) {
         assert(extras_.empty());
         pool_.Release();
@@ -474,7 +510,7 @@ TextOffset TTextStore::RowStart(const TLineNode* row) {
 bool TTextStore::IsCharStart(const TLineNode* row, int i) const {
     if (!utf8_ || i <= 0 || i >= row->length_)
         return true;
-    return Utf8IsStart(row->Text(), i);
+    return Utf8IsCharStart(row->Text(), i);
 }
 
 int TTextStore::PrevCharStart(const TLineNode* row, int i) const {
@@ -592,6 +628,7 @@ void TTextStore::InsertAtCaret(TStoreView& view, const char* text, int32_t count
         count = static_cast<int32_t>(std::min<size_t>(std::strlen(text), INT32_MAX));
     if (count == 0)
         return;
+    NotifyChanging();
     // Offsets are 32-bit: refuse what would not fit before anything changes.
     if (int64_t(textLength_) + count > INT32_MAX)
         throw ESyntaxMemo(0, kNotEnoughMemory);
@@ -674,16 +711,28 @@ void TTextStore::InsertPiece(TStoreView& view, const char* s, int32_t n) {
             work_.append(from.Row->Text(), from.Row->length_);
         work_.append(row->Text(), k);
         work_.append(s, n);
+        // The rows after the edited one only move along by the new text: their token bytes
+        // go with them, so a keystroke in a line of megabytes rescans a few rows. (Rows that
+        // were never highlighted have none to carry.)
+        const bool carry = last != row && row->next_->hasStyles_;
+        if (carry) {
+            carry_.Clear();
+            carry_.Skip(work_.size());
+            carry_.EndFlags = last->flags_ & (rfBoundEnd | rfCleanEnd);
+        }
         for (TLineNode* r = row;; r = r->next_) {
             const int skip = r == row ? k : 0;
             work_.append(r->Text() + skip, r->length_ - skip);
+            if (carry)
+                carry_.Take(r, skip);
             if (r == last)
                 break;
         }
         const uint32_t keepFlags = row->flags_ & ~(rfHasTab | rfHighBytes);
         pos = from;
         made = Splice(from.Row, rows, from.Offset, from.Index, work_, TakeKeep(from.Row),
-                      single ? keepFlags | rfRepaint | rfRescan : rfRepaint | rfRescan);
+                      single ? keepFlags | rfRepaint | rfRescan : rfRepaint | rfRescan,
+                      carry ? &carry_ : nullptr);
         if (!single) {
             int more = view.VisibleRowCount() + 2;
             for (TLineNode* r = made.second->next_; r && more > 0; r = r->next_, --more)
@@ -713,6 +762,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
     const TextOffset b = std::clamp(view.Sel.End(), 0, textLength_);
     if (a == b)
         return;
+    NotifyChanging();
     const TRowFinger at = RowAt(&view, a);
     const TRowFinger e = RowAt(&view, b);
     // As for insertions, the rest of the line the deletion leaves is cut again from the
@@ -720,14 +770,29 @@ void TTextStore::DeleteRange(TStoreView& view) {
     const TRowFinger s = RecutStart(at, a - at.Offset);
     int32_t rows = std::min(e.Index, rowCount_ - 1) - s.Index + 1;
     TLineNode* last = LineEnd(e.Row, rows);
-    work_.assign(s.Row->Text(), a - s.Offset);
+    // The kept head: the row before when the re-cut starts there, then the deleted range's
+    // first row up to the range.
+    work_.clear();
+    if (s.Row != at.Row)
+        work_.append(s.Row->Text(), s.Row->length_);
+    work_.append(at.Row->Text(), a - at.Offset);
+    // The rows after the deletion's last one keep their token bytes, as after an insertion.
+    const bool carry = last != e.Row && e.Row->next_->hasStyles_;
+    if (carry) {
+        carry_.Clear();
+        carry_.Skip(work_.size());
+        carry_.EndFlags = last->flags_ & (rfBoundEnd | rfCleanEnd);
+    }
     for (TLineNode* r = e.Row;; r = r->next_) {
         const int skip = r == e.Row ? b - e.Offset : 0;
         work_.append(r->Text() + skip, r->length_ - skip);
+        if (carry)
+            carry_.Take(r, skip);
         if (r == last)
             break;
     }
-    const auto made = Splice(s.Row, rows, s.Offset, s.Index, work_, TakeKeep(s.Row), rfRescan);
+    const auto made = Splice(s.Row, rows, s.Offset, s.Index, work_, TakeKeep(s.Row), rfRescan,
+                             carry ? &carry_ : nullptr);
     const int32_t k = b - a;
 
     if (!first_) {
@@ -767,6 +832,7 @@ void TTextStore::DeleteRange(TStoreView& view) {
 }
 
 void TTextStore::Clear() {
+    NotifyChanging();
     // The pool goes as a whole, so the rows need not be handed back one by one: what a row
     // owns lives in the side table.
     rowsFreed_ += static_cast<uint64_t>(rowCount_);

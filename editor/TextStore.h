@@ -11,9 +11,11 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kvx {
@@ -202,6 +204,9 @@ class TStoreListener {
     virtual void TextInserted(TextOffset at, int32_t count) = 0;
     virtual void TextDeleted(TextOffset at, int32_t count) = 0;
     virtual void StoreEmptied() = 0;
+    // The text is about to change (an insertion, a deletion or a clear): the last moment
+    // to read it as it was.
+    virtual void TextChanging() {}
 };
 
 // Turns arbitrary bytes into storable text: TAB and bytes 32-255 stay, CR LF, LF CR and a
@@ -299,6 +304,28 @@ class TTextStore {
     // (null: the document's first / last row) into rows of at most 2047 bytes.
     void RewrapRange(TLineNode* first, TLineNode* last);
 
+    // Where a row cut at the row cap ends in `text` (`remaining` bytes): after a line break
+    // within the cap, at the cap, or before the UTF-8 sequence the cap would split.
+    int CutLength(const char* text, int remaining) const;
+
+    // What RecutRows did.
+    struct TRecut {
+        TLineNode* First = nullptr; // the rows that now hold the text
+        TLineNode* Last = nullptr;
+        TRowFinger Next;      // the row after them (Row null at the end)
+        int32_t RowDelta = 0; // rows gained (or lost, when negative)
+        bool Changed = false;
+    };
+    // Cuts the rows from `from` to the end of its logical line again, into rows of the given
+    // byte lengths (word wrap decides them). Nothing changes when the rows are cut so already,
+    // or when the lengths are not a cut of the rows' text: they must add up to it, each be
+    // 1..MaxRowLength and, in a UTF-8 document, end where a character ends. The characters
+    // are not touched, so their token bytes go with them (a new row cut from any old row
+    // that had none is left for the highlighting to rescan). The first new row keeps `from`'s
+    // marks, glyph, colours and line object; every finger on a replaced row moves to the new
+    // row that holds its offset.
+    TRecut RecutRows(const TRowFinger& from, std::span<const int32_t> lengths);
+
     // The stored characters between two offsets (clamped, either order).
     std::string GetText(TextOffset from, TextOffset to);
     unsigned char CharAt(TextOffset offset); // 0 outside the text
@@ -342,12 +369,31 @@ class TTextStore {
     void FreeRow(TLineNode* row);
     TRowKeep TakeKeep(TLineNode* row);
 
+    // The token bytes that go with the text of rows being cut again, byte for byte: what the
+    // highlighting wrote stays good wherever the characters are only moved to other rows.
+    // Stretches without bytes (an edit's new text and what lies before it, rows never
+    // highlighted) are recorded, and a row cut from any of them gets none, so the next pass
+    // cannot stop before it has scanned them.
+    struct TTokenCarry {
+        std::string Bytes;
+        std::vector<std::pair<int64_t, int64_t>> Fresh; // [from, to) in Bytes, ascending
+        // rfBoundEnd and rfCleanEnd of the line's old last row: the line still ends where it
+        // ended, so what the highlighting knew of its end holds.
+        uint32_t EndFlags = 0;
+        void Clear();
+        void Skip(size_t count);                   // bytes that carry nothing
+        void Take(const TLineNode* row, int from); // the row's bytes from `from` on
+        // Whether `count` bytes at `at` are all carried; `fresh` is the caller's place in
+        // Fresh, for calls at ascending offsets.
+        bool Carried(int64_t at, int64_t count, size_t& fresh) const;
+    };
+
     // Replaces oldCount rows from `first` (at offset/index) by rows cut from `text`; returns
-    // the first and last new rows (null when text is empty).
+    // the first and last new rows (null when text is empty). With `carry`, rows cut from
+    // carried stretches keep their token bytes (`text` must end at a line's end).
     std::pair<TLineNode*, TLineNode*> Splice(TLineNode* first, int32_t oldCount, TextOffset offset,
                                              int32_t index, std::string_view text, TRowKeep keep,
-                                             uint32_t flags);
-    int CutLength(const char* text, int remaining) const;
+                                             uint32_t flags, const TTokenCarry* carry = nullptr);
     void InsertPiece(TStoreView& view, const char* text, int32_t n);
     // The first row to cut again after an edit `inRow` bytes into the row at `at`.
     TRowFinger RecutStart(const TRowFinger& at, int inRow) const;
@@ -372,8 +418,13 @@ class TTextStore {
     TUndoStack* log_ = nullptr;
     std::vector<TStoreView*> views_;
     std::vector<TStoreListener*> listeners_;
+    void NotifyChanging() {
+        for (TStoreListener* l : listeners_)
+            l->TextChanging();
+    }
     std::unordered_map<const TLineNode*, TRowExtras> extras_;
     std::string work_;  // combined row text of the edit in progress
+    TTokenCarry carry_; // their token bytes, while rows are cut again
     std::string piece_; // normalised piece of an insertion
 };
 

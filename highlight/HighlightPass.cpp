@@ -400,7 +400,10 @@ void TSyntaxMemoParser::Pass(TCustomSyntaxMemo& memo, const TPassPlan& plan) {
             TLineNode* row = rows.First().Row;
             const int32_t rowIndex = rows.First().Index;
             const bool changed = rows.FirstChanged();
-            const bool wasBound = row->RowFlags() & rfBoundEnd;
+            // A row whose end the store moved (the rest of a long line after an edit) is
+            // marked bound until scanned, as nobody saw the states there; a language without
+            // bound states can never have been in one.
+            const bool wasBound = (row->RowFlags() & rfBoundEnd) && !Tables.BoundStates.Empty();
             const bool bound = IsBound(scan_.Current);
             row->ClearRowFlags(rfRescan | rfScanStart | rfBoundEnd | rfCleanEnd);
             if (bound)

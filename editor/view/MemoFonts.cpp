@@ -3,6 +3,7 @@
 #include "editor/Settings.h"
 
 #include <QFontMetricsF>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -16,7 +17,7 @@ QColor FromColorRef(int32_t c) {
 
 } // namespace
 
-TMemoFonts::TMemoFonts() {
+TMemoFonts::TMemoFonts(int dpi) : dpi_(dpi) {
     SetFont("Courier New", 10);
     SetGutterFont(TGutterFont{});
 }
@@ -28,6 +29,8 @@ bool TMemoFonts::SetFont(const std::string& name, int pointSize) {
     name_ = name;
     size_ = pointSize;
     base_ = QFont(QString::fromStdString(name), pointSize);
+    if (dpi_ > 0)
+        base_.setPixelSize(std::max(1, (pointSize * dpi_ + 36) / 72));
     // Fonts named in settings written on another desktop ("Courier New") may be missing:
     // the desktop's fixed-pitch font stands in for them.
     base_.setStyleHint(QFont::TypeWriter);
@@ -101,16 +104,31 @@ const QFont& TMemoFonts::Font(uint8_t style) {
     return *f;
 }
 
-} // namespace kvx
-
-namespace kvx {
-
 const QRawFont& TMemoFonts::RawFont(uint8_t style) {
     style &= 15;
     std::optional<QRawFont>& r = raw_[style];
     if (!r)
         r = QRawFont::fromFont(Font(style));
     return *r;
+}
+
+void TMemoFonts::MeasureWidths(std::string_view utf8, uint8_t style, std::span<Pixel> rightEdges) {
+    // Laid out as the painter draws it, so that the x of every character boundary is where
+    // the character really ends.
+    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    QTextLayout layout(text, Font(style));
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    size_t k = 0;
+    for (qsizetype i = 0; i < text.size() && k < rightEdges.size(); ++i) {
+        // A character outside the basic plane is two UTF-16 units and one character.
+        if (text[i].isHighSurrogate() && i + 1 < text.size())
+            ++i;
+        rightEdges[k++] = static_cast<Pixel>(qRound(line.cursorToX(static_cast<int>(i + 1))));
+    }
+    for (; k < rightEdges.size(); ++k)
+        rightEdges[k] = k ? rightEdges[k - 1] : 0;
 }
 
 } // namespace kvx

@@ -14,7 +14,9 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace kvx {
 
@@ -22,7 +24,10 @@ struct TGutterFont;
 
 class TMemoFonts {
   public:
-    TMemoFonts();
+    // `dpi` 0: fonts for the screen. Otherwise fonts for a device of that resolution (a
+    // printer), sized in its pixels, so that metrics, measures and glyphs all come out in
+    // the device's pixels.
+    explicit TMemoFonts(int dpi = 0);
 
     // Takes a font (a name the desktop may not have falls back to its fixed-pitch font)
     // and measures it; true when anything changed.
@@ -37,6 +42,11 @@ class TMemoFonts {
     const QRawFont& RawFont(uint8_t style);
     const QFont& GutterFont() const { return gutter_; }
     QColor GutterColor() const { return gutterColor_; }
+
+    // Right edges of the characters of a run of display text drawn in `style`, as the
+    // painter lays it out (one entry per character; a character outside the basic plane is
+    // one).
+    void MeasureWidths(std::string_view utf8, uint8_t style, std::span<Pixel> rightEdges);
 
     Pixel CharWidth() const { return charWidth_; }
     Pixel RowHeight() const { return rowHeight_; }
@@ -59,6 +69,7 @@ class TMemoFonts {
     Pixel ascent_ = 12;
     bool fixedPitch_ = false;
     bool antialiasing_ = true;
+    int dpi_ = 0;
 };
 
 } // namespace kvx

@@ -143,9 +143,10 @@ void TMemoPainter::PaintGutter(QPainter& p, const TRowPlan& row, Pixel gutter) {
     p.restore();
 }
 
-void TMemoPainter::PaintRun(QPainter& p, const TRowPlan& row, const TPaintRun& run) {
+void TMemoPainter::PaintRun(QPainter& p, const TRowPlan& row, const TPaintRun& run, bool fill) {
     const Pixel height = fonts_.RowHeight();
-    p.fillRect(QRect(run.X, row.Top, run.Width, height), ColorOf(run.BackColor));
+    if (fill)
+        p.fillRect(QRect(run.X, row.Top, run.Width, height), ColorOf(run.BackColor));
     const QString text =
         QString::fromUtf8(row.Text.data() + run.Text, static_cast<qsizetype>(run.TextBytes));
     p.setFont(fonts_.Font(run.FontStyle));

@@ -33,13 +33,15 @@ class TMemoPainter {
                    Pixel width, const TLineHook& drawLine, const TMarkHook& drawMark);
     void PaintFocusLine(QPainter& p, const TFocusLinePlan& plan);
     void PaintCaret(QPainter& p, const TCaretPlan& plan);
+    // One run of a row's text in its font and colours; printing uses it too, and leaves the
+    // background unfilled when asked for transparent text.
+    void PaintRun(QPainter& p, const TRowPlan& row, const TPaintRun& run, bool fill = true);
 
     // The images of the gutter strip (0 to 13) and of a continued row.
     static const QImage& GutterImage(int index);
 
   private:
     void PaintGutter(QPainter& p, const TRowPlan& row, Pixel gutter);
-    void PaintRun(QPainter& p, const TRowPlan& row, const TPaintRun& run);
     void PaintWhiteSpace(QPainter& p, const TRowPlan& row);
     void PaintMarks(QPainter& p, const TRowPlan& row, Pixel width, const TMarkHook& drawMark);
 

@@ -1,6 +1,7 @@
 #include "QtPlatform.h"
 
 #include "MemoFonts.h"
+#include "MemoMime.h"
 #include "SyntaxMemo.h"
 #include "editor/Colors.h"
 
@@ -10,7 +11,6 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QPalette>
-#include <QTextLayout>
 #include <QTime>
 
 namespace kvx {
@@ -53,22 +53,7 @@ Pixel TQtPlatform::ClientWidth() {
 
 void TQtPlatform::MeasureWidths(std::string_view utf8, uint8_t fontStyle,
                                 std::span<Pixel> rightEdges) {
-    // Laid out as the painter draws it, so that the x of every character boundary is where
-    // the character really ends.
-    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    QTextLayout layout(text, widget_.Fonts().Font(fontStyle));
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    layout.endLayout();
-    size_t k = 0;
-    for (qsizetype i = 0; i < text.size() && k < rightEdges.size(); ++i) {
-        // A character outside the basic plane is two UTF-16 units and one character.
-        if (text[i].isHighSurrogate() && i + 1 < text.size())
-            ++i;
-        rightEdges[k++] = static_cast<Pixel>(qRound(line.cursorToX(static_cast<int>(i + 1))));
-    }
-    for (; k < rightEdges.size(); ++k)
-        rightEdges[k] = k ? rightEdges[k - 1] : 0;
+    widget_.Fonts().MeasureWidths(utf8, fontStyle, rightEdges);
 }
 
 int32_t TQtPlatform::SystemColorValue(int index) {
@@ -101,15 +86,9 @@ int32_t TQtPlatform::SystemColorValue(int index) {
 }
 
 void TQtPlatform::SetClipboard(const TClipboardData& data) {
-    auto* mime = new QMimeData;
-    mime->setText(QString::fromStdString(data.Text));
-    if (!data.Rtf.empty()) {
-        const QByteArray rtf = QByteArray::fromStdString(data.Rtf);
-        mime->setData(QStringLiteral("text/rtf"), rtf);
-        mime->setData(QStringLiteral("application/rtf"), rtf);
-    }
-    if (!data.Html.empty())
-        mime->setHtml(QString::fromStdString(data.Html));
+    auto* mime = new TMemoMimeData(widget_, data);
+    if (data.Deferred)
+        widget_.keeper_->Offer(mime);
     QGuiApplication::clipboard()->setMimeData(mime);
 }
 

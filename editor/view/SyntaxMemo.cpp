@@ -2,6 +2,7 @@
 
 #include "KeyTranslate.h"
 #include "MemoFonts.h"
+#include "MemoMime.h"
 #include "MemoPainter.h"
 #include "QtPlatform.h"
 #include "TemplateList.h"
@@ -18,6 +19,8 @@
 #include <QPointer>
 #include <QScrollBar>
 
+#include <chrono>
+#include <climits>
 #include <exception>
 
 namespace kvx {
@@ -28,20 +31,28 @@ TSyntaxMemo::TSyntaxMemo(QWidget* parent)
     : QAbstractScrollArea(parent), fonts_(std::make_unique<TMemoFonts>()),
       platform_(std::make_unique<TQtPlatform>(*this)),
       memo_(std::make_unique<TCustomSyntaxMemo>(platform_.get())),
+      keeper_(std::make_unique<TClipboardKeeper>(memo_->Store())),
       planner_(std::make_unique<TPaintPlanner>(*memo_)),
       painter_(std::make_unique<TMemoPainter>(*fonts_)) {
     memo_->SetHooks(this);
     // Large documents are shown before they are highlighted to the end.
     memo_->SetDeferredHighlighting(true);
+    memo_->View().WordWrap().SetBackground(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted
     viewport()->setCursor(Qt::IBeamCursor);
+    // Text is taken from any drag; file lists only with smoProcessDroppedFiles, which the
+    // control decides. The viewport is where the desktop delivers drops.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     const int flash = QApplication::cursorFlashTime();
     blink_.setInterval(flash > 0 ? flash / 2 : 0);
     connect(&blink_, &QTimer::timeout, this, [this] { BlinkCaret(); });
     slices_.setInterval(0);
     connect(&slices_, &QTimer::timeout, this, [this] { HighlightSlice(); });
+    autoScroll_.setInterval(kAutoScrollMs);
+    connect(&autoScroll_, &QTimer::timeout, this, [this] { AutoScroll(); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { ScrollBarMoved(); });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { ScrollBarMoved(); });
     TakeFont();
@@ -53,6 +64,8 @@ TSyntaxMemo::~TSyntaxMemo() {
     dying_ = true;
     delete list_;
     list_ = nullptr;
+    // A copy still on the clipboard gets its rich formats while the document is there.
+    keeper_.reset();
     memo_->SetHooks(nullptr);
 }
 
@@ -217,14 +230,12 @@ void TSyntaxMemo::ViewChanged(uint32_t bits) {
         TakeFont();
     if (bits & chFrame)
         ApplyFrame();
-    if (bits & chOptions)
-        setAcceptDrops(memo_->HasOption(smoProcessDroppedFiles));
     UpdateScrollBars();
     // The caret shows at once wherever it went, and starts blinking again from there.
     viewport()->update(caretRect_);
     caretRect_ = CaretRect();
     ShowCaret();
-    if (bits & (chText | chLanguage))
+    if (bits & (chText | chLanguage) || memo_->View().WordWrap().Pending())
         StartBackgroundHighlighting();
     if (bits & (chSelection | chText | chView))
         emit CaretMoved(CaretLine(), CaretColumn());
@@ -242,8 +253,9 @@ bool TSyntaxMemo::TakeFont() {
     const bool gutter = fonts_->SetGutterFont(memo_->GutterFont());
     if (!text && !gutter)
         return false;
+    // New widths: layouts are measured again and wrapped rows cut again.
     if (text)
-        memo_->View().ForgetLayouts();
+        memo_->View().FontChanged();
     viewport()->update();
     return true;
 }
@@ -258,6 +270,8 @@ void TSyntaxMemo::ApplyFrame() {
     // Bars that cannot scroll stay visible and disabled, so that the text does not jump
     // when they would come and go. Flat scroll bars are not a thing on this desktop.
     const TScrollStyle bars = memo_->ScrollBars();
+    memo_->View().Scroll().SetBars(bars == ssHorizontal || bars == ssBoth,
+                                   bars == ssVertical || bars == ssBoth);
     setHorizontalScrollBarPolicy(bars == ssHorizontal || bars == ssBoth ? Qt::ScrollBarAlwaysOn
                                                                         : Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(bars == ssVertical || bars == ssBoth ? Qt::ScrollBarAlwaysOn
@@ -278,7 +292,7 @@ void TSyntaxMemo::UpdateScrollBars() {
     // only when the longest row is well inside it: typing at the end of the longest row would
     // otherwise change the range, and repaint the bar, with every key.
     int columns = 0;
-    if (!memo_->WordWrap() && s.LongestRow() > 0) {
+    if (!memo_->View().Scroll().RowsFitWindow() && s.LongestRow() > 0) {
         constexpr int kStep = 32;
         const int stepped = (s.LongestRow() + kStep - 1) / kStep * kStep;
         columns = h->maximum();
@@ -333,13 +347,23 @@ void TSyntaxMemo::BlinkCaret() {
 // ---- Background highlighting -----------------------------------------------------------
 
 void TSyntaxMemo::StartBackgroundHighlighting() {
-    if (!slices_.isActive() && memo_->HighlightedTo() < memo_->TextLength())
+    if (!slices_.isActive() &&
+        (memo_->View().WordWrap().Pending() || memo_->HighlightedTo() < memo_->TextLength()))
         slices_.start();
 }
 
 void TSyntaxMemo::HighlightSlice() {
     bool more = false;
-    Guard([&] { more = memo_->HighlightSlice({0, kSliceMicroseconds}); });
+    Guard([&] {
+        // Rows are cut before they are highlighted: the cuts decide what a row holds.
+        TWordWrap& wrap = memo_->View().WordWrap();
+        if (wrap.Pending())
+            more = wrap.RunSlice(INT_MAX, std::chrono::microseconds(kSliceMicroseconds));
+        else
+            more = memo_->HighlightSlice({0, kSliceMicroseconds});
+        more = more || wrap.Pending() || memo_->HighlightedTo() < memo_->TextLength();
+        memo_->ChangeNotification();
+    });
     if (!more)
         slices_.stop();
 }
@@ -449,6 +473,8 @@ void TSyntaxMemo::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     Guard([&] {
         memo_->View().ForgetLayouts();
+        // A new width cuts wrapped rows again.
+        memo_->View().SetClientSize(viewport()->width(), viewport()->height());
         UpdateScrollBars();
         caretRect_ = CaretRect();
     });
@@ -495,10 +521,20 @@ void TSyntaxMemo::paintEvent(QPaintEvent* e) {
         painter_->PaintRows(p, rows_, memo_->GutterWidth(), memo_->TextLeft(), context.ClientWidth,
                             lineHook, markHook);
         painter_->PaintFocusLine(p, planner_->FocusLine(context));
+        // A right-margin or wrap-column line being dragged shows where it would go.
+        if (const Pixel ghost = memo_->View().Mouse().GhostLineX(); ghost >= 0) {
+            p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+            p.drawLine(ghost, 0, ghost, context.ClientHeight);
+        }
         const TCaretPlan caret = planner_->Caret(context);
         caretRect_ = caret.Visible ? QRect(caret.X, caret.Y, caret.Width, caret.Height) : QRect();
         if (caretOn_)
             painter_->PaintCaret(p, caret);
+        // Where a drop would go, while something is dragged over the control.
+        dropCaret_ = DropCaretRect();
+        if (!dropCaret_.isNull())
+            painter_->PaintCaret(
+                p, {true, dropCaret_.x(), dropCaret_.y(), dropCaret_.width(), dropCaret_.height()});
     });
     painting_ = false;
 }
@@ -524,6 +560,11 @@ bool TSyntaxMemo::PositionFromChar(TCustomSyntaxMemo&, TextOffset offset, int& x
     x = memo_->TextLeft() + px;
     y = py;
     return true;
+}
+
+bool TSyntaxMemo::DefersRichFormats(TCustomSyntaxMemo&) {
+    // Only the widget's own document is watched for changes before a paste.
+    return keeper_ && keeper_->Watches(memo_->Store());
 }
 
 TextOffset TSyntaxMemo::CharFromPosition(TCustomSyntaxMemo&, int x, int y) {

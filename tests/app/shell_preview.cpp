@@ -1,9 +1,13 @@
 // Shows one of the shell's windows on the real display, for looking at it (screenshots
-// of the layouts under Xvfb): shell_preview ascii|calc|about|options|results [oem|intable]
+// of the layouts under Xvfb):
+// shell_preview ascii|calc|about|options|results|find|replace|files [oem|intable]
 #include "app/AboutBox.h"
 #include "app/AppInfo.h"
 #include "app/AsciiTable.h"
 #include "app/CalcDlg.h"
+#include "app/EdFindDlg.h"
+#include "app/EdReplDlg.h"
+#include "app/FindInFilesDlg.h"
 #include "app/OptDlg.h"
 #include "app/ResultsPanel.h"
 
@@ -42,6 +46,28 @@ int main(int argc, char** argv) {
         t[2] = {"Link", "/usr/bin/ld", "-o $EDFILW $EDFILW.o"};
         d->SetTools(t);
         w.reset(d);
+    } else if (!std::strcmp(what, "find") || !std::strcmp(what, "replace") ||
+               !std::strcmp(what, "files")) {
+        // A history of its own, so that looking at the dialogs leaves the user's alone.
+        static kvx::TEdPersistent store("/tmp/kvx-preview-frepl.dat");
+        store.StoreFindHistory({"mov ax", "int 21h", "[a-z]+:"});
+        store.StoreReplaceHistory({"mov bx", "%3"});
+        static kvx::TSearchState state{"mov ax", 0};
+        static const kvx::TSearchPrompts prompts = kvx::TSearchPrompts::Boxes();
+        static kvx::TSyntaxMemo editor;
+        if (!std::strcmp(what, "find")) {
+            auto* d = new kvx::TEdFindDlg(store, state, prompts);
+            d->Open(&editor);
+            w.reset(d);
+        } else if (!std::strcmp(what, "replace")) {
+            auto* d = new kvx::TEdReplDlg(store, state, prompts);
+            d->Open(&editor);
+            w.reset(d);
+        } else {
+            auto* d = new kvx::TFindInFilesDlg(store, prompts);
+            d->Open("mov ax", "/home/user/projects/boot");
+            w.reset(d);
+        }
     } else {
         auto* p = new kvx::TResultsPanel;
         p->SetTitle("Run: /usr/bin/nasm -f elf boot.asm");

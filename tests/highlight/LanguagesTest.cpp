@@ -338,14 +338,16 @@ TEST(Languages, AKeystrokeRescansAFewRows) {
     }
 }
 
-TEST(Languages, IncrementalEqualsFull) {
+// A sample of each language and what random editing types or pastes into it.
+struct TEditCase {
+    int Language;
+    std::string Text;
+    std::vector<std::string> Pieces;
+};
+
+std::vector<TEditCase> EditCases() {
     const std::vector<std::string> common = {"\r", " ", "x", "'", "\"", "/*", "*/", "//", ";"};
-    struct TCase {
-        int Language;
-        std::string Text;
-        std::vector<std::string> Pieces;
-    };
-    const TCase cases[] = {
+    std::vector<TEditCase> cases = {
         {1,
          "start:\tmovlw\t0x1F\t; load\r\tdb\t\"t\", 'c', $FF\r/* b */ goto start\r",
          {"movlw", "0x", "$", "#", "1", "(", ")"}},
@@ -364,19 +366,93 @@ TEST(Languages, IncrementalEqualsFull) {
          {"<", ">", "<!--", "-->", "&", "align", "<td ", "http://"}},
         {6, "plain text\r\rmore\r", {"\xFF", "a"}},
     };
-    for (const TCase& c : cases) {
+    for (TEditCase& c : cases)
+        c.Pieces.insert(c.Pieces.begin(), common.begin(), common.end());
+    return cases;
+}
+
+TEST(Languages, IncrementalEqualsFull) {
+    for (const TEditCase& c : EditCases()) {
         std::string text;
         for (int i = 0; i < 40; ++i)
             text += c.Text;
-        std::vector<std::string> pieces = common;
-        pieces.insert(pieces.end(), c.Pieces.begin(), c.Pieces.end());
         SCOPED_TRACE("language " + std::to_string(c.Language));
-        test::IncrementalEqualsFull(Language(c.Language), text, pieces, 10000,
+        test::IncrementalEqualsFull(Language(c.Language), text, c.Pieces, 10000,
                                     1000 + static_cast<uint32_t>(c.Language));
         SCOPED_TRACE("highlighted a little at a time");
-        test::IncrementalEqualsFull(Language(c.Language), text, pieces, 4000,
-                                    2000 + static_cast<uint32_t>(c.Language), true);
+        test::IncrementalEqualsFull(Language(c.Language), text, c.Pieces, 4000,
+                                    2000 + static_cast<uint32_t>(c.Language), false, true);
     }
+}
+
+// Lines of many rows: an edit cuts the rest of its line into rows again, and the rows whose
+// characters only moved keep their token bytes; the passes that follow must still come to
+// what a full pass writes. Also with word wrap cutting the lines again after the store.
+TEST(Languages, IncrementalEqualsFullInLinesOfManyRows) {
+    for (const bool wrap : {false, true}) {
+        for (const TEditCase& c : EditCases()) {
+            // About 9 KB in two lines of four or five rows each.
+            std::string text;
+            while (text.size() < 9000)
+                text += c.Text;
+            for (size_t i = 0; i < text.size(); ++i)
+                if (text[i] == '\r' && i != text.size() / 2)
+                    text[i] = ' ';
+            SCOPED_TRACE("language " + std::to_string(c.Language) + (wrap ? ", wrapped" : ""));
+            test::IncrementalEqualsFull(Language(c.Language), text, c.Pieces, 600,
+                                        2000 + static_cast<uint32_t>(c.Language), wrap);
+        }
+    }
+}
+
+// A keystroke in the middle of a line of half a megabyte rescans the rows around it, not
+// the rest of the line; so does a deletion, and two edits before one pass (the second
+// above the first) still leave nothing unscanned.
+TEST(Languages, AnEditInALongLineRescansAFewRows) {
+    TSyntaxMemoParser& p = Language(2);
+    std::string text;
+    while (text.size() < 500000)
+        text += "int f(void) { return 0x1f; } /* c */ s = \"a\"; ";
+    TCustomSyntaxMemo memo;
+    memo.SetWholeText(text);
+    memo.SetHighlighter(&p);
+    memo.ChangeNotification();
+    const int32_t rows = memo.Store().RowCount();
+    ASSERT_GT(rows, 200);
+    auto same = [&](const char* what) {
+        TCustomSyntaxMemo full;
+        full.SetWholeText(memo.Text());
+        p.HighlightAll(full);
+        EXPECT_TRUE(test::AllBytes(memo) == test::AllBytes(full)) << what;
+    };
+    const TextOffset middle = memo.Store().RowByIndex(rows / 2).Offset + 5;
+    memo.SetSelection(middle, middle);
+    memo.KeyChar('x');
+    memo.ChangeNotification();
+    EXPECT_LE(p.RowsScanned, 4);
+    same("a key");
+    memo.ExecuteCommand(caDELETE);
+    memo.ChangeNotification();
+    EXPECT_LE(p.RowsScanned, 4);
+    same("Delete");
+    // "/*" opens a comment that runs to the next "*/": the pass goes on until the token
+    // bytes come out as they were, a few rows on.
+    memo.ReplaceSelection("/*");
+    memo.ChangeNotification();
+    EXPECT_LE(p.RowsScanned, 4);
+    same("a comment opener");
+    memo.ExecuteCommand(caUNDO);
+    memo.ChangeNotification();
+    same("undo");
+    // Two edits, then one pass: the lower edit's rows must be scanned too.
+    const TextOffset low = memo.Store().RowByIndex(rows - 20).Offset + 3;
+    memo.SetSelection(low, low);
+    memo.ReplaceSelection("x");
+    memo.SetSelection(middle, middle);
+    memo.ReplaceSelection("x");
+    memo.ChangeNotification();
+    EXPECT_LT(p.RowsScanned, rows / 2);
+    same("two edits");
 }
 
 } // namespace

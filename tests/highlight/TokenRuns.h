@@ -62,7 +62,8 @@ inline std::string Highlighted(TSyntaxMemoParser& p, std::string_view text) {
 
 // Applies `edits` random edits to `text` in an editor highlighted by `p`, each followed by
 // the change notification, and checks after each that the token bytes equal those of a
-// fresh full highlight of the same text. `pieces` are what gets typed or pasted.
+// fresh full highlight of the same text. `pieces` are what gets typed or pasted; `wrap`
+// turns word wrap on in the edited editor.
 //
 // With `deferred`, the editor highlights a little at a time: between the edits come
 // requests for the bytes up to random places (as the view makes before painting) and
@@ -70,8 +71,10 @@ inline std::string Highlighted(TSyntaxMemoParser& p, std::string_view text) {
 // equal the full pass's, and every few steps the whole text is asked for and compared.
 inline void IncrementalEqualsFull(TSyntaxMemoParser& p, const std::string& text,
                                   const std::vector<std::string>& pieces, int edits, uint32_t seed,
-                                  bool deferred = false) {
+                                  bool wrap = false, bool deferred = false) {
     TCustomSyntaxMemo memo;
+    if (wrap)
+        memo.SetOptions(memo.Options().Include(smoWordWrap));
     memo.SetWholeText(text);
     memo.SetHighlighter(&p);
     memo.SetDeferredHighlighting(deferred);

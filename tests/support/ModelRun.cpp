@@ -12,6 +12,7 @@
 #include "ModelRun.h"
 
 #include "StoreInvariants.h"
+#include "WrapModel.h"
 #include "editor/Stream.h"
 #include "editor/SyntaxEd.h"
 
@@ -45,6 +46,7 @@ struct TRunConfig {
     bool ownWordTests;      // installs fn_CharStartsWord / fn_CharIsInWord
     bool startEmpty;        // otherwise a generated document is loaded first
     int undoBudget = -1;    // bytes the undo log may hold; -1: no limit
+    bool wrap = false;      // word wrap on, at widths that change now and then
 };
 
 // Four documents of 25,000 operations each: two cores run them side by side, and a failure
@@ -56,6 +58,9 @@ const TRunConfig kRuns[] = {
     {"Windows1252", 0x5EED0004, 25000, false, 4, "", 3, true, false, false},
     // The log keeps only the last dozen or so commands and trims at nearly every edit.
     {"SmallUndoBudget", 0x5EED0005, 12000, true, 4, "", 2, true, false, false, 3000},
+    // Rows cut by word wrap, at a WrapAtColumn that changes, with lines that are never
+    // wrapped now and then, and wrapping switched off for a while.
+    {"WordWrap", 0x5EED0006, 15000, true, 4, "10 20", 2, true, false, false, -1, true},
 };
 
 // ---- Small tools -----------------------------------------------------------------------
@@ -322,7 +327,15 @@ class TModelRun {
         return cfg_.utf8 ? std::string(w.utf8) : std::string(1, static_cast<char>(w.cp1252));
     }
     std::string DocToUtf8(std::string_view doc) const;
-    std::vector<TextOffset> RowStarts() const;
+    // Where the rows must start: as loading cuts lines, or as word wrap does.
+    std::vector<TextOffset> RowStarts() const { return RowStartsOf(text_); }
+    std::vector<TextOffset> RowStartsOf(std::string_view text) const;
+    // The rows are checked once the re-wrap that a widget leaves to its background slices
+    // has come to its end.
+    std::string CheckRows() {
+        memo_.View().WordWrap().Finish();
+        return CheckStore(memo_.Store(), wrapOn_);
+    }
     std::vector<TextOffset> StoreRowStarts();
     TRow RowOf(const std::vector<TextOffset>& rows, TextOffset p) const;
     TRow RowAtIndex(const std::vector<TextOffset>& rows, int32_t k) const;
@@ -391,6 +404,7 @@ class TModelRun {
     void QueueTrim();
     void QueueHugePaste();
     void OpBookmark();
+    void OpRewrap();
     void CheckBookmarks();
 
     const TRunConfig cfg_;
@@ -421,7 +435,11 @@ class TModelRun {
         int undoSteps = 0;      // edits undone and redone at the end
         int bookmarkEdits = 0;  // edits with a bookmark in the document
         int bookmarkLosses = 0; // bookmarks whose line an edit swallowed
+        int rewraps = 0;        // width changes that moved rows
     } seen_;
+    bool wrapOn_ = false; // what the model expects of the rows
+    int wrapAt_ = 0;      // the WrapAtColumn in force
+    bool overrideOn_ = false;
     bool failed_ = false;
 };
 
@@ -488,14 +506,26 @@ std::string TModelRun::DocToUtf8(std::string_view doc) const {
 }
 
 // Where the rows must start, from the model's text alone: every line starts a row, and a
-// line longer than a row is cut as loading cuts it, whatever edits made it.
-std::vector<TextOffset> TModelRun::RowStarts() const {
+// line longer than a row is cut as loading cuts it, whatever edits made it; with word wrap
+// on, as the wrap model cuts it.
+std::vector<TextOffset> TModelRun::RowStartsOf(std::string_view text) const {
+    if (wrapOn_) {
+        TWrapModel m;
+        m.width = std::max(wrapAt_, 20);
+        m.utf8 = cfg_.utf8;
+        m.tabDefault = cfg_.tabDefault;
+        m.tabStops = tabStops_;
+        if (overrideOn_)
+            m.overrideChars = ">|:";
+        return WrapRowStarts(text, m);
+    }
     std::vector<TextOffset> rows;
-    for (TextOffset line = 0; line < Len();) {
-        const size_t br = text_.find('\r', static_cast<size_t>(line));
-        const TextOffset end = br == std::string::npos ? Len() : static_cast<TextOffset>(br) + 1;
+    const auto n = static_cast<TextOffset>(text.size());
+    for (TextOffset line = 0; line < n;) {
+        const size_t br = text.find('\r', static_cast<size_t>(line));
+        const TextOffset end = br == std::string::npos ? n : static_cast<TextOffset>(br) + 1;
         rows.push_back(line);
-        for (const int32_t cut : test::LimitCuts(text_.data() + line, end - line, cfg_.utf8))
+        for (const int32_t cut : test::LimitCuts(text.data() + line, end - line, cfg_.utf8))
             rows.push_back(line + cut);
         line = end;
     }
@@ -703,7 +733,7 @@ void TModelRun::Settle(std::string expected, bool edit, const TSelectionRange& u
     const std::string got = memo_.Text();
     if (got != expected)
         return Fail("text differs from the model: " + Mismatch(expected, got));
-    if (const std::string e = CheckStore(memo_.Store()); !e.empty())
+    if (const std::string e = CheckRows(); !e.empty())
         return Fail("broken store: " + e);
     const TSelectionRange sel = memo_.Selection();
     const auto n = static_cast<TextOffset>(got.size());
@@ -795,8 +825,10 @@ void TModelRun::ReplayHistory() {
                                   std::to_string(i) + " of " + std::to_string(edits_.size()) + ")";
         if (got != cur)
             return Fail(where + ": " + Mismatch(cur, got));
-        if (const std::string e = CheckStore(memo_.Store()); !e.empty())
+        if (const std::string e = CheckRows(); !e.empty())
             return Fail(where + ": broken store: " + e);
+        if (StoreRowStarts() != RowStartsOf(cur))
+            return Fail(where + ": rows cut differently from the model");
         if (!(memo_.Selection() == want))
             return Fail(where + ": selection " + Show(memo_.Selection()) + ", expected " +
                         Show(want));
@@ -858,6 +890,13 @@ void TModelRun::Load() {
         memo_.fn_CharStartsWord = [this](unsigned char c) { return StartsWord(c, false); };
         memo_.fn_CharIsInWord = [this](unsigned char c) { return InWord(c, false); };
     }
+    if (cfg_.wrap) {
+        // On before the text comes, so the loaded rows are wrapped too.
+        wrapAt_ = rnd_.Between(20, 120);
+        memo_.View().WordWrap().SetWrapAtColumn(wrapAt_);
+        memo_.SetOptions(memo_.Options().Include(smoWordWrap));
+        wrapOn_ = true;
+    }
     if (!cfg_.startEmpty) {
         // A few dozen lines with CR LF breaks, one of them longer than a row may be. A
         // Windows-1252 document is recognised by a byte that cannot be UTF-8.
@@ -879,7 +918,7 @@ void TModelRun::Load() {
     }
     if (memo_.CanUndo())
         return Fail("a fresh document has something to undo");
-    if (const std::string e = CheckStore(memo_.Store()); !e.empty())
+    if (const std::string e = CheckRows(); !e.empty())
         return Fail("broken store after loading: " + e);
     initial_ = text_;
     undoCount_ = memo_.Store().UndoLog()->Count();
@@ -978,6 +1017,9 @@ void TModelRun::OpEnter() {
 // The TAB key lines the caret up with the next word of the nearest row above that reaches
 // past the caret's column, or goes to the next tab stop when no row does.
 void TModelRun::OpTab() {
+    // With word wrap the rows above are no columns to line up with: the key types a TAB.
+    if (wrapOn_)
+        return OpType(U'\t', "\t");
     const TSelectionRange sel = memo_.Selection();
     const std::vector<TextOffset> rows = RowStarts();
     const TRow r = RowOf(rows, sel.Caret);
@@ -1600,6 +1642,32 @@ void TModelRun::CheckBookmarks() {
     }
 }
 
+// Another wrap width, lines that are never wrapped on or off, or word wrap itself switched:
+// the rows are cut again, the text and the selection stay.
+void TModelRun::OpRewrap() {
+    const TSelectionRange sel = memo_.Selection();
+    const size_t rows = StoreRowStarts().size();
+    TCustomSyntaxMemo& memo = driver_.Memo();
+    const int k = rnd_.Below(10);
+    if (k < 6) {
+        wrapAt_ = rnd_.Between(10, 150);
+        Note("WrapAtColumn " + std::to_string(wrapAt_));
+        memo.View().WordWrap().SetWrapAtColumn(wrapAt_);
+    } else if (k < 8) {
+        overrideOn_ = !overrideOn_;
+        Note(overrideOn_ ? "smoWrapOverride on" : "smoWrapOverride off");
+        memo.SetOptions(overrideOn_ ? memo.Options().Include(smoWrapOverride)
+                                    : memo.Options().Exclude(smoWrapOverride));
+    } else {
+        wrapOn_ = !wrapOn_;
+        Note(wrapOn_ ? "word wrap on" : "word wrap off");
+        memo.SetOptions(wrapOn_ ? memo.Options().Include(smoWordWrap)
+                                : memo.Options().Exclude(smoWordWrap));
+    }
+    Settle(text_, false, sel, sel);
+    seen_.rewraps += StoreRowStarts().size() != rows;
+}
+
 void TModelRun::Step() {
     const int before = notes_;
     if (queued_.empty())
@@ -1612,6 +1680,8 @@ void TModelRun::Step() {
 }
 
 void TModelRun::Pick() {
+    if (cfg_.wrap && rnd_.Below(100) < 2)
+        return OpRewrap();
     if (step_ >= (hugePastes_ + 1) * cfg_.ops / 4 && hugePastes_ < 3) {
         ++hugePastes_;
         return QueueHugePaste();
@@ -1698,6 +1768,8 @@ void TModelRun::Run() {
         ReplayHistory();
     if (failed_)
         return;
+    if (cfg_.wrap && seen_.rewraps == 0)
+        Fail("the run never came to a width change that moved rows");
     const std::pair<const char*, int> seen[] = {
         {"rows at the length limit", seen_.fullRows},
         {"overwriting", seen_.overwrites},
