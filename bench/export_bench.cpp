@@ -28,25 +28,9 @@ using kvx::bench::Clock;
 using kvx::bench::CSource;
 using kvx::bench::Folder;
 using kvx::bench::kMB;
+using kvx::bench::ResetPeak;
 using kvx::bench::Seconds;
-
-// A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); -1 when it cannot be read.
-int64_t StatusBytes(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t len = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, len, field) == 0 && line.size() > len && line[len] == ':')
-            return std::stoll(line.substr(len + 1)) * 1024;
-    return -1;
-}
-
-// Starts the peak-memory record afresh from the memory in use now (Linux 4.0 and later).
-bool ResetPeak() {
-    std::ofstream out("/proc/self/clear_refs");
-    out << "5";
-    return static_cast<bool>(out.flush());
-}
+using kvx::bench::StatusBytes;
 
 // Saves a highlighted 50 MB assembler document as RTF (0) or HTML (1).
 void BM_SaveHighlightedAssembler(benchmark::State& state) {

@@ -68,13 +68,14 @@ void Search(benchmark::State& state, const char* text, unsigned options, const c
             grepLines = -1;
         ::pclose(p);
     }
-    double ours = 0, theirs = 0;
+    double ours = 0, theirs = 0, oursCpu = 0, theirsCpu = 0;
     int64_t hits = 0, bytes = 0;
     for (auto _ : state) {
         kvx::TFindInFilesRequest request;
         request.Folder = tree.string();
         request.Text = text;
         request.Options = options;
+        const double c0 = kvx::bench::ProcessCpuSeconds();
         const auto t0 = Clock::now();
         kvx::TFindInFiles search(request);
         if (!search.Start()) {
@@ -84,11 +85,15 @@ void Search(benchmark::State& state, const char* text, unsigned options, const c
         search.Wait();
         const auto items = search.Take();
         const auto t1 = Clock::now();
+        const double c1 = kvx::bench::ProcessCpuSeconds();
         state.PauseTiming();
+        const double g0 = kvx::bench::ChildrenCpuSeconds();
         const auto t2 = Clock::now();
         if (std::system(grep.c_str()) < 0)
             state.SkipWithError("grep could not be run");
         const auto t3 = Clock::now();
+        theirsCpu += kvx::bench::ChildrenCpuSeconds() - g0;
+        oursCpu += c1 - c0;
         state.ResumeTiming();
         ours += Seconds(t0, t1);
         theirs += Seconds(t2, t3);
@@ -101,6 +106,8 @@ void Search(benchmark::State& state, const char* text, unsigned options, const c
     state.counters["MB_searched"] = static_cast<double>(bytes) / kMB;
     state.counters["ours_s"] = ours / n;
     state.counters["grep_s"] = theirs / n;
+    state.counters["ours_cpu_s"] = oursCpu / n;
+    state.counters["grep_cpu_s"] = theirsCpu / n;
     state.counters["ours_MB_s"] = static_cast<double>(TreeBytes()) / kMB / (ours / n);
 }
 

@@ -26,7 +26,9 @@ namespace {
 
 using kvx::bench::Clock;
 using kvx::bench::kMB;
+using kvx::bench::ResetPeak;
 using kvx::bench::Seconds;
+using kvx::bench::StatusBytes;
 constexpr size_t kSourceBytes = size_t(50) * 1000 * 1000;
 
 const std::string& Source() {
@@ -36,22 +38,6 @@ const std::string& Source() {
         return kvx::bench::AsmSource(kSourceBytes, style);
     }();
     return text;
-}
-
-// A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); -1 when it cannot be read.
-int64_t StatusBytes(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t len = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, len, field) == 0 && line.size() > len && line[len] == ':')
-            return std::stoll(line.substr(len + 1)) * 1024;
-    return -1;
-}
-
-// The kernel's peak resident size starts again from the present size (Linux 4.0 and on).
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 struct TDocument {
@@ -72,6 +58,7 @@ void ReplaceAndUndo(benchmark::State& state, const char* pattern, const char* re
     if (highlight)
         kvx::LoadLanguage(parser, 1);
     double replaceS = 0, undoS = 0, highlightS = 0, peak = 0, base = 0;
+    double replaceCpu = 0, undoCpu = 0;
     int64_t count = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -90,18 +77,24 @@ void ReplaceAndUndo(benchmark::State& state, const char* pattern, const char* re
         request.Pattern = pattern;
         request.Replacement = replacement;
         request.Options = options;
+        const double c0 = kvx::bench::ThreadCpuSeconds();
         const auto t0 = Clock::now();
         const kvx::TReplaceAllResult result = kvx::ReplaceAll(doc->Search, request);
         const auto t1 = Clock::now();
+        const double c1 = kvx::bench::ThreadCpuSeconds();
         doc->Memo.ChangeNotification();
         const auto t2 = Clock::now();
+        const double c2 = kvx::bench::ThreadCpuSeconds();
         doc->Memo.Undo();
         const auto t3 = Clock::now();
+        const double c3 = kvx::bench::ThreadCpuSeconds();
 
         state.PauseTiming();
         replaceS += Seconds(t0, t1);
         highlightS += Seconds(t1, t2);
         undoS += Seconds(t2, t3);
+        replaceCpu += c1 - c0;
+        undoCpu += c3 - c2;
         peak = static_cast<double>(StatusBytes("VmHWM"));
         count = result.Count;
         const bool ok = result.Error.Code == 0 && doc->Memo.TextLength() == length &&
@@ -119,6 +112,8 @@ void ReplaceAndUndo(benchmark::State& state, const char* pattern, const char* re
     if (highlight)
         state.counters["highlight_ms"] = highlightS / n * 1e3;
     state.counters["undo_ms"] = undoS / n * 1e3;
+    state.counters["replace_cpu_ms"] = replaceCpu / n * 1e3;
+    state.counters["undo_cpu_ms"] = undoCpu / n * 1e3;
     state.counters["peak_rss_MB"] = peak / kMB;
     state.counters["peak_growth_MB"] = (peak - base) / kMB;
 }

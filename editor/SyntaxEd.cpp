@@ -326,7 +326,6 @@ void TCustomSyntaxMemo::ReplaceSelection(std::string_view text) {
     if (text.empty() && Sel.Empty() && !inVirtual_)
         return;
     TGroupScope group(*this, ugReplaceSelection);
-    TTextStore& s = Store();
     std::string filled;
     if (inVirtual_ && Sel.Empty()) {
         const TCaretRow at = Locate(Sel.Caret);
@@ -334,21 +333,7 @@ void TCustomSyntaxMemo::ReplaceSelection(std::string_view text) {
         filled.append(text);
         text = filled;
     }
-    const bool record = !applying_ && !replacementOpen_ && Log();
-    if (record)
-        RecordReplacementBegin();
-    try {
-        s.DeleteRange(*this);
-        if (!text.empty())
-            s.InsertAtCaret(*this, text.data(), static_cast<int32_t>(text.size()));
-    } catch (...) {
-        // Log what did happen, so undo still matches the text.
-        if (record)
-            RecordReplacementEnd();
-        throw;
-    }
-    if (record)
-        RecordReplacementEnd();
+    ReplaceSelectionRecorded(text, false);
     inVirtual_ = false;
     preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
     Changed(chSelection);
@@ -364,24 +349,35 @@ void TCustomSyntaxMemo::ReplaceRange(TextOffset from, TextOffset to, std::string
     Changed(chSelection);
     if (text.empty() && Sel.Empty())
         return;
+    ReplaceSelectionRecorded(text, true);
+    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
+    if (paintLock_ == 0)
+        ScrollCaretIntoView();
+}
+
+void TCustomSyntaxMemo::ReplaceSelectionRecorded(std::string_view text, bool whole) {
+    // A document holds at most 2 GB; a longer text must not wrap to a negative count.
+    if (text.size() > static_cast<size_t>(INT32_MAX))
+        throw ESyntaxMemo(0, kNotEnoughMemory);
     TTextStore& s = Store();
     const bool record = !applying_ && !replacementOpen_ && Log();
     if (record)
         RecordReplacementBegin();
     try {
         s.DeleteRange(*this);
-        if (!text.empty())
-            s.InsertWhole(*this, text.data(), static_cast<int32_t>(text.size()));
+        const auto n = static_cast<int32_t>(text.size());
+        if (n > 0 && whole)
+            s.InsertWhole(*this, text.data(), n);
+        else if (n > 0)
+            s.InsertAtCaret(*this, text.data(), n);
     } catch (...) {
+        // Log what did happen, so undo still matches the text.
         if (record)
             RecordReplacementEnd();
         throw;
     }
     if (record)
         RecordReplacementEnd();
-    preferredColumn_ = virtualColumn_ = ColumnOf(Sel.Caret);
-    if (paintLock_ == 0)
-        ScrollCaretIntoView();
 }
 
 void TCustomSyntaxMemo::InsertStream(TStream& stream) {

@@ -572,6 +572,9 @@ class TCustomSyntaxMemo : public TStoreView {
 
     // SetSelection for the caret commands, which keep or enter virtual space themselves.
     void PlaceSelection(TextOffset anchor, TextOffset caret, bool noRepaint = false);
+    // Replaces the selection by `text` as one recorded replacement: in 8 KB pieces, or with
+    // `whole` in one piece (TTextStore::InsertWhole).
+    void ReplaceSelectionRecorded(std::string_view text, bool whole);
 
     // Closes an undo group on every way out, so that an exception cannot leave it open and
     // swallow every later command into it.

@@ -97,6 +97,13 @@ void TStoreView::AttachStore(TTextStore* store) {
 
 // ---- TTextNormalizer -------------------------------------------------------------------
 
+bool TTextNormalizer::IsNormal(const char* in, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (kNorm.cls[static_cast<unsigned char>(in[i])] > 1)
+            return false;
+    return true;
+}
+
 size_t TTextNormalizer::Run(const char* in, size_t n, char* out) {
     size_t o = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -647,11 +654,17 @@ void TTextStore::InsertWhole(TStoreView& view, const char* text, int32_t count) 
         return;
     if (int64_t(textLength_) + count > INT32_MAX)
         throw ESyntaxMemo(0, kNotEnoughMemory);
-    std::string normal(static_cast<size_t>(count), '\0');
-    TTextNormalizer norm;
-    const size_t m = norm.Run(text, static_cast<size_t>(count), normal.data());
-    if (m)
-        InsertPiece(view, normal.data(), static_cast<int32_t>(m));
+    // A text already in stored form (a Replace All's new span, an undo's old text) goes in
+    // as it is, without a copy of many megabytes.
+    if (TTextNormalizer::IsNormal(text, static_cast<size_t>(count))) {
+        InsertPiece(view, text, count);
+    } else {
+        std::string normal(static_cast<size_t>(count), '\0');
+        TTextNormalizer norm;
+        const size_t m = norm.Run(text, static_cast<size_t>(count), normal.data());
+        if (m)
+            InsertPiece(view, normal.data(), static_cast<int32_t>(m));
+    }
     // The line buffer grew to the whole text; a store keeps it only at an ordinary size.
     if (work_.capacity() > (size_t(1) << 20))
         std::string().swap(work_);

@@ -219,6 +219,8 @@ class TTextNormalizer {
   public:
     // Writes at most n bytes to out and returns how many.
     size_t Run(const char* in, size_t n, char* out);
+    // Whether Run would copy the bytes unchanged: no line feed, no other control byte.
+    static bool IsNormal(const char* in, size_t n);
 
   private:
     enum { None, AfterCR, AfterLF } state_ = None;

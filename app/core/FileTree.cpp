@@ -63,9 +63,16 @@ bool ListFolder(const std::string& folder, const TTreeOptions& options,
         unsigned char type = e->d_type;
         if (type == DT_UNKNOWN || type == DT_LNK) {
             // A link counts as what it points to, but only a link to a file is followed.
+            // Some file systems give no types at all: then the entry itself is looked at
+            // first, so that their links are told apart too.
             struct stat st {};
-            const bool link = type == DT_LNK;
-            if (::fstatat(::dirfd(dir), e->d_name, &st, link ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+            bool link = type == DT_LNK;
+            if (!link) {
+                if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue;
+                link = S_ISLNK(st.st_mode);
+            }
+            if (link && ::fstatat(::dirfd(dir), e->d_name, &st, 0) != 0)
                 continue;
             type = S_ISREG(st.st_mode) ? DT_REG : (S_ISDIR(st.st_mode) && !link) ? DT_DIR : 0;
         }

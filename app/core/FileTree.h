@@ -36,8 +36,9 @@ struct TTreeProblem {
 };
 
 // Walks `folder` depth first and hands each regular file whose name matches to `file` (the
-// path is the folder joined with the names below it). Links to files are followed, links to
-// folders are not, so the walk cannot loop or find a file twice through a link. `stop` is
+// path is the folder joined with the names below it). Links to files are followed (a file
+// and a link to it are both searched, each under its own name), links to folders are not,
+// so the walk cannot loop or go through a folder twice. `stop` is
 // asked between entries. False when `folder` itself cannot be read (`problem` says why);
 // folders below it that cannot be read go to `problem` and the walk goes on.
 bool WalkFileTree(const std::string& folder, const TTreeOptions& options,

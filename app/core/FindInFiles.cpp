@@ -150,12 +150,15 @@ void TFindInFiles::Walk() {
             work_.notify_one();
         },
         [this](TTreeProblem problem) {
-            std::lock_guard lock(mutex_);
-            TFileSlot slot{problem.Path, true, {}};
-            slot.Items.push_back(
-                Note(TFindInFilesItem::Failed, problem.Path, "cannot be read: " + problem.Reason));
-            slots_.push_back(std::move(slot));
-            Publish();
+            {
+                std::lock_guard lock(mutex_);
+                TFileSlot slot{problem.Path, true, {}};
+                slot.Items.push_back(Note(TFindInFilesItem::Failed, problem.Path,
+                                          "cannot be read: " + problem.Reason));
+                slots_.push_back(std::move(slot));
+                Publish();
+            }
+            Notify();
         },
         [this] { return Stopping(); });
     {

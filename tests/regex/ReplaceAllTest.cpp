@@ -253,7 +253,7 @@ TEST(ReplaceAll, AFailingSearchChangesNothing) {
     edit.Replacement = "b";
     edit.Progress = [&](int64_t, int64_t) {
         memo.SelectAll();
-        memo.ReplaceSelection("zz");
+        memo.ReplaceSelection(std::string(300000, 'z')); // larger: the copy must move
         TextOffset at = 0;
         memo.SetSelection(0, 0);
         EXPECT_TRUE(search.FindNext("z", 0, at));
@@ -262,7 +262,7 @@ TEST(ReplaceAll, AFailingSearchChangesNothing) {
     r = ReplaceAll(search, edit);
     EXPECT_TRUE(r.DocumentChanged);
     EXPECT_EQ(r.Count, 0);
-    EXPECT_EQ(memo.Text(), "zz");
+    EXPECT_EQ(memo.Text(), std::string(300000, 'z'));
 }
 
 // A Replace All larger than the whole undo budget stays undoable as the newest step; the
