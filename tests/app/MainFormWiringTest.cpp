@@ -15,12 +15,15 @@
 
 #include <QClipboard>
 #include <QDockWidget>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QUrl>
 
 namespace kvx {
 namespace {
@@ -295,6 +298,29 @@ TEST(MainFormSearch, FindNextAndTheReplaceDialogFollowTheDocuments) {
     EXPECT_FALSE(s.Form->Action("FindNext1")->isEnabled());
     EXPECT_TRUE(s.Form->Action("FindinFiles1")->isEnabled());
     search->ReplaceDialog()->close();
+}
+
+TEST(MainFormDrops, FilesDroppedOnAnEditorOpenAsDocuments) {
+    TShell s;
+    s.Show();
+    WriteAll(s.File("dropped.c"), "int x;\n");
+    s.Trigger("FileNewItem");
+    TSyntaxMemo* editor = s.Active()->SM;
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Q(s.File("dropped.c"))),
+                  QUrl::fromLocalFile(Q(s.Dir.Path().string()))}); // a folder is no document
+    const QPoint at(editor->Memo().TextLeft() + 4, 4);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor->viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor->viewport(), &drop);
+    QApplication::processEvents();
+    ASSERT_EQ(s.Form->Children().size(), 2);
+    EXPECT_EQ(s.Text(), "int x;\r"); // lines end in CR inside the editor
+    EXPECT_EQ(s.Active()->FileName(), Q(s.File("dropped.c")));
+    // The names were not typed into the document they were dropped on.
+    EXPECT_EQ(editor->Memo().Text(), "");
 }
 
 } // namespace
