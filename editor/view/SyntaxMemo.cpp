@@ -482,6 +482,8 @@ void TSyntaxMemo::resizeEvent(QResizeEvent* e) {
         memo_->View().ForgetLayouts();
         // A new width cuts wrapped rows again.
         memo_->View().SetClientSize(viewport()->width(), viewport()->height());
+        // What the re-wrap left beyond the window is cut in the background slices.
+        StartBackgroundHighlighting();
         UpdateScrollBars();
         caretRect_ = CaretRect();
     });

@@ -220,8 +220,22 @@ TEST_F(Mouse, ALargeDocumentIsWrappedInTheBackground) {
     EXPECT_FALSE(Memo().View().WordWrap().Pending());
     EXPECT_EQ(test::CheckStore(Memo().Store(), true), "");
     EXPECT_EQ(Memo().Text(), text);
-    const int columns = (widget.viewport()->width() - Memo().TextLeft()) / widget.CharWidth() - 4;
-    EXPECT_EQ(Memo().Store().RowCount(), 20000 * ((int(line.size()) + columns - 1) / columns));
+    const auto expectedRows = [&] {
+        const int columns =
+            (widget.viewport()->width() - Memo().TextLeft()) / widget.CharWidth() - 4;
+        return 20000 * ((int(line.size()) + columns - 1) / columns);
+    };
+    EXPECT_EQ(Memo().Store().RowCount(), expectedRows());
+
+    // A narrower window: the rest of the document is cut again in the background too.
+    widget.resize(widget.width() * 2 / 3, widget.height());
+    QApplication::processEvents();
+    EXPECT_TRUE(widget.HighlightingPending());
+    for (int i = 0; i < 5000 && widget.HighlightingPending(); ++i)
+        QTest::qWait(1);
+    EXPECT_FALSE(Memo().View().WordWrap().Pending());
+    EXPECT_EQ(Memo().Store().RowCount(), expectedRows());
+    EXPECT_EQ(test::CheckStore(Memo().Store(), true), "");
 }
 
 } // namespace
