@@ -3,6 +3,7 @@
 // What a drop does is the control's decision; here the dragged data is read (text/plain,
 // text/html, local files of text/uri-list) and the effect shown.
 #include "SyntaxMemo.h"
+#include "editor/MemoMouse.h"
 
 #include "MemoFonts.h"
 
@@ -131,13 +132,24 @@ void TSyntaxMemo::dragMoveEvent(QDragMoveEvent* e) {
     Guard([&] {
         // Files are never moved: a move answer could make the file manager delete them.
         const bool files = DropFormats(*e->mimeData()) == stFiles;
-        effect = memo_->DragOver(DropOffsetAt(e->position().toPoint()), files || CopyWanted(*e));
+        // Near the window's edges each move scrolls a step, so that a drop can reach text
+        // out of sight.
+        TMemoMouse& mouse = memo_->View().Mouse();
+        mouse.SetDropActive(true);
+        const QPoint at = e->position().toPoint();
+        const RowIndex top = memo_->View().TopRow();
+        const DisplayColumn first = memo_->View().FirstColumn();
+        mouse.MouseMove(at.x(), at.y(), 0);
+        if (memo_->View().TopRow() != top || memo_->View().FirstColumn() != first)
+            memo_->ChangeNotification();
+        effect = memo_->DragOver(DropOffsetAt(at), files || CopyWanted(*e));
     });
     Answer(e, effect);
     ShowDropCaret();
 }
 
 void TSyntaxMemo::dragLeaveEvent(QDragLeaveEvent* e) {
+    memo_->View().Mouse().SetDropActive(false);
     memo_->DragLeave();
     ShowDropCaret();
     e->accept();
@@ -145,6 +157,7 @@ void TSyntaxMemo::dragLeaveEvent(QDragLeaveEvent* e) {
 
 void TSyntaxMemo::dropEvent(QDropEvent* e) {
     TDropEffect effect = TDropEffect::None;
+    memo_->View().Mouse().SetDropActive(false);
     Guard([&] {
         TDropData data = DropDataOf(*e->mimeData());
         const QPoint at = e->position().toPoint();

@@ -3,6 +3,7 @@
 // selection dragged within one editor and into another, drops from other programs and of
 // files, and the caret that shows where a drop will land.
 #include "WidgetFixture.h"
+#include "editor/MemoMouse.h"
 #include "editor/RichExport.h"
 #include "editor/view/MemoFonts.h"
 
@@ -240,6 +241,34 @@ TEST_F(ClipboardAndDrops, DropsFromOtherProgramsAndOfFiles) {
     auto image = std::make_unique<QMimeData>();
     image->setData(QStringLiteral("image/png"), QByteArray("\x89PNG", 4));
     EXPECT_EQ(DropOn(widget, PointOf(widget, 0), image.get(), Qt::CopyAction), Qt::IgnoreAction);
+}
+
+TEST_F(ClipboardAndDrops, ADragNearTheBottomEdgeScrollsAStepAMove) {
+    std::string text;
+    for (int i = 0; i < 200; ++i)
+        text += "line " + std::to_string(i) + "\r";
+    Memo().SetWholeText(text);
+    Memo().ChangeNotification();
+    QMimeData mime;
+    mime.setText(QStringLiteral("x"));
+    const QPoint low(Memo().TextLeft() + 10, widget.viewport()->height() - widget.RowHeight() / 2);
+    QDragEnterEvent enter(low, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget.viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    for (int i = 0; i < 3; ++i) {
+        QDragMoveEvent move(low, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget.viewport(), &move);
+    }
+    EXPECT_EQ(Memo().View().TopRow(), 3);
+    // In the middle of the window nothing scrolls.
+    const QPoint middle(low.x(), widget.viewport()->height() / 2);
+    QDragMoveEvent still(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget.viewport(), &still);
+    EXPECT_EQ(Memo().View().TopRow(), 3);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(widget.viewport(), &leave);
+    EXPECT_FALSE(Memo().View().Mouse().DropActive());
+    EXPECT_EQ(Memo().Text(), text);
 }
 
 TEST_F(ClipboardAndDrops, TheCaretShowsWhereADropWillLand) {
